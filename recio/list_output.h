@@ -1,0 +1,45 @@
+// Free-format output: the output statement (items captured at their calls and
+// laid out when the statement ends), the list-directed layout of values and
+// texts into records, and the record level shared with formatted output:
+// placing text into a unit's buffer and ending a record by the unit's kind.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "recio/units.h"
+
+namespace recio {
+
+enum class ItemKind { Integer, Real, Character };
+
+// One item of an output statement, captured at its call.
+struct OutputItem {
+  ItemKind kind;
+  std::int32_t integer;
+  float real;
+  const char* text;
+  std::int32_t length;
+};
+
+// The layout state of the statement being executed.
+struct RecordState {
+  UnitRecord* unit = nullptr;
+  int pending_blanks = 0;   // blanks still to be placed before the next text
+  int record_columns = 0;   // characters placed into the current record
+  int line_room = 79;       // columns left on the current list-directed line
+  bool needs_separator = false;  // a value was placed since the record or the last text began
+};
+
+// Places the pending blanks, then `count` characters of `text`, into the
+// unit's buffer, writing full buffers out as pieces of the record.
+void emit_text(RecordState& state, int count, const char* text);
+
+// Ends the current record: on the console with its line control, in a file
+// with CR LF.
+void end_record(RecordState& state);
+
+// The integer's list-directed text; returns its length.
+int integer_text(std::int32_t value, char* text);
+
+}  // namespace recio

@@ -1,0 +1,115 @@
+// Units: the table of connections between unit numbers and files, the console
+// units that exist from the start of the run, OPEN and CLOSE, implicit
+// connection (with the file-name request on the console), truncation at the
+// first output, and the unit buffers' way to their OS handles.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sys/types.h>
+
+#include "recio/run_end.h"
+
+namespace recio {
+
+enum class UnitKind { Console, SequentialFormatted };
+enum class Direction { Input, Output };
+enum class Disposition { Keep, Delete };
+
+inline constexpr std::size_t kConsoleBufferSize = 132;
+inline constexpr std::size_t kFileBufferSize = 1024;
+inline constexpr std::size_t kMaxFileName = 259;
+
+// One connection. Input and output keep separate buffers so that a console
+// line typed ahead is never overwritten by console output.
+struct UnitRecord {
+  std::int32_t number = 0;  // the unit number; the console codes for the console units
+  std::string name;         // as connected, blanks trimmed; "CON" for the console units
+  int handle = -1;          // output handle (and input handle of a file)
+  int input_handle = -1;    // handle read by input statements
+  UnitKind kind = UnitKind::SequentialFormatted;
+  bool interactive = false;  // a console whose standard input is a terminal
+
+  // Input side: bytes [next, last] of `input` are unread.
+  std::vector<char> input;
+  int next = 0;
+  int last = -1;
+  bool at_end = false;
+  bool skip_lf = false;  // a console line ended by CR: a following LF belongs to it
+
+  // Output side: `position` characters of `output` are placed.
+  std::vector<char> output;
+  std::size_t position = 0;
+  bool buffer_dirty = false;
+  bool record_started = false;
+  bool line_open = false;  // console: a record is shown whose line is not yet ended
+
+  bool writing = false;  // output statements since the last input
+  bool delete_on_close = false;
+  Disposition close_disposition = Disposition::Keep;
+  std::int64_t file_offset = 0;  // OS position after the bytes read into the buffer or written
+  dev_t device = 0;              // file identity, to find the same file on two units
+  ino_t inode = 0;
+
+  std::size_t capacity() const { return output.size(); }
+};
+
+struct UnitSlot {
+  std::int32_t number = 0;
+  std::unique_ptr<UnitRecord> record;  // null: the slot is free
+};
+
+struct UnitTable {
+  std::array<UnitSlot, 61> slots;
+  UnitRecord console;                        // serves input, and output when interactive
+  std::optional<UnitRecord> console_output;  // exists when stdin or stdout is not a terminal
+  std::vector<std::string> arguments;        // the command line, program name first
+  std::size_t next_argument = 1;
+  std::string file_name_buffer;  // the name being connected, shown by OPEN reports
+};
+
+// The run's unit table.
+UnitTable& unit_table();
+
+// Creates the console unit(s) from the command line and the terminal state of
+// standard input and output; a second call starts afresh (used by tests).
+void create_console_units(int argc, char** argv);
+
+// The unit that console output and the line flag of the console live on.
+UnitRecord& console_output_unit();
+
+// The record of a console designation or of a unit number, connecting an
+// unconnected unit implicitly (status "OLD" for input, "UNKNOWN" for output).
+// `kind` names the statement in a report of a failed connection.
+UnitRecord& resolve_unit(std::int32_t unit, Direction direction, StatementKind kind);
+
+// The connected record of a unit number, or null.
+UnitRecord* find_unit(std::int32_t unit);
+
+// Called when an output statement starts on a unit: a file that is not yet
+// writing is truncated at the first byte not consumed by input.
+void begin_output(UnitRecord& unit);
+
+// Writes the placed characters of the output buffer to the handle as one
+// piece and empties the buffer; a failed or short write is reported (WRITE).
+void write_piece(UnitRecord& unit);
+
+// Writes bytes to the console output handle directly (line ends, the stop
+// message, the file-name request); a failure is reported as a WRITE on CON.
+void write_console(std::string_view bytes);
+
+// Ends an open console line with CR LF, leaving the flag set.
+void end_open_console_line();
+
+// Closes the connection in slot order position `slot` with `disposition` (or
+// its own when absent), as CLOSE and the end of the run do.
+void close_slot(std::size_t slot, std::optional<Disposition> disposition);
+
+}  // namespace recio
