@@ -1,0 +1,21 @@
+// The transform routine of the computation: an in-place radix-2 complex FFT
+// (bit-reversal reordering, then butterfly stages of doubling length) over
+// single-precision complex values, without normalisation in either direction.
+#pragma once
+
+#include <cstdint>
+
+#include "recio/run_end.h"
+
+namespace intensity {
+
+inline constexpr std::int32_t kForward = -1;
+inline constexpr std::int32_t kInverse = +1;
+
+// Transforms elements 1..N of X (held at X[0]..X[N-1]) in place: with
+// IND = -1 X(k) becomes the sum of x(n) exp(-2 pi i (n-1)(k-1)/N), with
+// IND = +1 the same with exp(+...). N must be a power of two not above NMAX,
+// the capacity of X; nothing is checked, and NMAX takes no part otherwise.
+void FFT(std::int32_t N, recio::ComplexFloat X[], std::int32_t NMAX, std::int32_t IND);
+
+}  // namespace intensity

@@ -1,0 +1,61 @@
+// The level-duration scan: 1000 levels from just below the peak down to zero,
+// the total time the vector acceleration lies strictly above each (the table
+// a0tau_dat), the level A0 that is exceeded for more than 0.299 s, and the
+// intensity Shindo = 2 log10(A0) + 0.943.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace intensity {
+
+inline constexpr std::int32_t NLEVEL = 1000;
+
+// DA, the step between levels.
+float level_step(float Amax);
+
+// ALEVEL of level J: Amax - J * DA.
+float level_at(float Amax, float DA, std::int32_t J);
+
+// Copies `samples` into `sorted` (at least as long) in increasing order.
+void sort_samples(std::span<const float> samples, std::span<float> sorted);
+
+// NOVER: the number of values of the increasing `sorted` strictly above
+// `level`; a value equal to the level does not count.
+std::int32_t count_above(std::span<const float> sorted, float level);
+
+// NOVER * DT: the total exceedance time (s) as written to the table.
+float exceedance_time(std::int32_t NOVER, float DT);
+
+// Whether NOVER samples at DT last for more than 0.299 s (the product unrounded).
+bool lasts_long_enough(std::int32_t NOVER, float DT);
+
+// Shindo from A0; a non-positive A0 ends the run with the logarithm's report.
+float intensity_value(float A0);
+
+// Scans the NLEVEL levels below Amax over `samples`, handing each level and its
+// count to `record` (ALEVEL, NOVER) in order of decreasing level. `sorted_work`
+// receives the samples in increasing order. Returns the first level that
+// lasts long enough, none when no level does.
+template <class LevelSink>
+std::optional<float> scan_levels(std::span<const float> samples, float Amax, float DT,
+                                 std::span<float> sorted_work, LevelSink&& record) {
+  sort_samples(samples, sorted_work);
+  const std::span<const float> sorted = sorted_work.first(samples.size());
+  const float DA = level_step(Amax);
+  std::optional<float> found;
+  for (std::int32_t J = 1; J <= NLEVEL; ++J) {
+    const float ALEVEL = level_at(Amax, DA, J);
+    const std::int32_t NOVER = count_above(sorted, ALEVEL);
+    record(ALEVEL, NOVER);
+    if (!found && lasts_long_enough(NOVER, DT)) found = ALEVEL;
+  }
+  return found;
+}
+
+// The stage of the run: writes a0tau_dat on unit 11 from AVEC, Amax, NT and
+// DT, sets A0 and Shindo and reports both on the console and on unit 10.
+void level_scan_stage();
+
+}  // namespace intensity

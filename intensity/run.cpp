@@ -1,0 +1,54 @@
+#include "intensity/run.h"
+
+#include "intensity/band_filter.h"
+#include "intensity/console.h"
+#include "intensity/level_scan.h"
+#include "intensity/record_input.h"
+#include "intensity/storage.h"
+#include "intensity/vector_wave.h"
+#include "recio/statement.h"
+
+namespace intensity {
+
+namespace {
+
+void write_banner() {
+  console_empty_line();
+  console_empty_line();
+  console_text_line("Calculation of Shindo");
+  console_text_line("------------------------------------------------");
+  console_empty_line();
+}
+
+void read_file_name() {
+  console_text_line("Enter acceleration file name:");
+  recio::begin_read(recio::kConsoleInput, false);
+  recio::read_character(FNAME, kFileNameLength);
+  recio::end_read();
+}
+
+// The closing message, then one reply that only holds the run until the user
+// answers.
+void close_dialogue() {
+  console_empty_line();
+  console_text_line("Data are stored in fort.11 and fort.11");
+  recio::begin_read(recio::kConsoleInput, false);
+  recio::read_real(&REPLY);
+  recio::end_read();
+}
+
+}  // namespace
+
+void run() {
+  write_banner();
+  read_file_name();
+  read_acceleration_record();
+  choose_transform_size();
+  band_filter_stage();
+  vector_wave_stage();
+  level_scan_stage();
+  close_dialogue();
+  recio::stop();
+}
+
+}  // namespace intensity
