@@ -1,0 +1,118 @@
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "intensity/band_filter.h"
+
+namespace {
+
+using namespace intensity;
+using recio::ComplexFloat;
+
+constexpr float kDT = 0.01f;
+
+// A value as the tables of worked values show it: 7 significant digits,
+// trailing zeros dropped.
+std::string shown(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.7g", static_cast<double>(value));
+  return text;
+}
+
+struct FilterRow {
+  std::int32_t I;
+  const char *FREQ, *PERF, *HCUT, *LCUT, *FILT;
+};
+
+TEST(BandFilter, FactorsOfARecordOf4096SamplesAtOneHundredthSecond) {
+  const float duration = record_duration(4096, kDT);
+  const FilterRow rows[] = {
+      {1, "0.02441406", "6.4", "0.9999979", "0.01078928", "0.06905124"},
+      {2, "0.04882812", "4.525484", "0.9999917", "0.03051047", "0.1380735"},
+      {21, "0.5126953", "1.396595", "0.9990883", "0.81226", "1.133364"},
+      {41, "1.000977", "0.9995121", "0.9965292", "0.9998361", "0.9958798"},
+      {410, "10.00977", "0.3160735", "0.7062992", "1", "0.2232425"},
+      {2049, "50.02441", "0.1413868", "0.004224036", "1", "0.0005972231"},
+  };
+  for (const FilterRow& row : rows) {
+    SCOPED_TRACE("I=" + std::to_string(row.I));
+    const FilterFactors f = filter_factors(row.I, duration);
+    EXPECT_EQ(shown(f.FREQ), row.FREQ);
+    EXPECT_EQ(shown(f.PERF), row.PERF);
+    EXPECT_EQ(shown(f.HCUT), row.HCUT);
+    EXPECT_EQ(shown(f.LCUT), row.LCUT);
+    EXPECT_EQ(shown(f.FILT), row.FILT);
+  }
+}
+
+struct GridRow {
+  std::int32_t NF;
+  float DUR, DOM;
+  std::int32_t NOM;
+  float EOM;
+};
+
+TEST(BandFilter, FrequencyGridOfTheRecord) {
+  const GridRow rows[] = {
+      {4096, 40.959999f, 0.15339808f, 2049, 314.31268f},
+      {32768, 327.67999f, 0.01917476f, 16385, 314.17844f},
+      {4, 0.04f, 157.07964f, 3, 471.23892f},
+  };
+  for (const GridRow& row : rows) {
+    SCOPED_TRACE("NF=" + std::to_string(row.NF));
+    const float duration = record_duration(row.NF, kDT);
+    EXPECT_FLOAT_EQ(duration, row.DUR);
+    const FrequencyStep step = frequency_step(row.NF, duration);
+    EXPECT_FLOAT_EQ(step.DOM, row.DOM);
+    EXPECT_EQ(step.NOM, row.NOM);
+    EXPECT_FLOAT_EQ(step.EOM, row.EOM);
+  }
+}
+
+// Spectra over owned arrays of the transform size.
+struct Work {
+  std::vector<ComplexFloat> s1, s2, s3;
+  explicit Work(std::size_t n) : s1(n), s2(n), s3(n) {}
+  ComponentSpectra spectra() { return {s1, s2, s3}; }
+};
+
+TEST(BandFilter, PaddingReplacesWhateverTheWorkArraysHeld) {
+  std::vector<float> samples(5, 1.0f);
+  Work fresh(8);
+  Work stale(8);
+  for (ComplexFloat& v : stale.s1) v = {7.0f, 7.0f};
+  const float a = transform_forward({samples, samples, samples}, 5, 8, kDT, fresh.spectra());
+  const float b = transform_forward({samples, samples, samples}, 5, 8, kDT, stale.spectra());
+  EXPECT_EQ(a, b);
+  for (std::size_t k = 0; k < 8; ++k) {
+    EXPECT_EQ(fresh.s1[k].re, stale.s1[k].re);
+    EXPECT_EQ(fresh.s1[k].im, stale.s1[k].im);
+  }
+}
+
+TEST(BandFilter, CompletionMirrorsTheLowerHalfOnly) {
+  for (const std::int32_t NF : {4, 8, 64}) {
+    SCOPED_TRACE("NF=" + std::to_string(NF));
+    Work work(static_cast<std::size_t>(NF));
+    for (std::int32_t k = 0; k < NF; ++k) {
+      work.s1[k] = {static_cast<float>(k + 1), static_cast<float>(-(k + 1))};
+      work.s2[k] = {static_cast<float>(10 * k), 0.5f};
+      work.s3[k] = {0.0f, static_cast<float>(k)};
+    }
+    const Work before = work;
+    complete_conjugates(NF, work.spectra());
+    for (std::int32_t I = 1; I <= NF; ++I) {
+      const std::int32_t source = I <= NF / 2 + 1 ? I : NF + 2 - I;
+      const float sign = I <= NF / 2 + 1 ? 1.0f : -1.0f;
+      for (const auto& [after, was] : {std::pair{&work.s1, &before.s1}, {&work.s2, &before.s2}, {&work.s3, &before.s3}}) {
+        ASSERT_EQ((*after)[I - 1].re, (*was)[source - 1].re) << "bin " << I;
+        ASSERT_EQ((*after)[I - 1].im, sign * (*was)[source - 1].im) << "bin " << I;
+      }
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,140 @@
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "intensity/level_scan.h"
+
+namespace {
+
+using namespace intensity;
+
+// The scan's count as a direct pass over every sample: the reference for the
+// count over the sorted copy.
+std::int32_t count_above_directly(const std::vector<float>& samples, float level) {
+  std::int32_t count = 0;
+  for (const float value : samples) {
+    if (value > level) ++count;
+  }
+  return count;
+}
+
+struct Level {
+  float ALEVEL;
+  std::int32_t NOVER;
+  bool operator==(const Level&) const = default;
+};
+
+std::vector<Level> scan(const std::vector<float>& samples, float peak, float DT, std::optional<float>& A0) {
+  std::vector<float> sorted(samples.size() + 3);
+  std::vector<Level> levels;
+  A0 = scan_levels(samples, peak, DT, sorted,
+                   [&levels](float ALEVEL, std::int32_t NOVER) { levels.push_back({ALEVEL, NOVER}); });
+  return levels;
+}
+
+TEST(LevelScan, TenSamplesOneTenthSecondApart) {
+  std::vector<float> samples;
+  for (int i = 1; i <= 10; ++i) samples.push_back(static_cast<float>(i));
+  std::optional<float> A0;
+  const std::vector<Level> levels = scan(samples, 10.0f, 0.1f, A0);
+
+  EXPECT_EQ(level_step(10.0f), 0.01f);
+  ASSERT_EQ(levels.size(), 1000u);
+  EXPECT_EQ(levels[0], (Level{level_at(10.0f, 0.01f, 1), 1}));
+  EXPECT_EQ(levels[199], (Level{8.0f, 2}));
+  EXPECT_EQ(levels[200], (Level{level_at(10.0f, 0.01f, 201), 3}));
+  EXPECT_FLOAT_EQ(levels[200].ALEVEL, 7.99f);
+  EXPECT_EQ(exceedance_time(2, 0.1f), 0.2f);
+  EXPECT_EQ(exceedance_time(3, 0.1f), 0.3f);
+  EXPECT_NEAR(levels[999].ALEVEL, 0.0f, 1e-6f);
+  EXPECT_EQ(levels[999].NOVER, 10);
+  EXPECT_EQ(exceedance_time(levels[999].NOVER, 0.1f), 1.0f);
+  ASSERT_TRUE(A0.has_value());
+  EXPECT_EQ(*A0, levels[200].ALEVEL);
+  EXPECT_EQ(intensity_value(*A0), 2.7480936f);
+}
+
+TEST(LevelScan, LevelsNeverQualifyingLeaveNoA0) {
+  struct Row {
+    std::string name;
+    std::vector<float> samples;
+    float peak;
+  };
+  const Row rows[] = {
+      {"all_zero", std::vector<float>(100, 0.0f), 0.0f},
+      {"too_short", {1.0f, 4.0f, 2.0f}, 4.0f},
+      {"twenty_nine_samples", std::vector<float>(29, 5.0f), 5.0f},
+  };
+  for (const Row& row : rows) {
+    std::optional<float> A0;
+    const std::vector<Level> levels = scan(row.samples, row.peak, 0.01f, A0);
+    EXPECT_EQ(levels.size(), 1000u) << row.name;
+    EXPECT_FALSE(A0.has_value()) << row.name;
+  }
+}
+
+TEST(LevelScan, DurationThreshold) {
+  struct Row {
+    std::int32_t NOVER;
+    float DT;
+    bool qualifies;
+  };
+  const Row rows[] = {
+      {29, 0.01f, false}, {30, 0.01f, true}, {59, 0.005f, false}, {60, 0.005f, true},
+      {2, 0.1f, false},   {3, 0.1f, true},   {0, 1.0f, false},    {1, 0.3f, true},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(lasts_long_enough(row.NOVER, row.DT), row.qualifies) << row.NOVER << " x " << row.DT;
+  }
+}
+
+TEST(LevelScan, IntensityFromTheLevel) {
+  const std::pair<float, float> rows[] = {{100.0f, 4.943f}, {1.0f, 0.943f}, {10.0f, 2.943f}};
+  for (const auto& [A0, expected] : rows) EXPECT_EQ(intensity_value(A0), expected) << A0;
+}
+
+TEST(LevelScan, SampleEqualToTheLevelIsNotCounted) {
+  std::vector<float> sorted = {1.0f, 2.0f, 2.0f, 2.0f, 3.0f};
+  const std::pair<float, std::int32_t> rows[] = {
+      {0.5f, 5}, {1.0f, 4}, {1.5f, 4}, {2.0f, 1}, {2.5f, 1}, {3.0f, 0}, {4.0f, 0}};
+  for (const auto& [level, count] : rows) EXPECT_EQ(count_above(sorted, level), count) << level;
+  EXPECT_EQ(count_above({}, 0.0f), 0);
+}
+
+// Random records, some with many equal values, counted both ways at every
+// level of the scan and at sample values themselves.
+TEST(LevelScan, SortedCountMatchesTheDirectCount) {
+  std::mt19937 generator(2024u);
+  for (const std::size_t size : {1u, 2u, 37u, 1000u, 32768u}) {
+    for (const bool coarse : {false, true}) {
+      SCOPED_TRACE("size " + std::to_string(size) + (coarse ? " coarse" : " fine"));
+      std::exponential_distribution<float> magnitude(0.05f);
+      std::vector<float> samples(size);
+      for (float& v : samples) {
+        v = magnitude(generator);
+        if (coarse) v = static_cast<float>(static_cast<int>(v));
+      }
+      const float peak = *std::max_element(samples.begin(), samples.end());
+      std::optional<float> A0;
+      const std::vector<Level> levels = scan(samples, peak, 0.01f, A0);
+      for (const Level& level : levels) {
+        ASSERT_EQ(level.NOVER, count_above_directly(samples, level.ALEVEL)) << "level " << level.ALEVEL;
+      }
+      std::vector<float> sorted(size);
+      sort_samples(samples, sorted);
+      const std::size_t step = std::max<std::size_t>(1, size / 500);
+      for (std::size_t i = 0; i < size; i += step) {
+        ASSERT_EQ(count_above(sorted, samples[i]), count_above_directly(samples, samples[i]))
+            << "value " << samples[i];
+      }
+    }
+  }
+}
+
+}  // namespace

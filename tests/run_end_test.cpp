@@ -1,0 +1,197 @@
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "recio/run_end.h"
+#include "recio/statement.h"
+#include "recio/units.h"
+#include "tests/support/run_fixture.h"
+
+namespace recio {
+namespace {
+
+using testing::file_text;
+using ::testing::ExitedWithCode;
+
+struct Reports : testing::FreshRun {};
+
+TEST_F(Reports, UnitStatementReportShowsTheFileAndTheMessage) {
+  start();
+  EXPECT_EXIT(raise_error(err::kFileNotFound, StatementKind::Open, "x.dat"), ExitedWithCode(1),
+              "^\r\nrun-time error F6416: OPEN\\(x.dat\\)\r\n- file not found\r\n$");
+  EXPECT_EXIT(raise_error(err::kRealSyntax, StatementKind::Read, "CON"), ExitedWithCode(1),
+              "^\r\nrun-time error F6103: READ\\(CON\\)\r\n- invalid real value in input\r\n$");
+}
+
+TEST_F(Reports, EndOfFileConditionsTakeAnEndBranch) {
+  start();
+  EXPECT_EQ(raise_error(err::kEndOfFile, StatementKind::Read, "a", true), -1);
+  EXPECT_EQ(raise_error(err::kReadAfterEnd, StatementKind::Read, "a", true), -1);
+  EXPECT_EXIT(raise_error(err::kReadFailed, StatementKind::Read, "a", true), ExitedWithCode(1),
+              "F6500: READ\\(a\\)");
+}
+
+TEST_F(Reports, EveryNumberOfTheLayerHasAMessage) {
+  for (int number : {err::kIntegerOverflow, err::kRealExponentTooLarge, err::kRealSyntax,
+                     err::kRealOutOfRange, err::kFormatDescriptor, err::kUnknownStatus,
+                     err::kBadUnit, err::kReadAfterEnd, err::kLineTooLong, err::kFileNotFound,
+                     err::kAccessRefused, err::kFileExists, err::kNoFreeUnit, err::kReadFailed,
+                     err::kEndOfFile, err::kRepeatZero, err::kRepeatTwice, err::kQuotedNumeric,
+                     err::kWriteFailed, err::kFormatSyntax, err::kFormatUnsupported}) {
+    EXPECT_FALSE(error_message(number).empty()) << number;
+  }
+}
+
+struct MathCase {
+  const char* name;
+  double (*call)();
+  const char* report;
+};
+
+const MathCase kMathCases[] = {
+    {"sqrt_of_negative", [] { return SQRT(-1.0); }, "M6201: MATH\r\n- sqrt: DOMAIN error"},
+    {"log10_of_zero", [] { return LOG10(0.0); }, "M6202: MATH\r\n- log10: SING error"},
+    {"log10_of_negative_zero", [] { return LOG10(-0.0); }, "M6202: MATH\r\n- log10: SING error"},
+    {"log10_of_negative", [] { return LOG10(-2.0); }, "M6201: MATH\r\n- log10: DOMAIN error"},
+    {"exp_too_large", [] { return EXP(710.0); }, "M6203: MATH\r\n- exp: OVERFLOW error"},
+    {"cexp_too_large", [] { return double(CEXP(800.0f, 0.0f).re); }, "M6203: MATH\r\n- cexp: OVERFLOW error"},
+};
+
+struct MathReports : testing::FreshRun, ::testing::WithParamInterface<MathCase> {};
+
+TEST_P(MathReports, EndTheRunNamingTheFunction) {
+  start();
+  EXPECT_EXIT(
+      {
+        enable_floating_point_traps();
+        GetParam().call();
+      },
+      ExitedWithCode(1), std::string("^\r\nrun-time error ") + GetParam().report + "\r\n$");
+}
+
+INSTANTIATE_TEST_SUITE_P(Intrinsics, MathReports, ::testing::ValuesIn(kMathCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Intrinsics, UnderflowIsSilentAndValuesAreTheLibrarys) {
+  EXPECT_EQ(EXP(-1000.0), 0.0);
+  EXPECT_EQ(SQRT(2.25), 1.5);
+  EXPECT_EQ(LOG10(1000.0), 3.0);
+  ComplexFloat w = CEXP(0.0f, 3.1415927f / 2.0f);
+  EXPECT_EQ(w.re, -4.371139e-08f);
+  EXPECT_EQ(w.im, 1.0f);
+}
+
+struct TrapCase {
+  const char* name;
+  void (*operation)();
+  const char* report;
+};
+
+volatile double zero = 0.0;
+volatile double huge = 1.0e39;
+volatile double tiny = 1.0e-300;
+volatile float stored = 0.0f;
+
+const TrapCase kTrapCases[] = {
+    {"division_by_zero", [] { stored = static_cast<float>(1.0 / zero); },
+     "M6103: MATH\r\n- floating-point error: divide by zero"},
+    {"invalid_operation", [] { stored = static_cast<float>(zero / zero); },
+     "M6101: MATH\r\n- floating-point error: invalid"},
+    {"store_too_large_for_single", [] { stored = static_cast<float>(huge); },
+     "M6104: MATH\r\n- floating-point error: overflow"},
+    {"double_overflow", [] { stored = static_cast<float>(huge * 1e300 > 0 ? 1.0 : 0.0); },
+     "M6104: MATH\r\n- floating-point error: overflow"},
+};
+
+struct Traps : testing::FreshRun, ::testing::WithParamInterface<TrapCase> {};
+
+TEST_P(Traps, ReportTheFirstFailingOperation) {
+  start();
+  EXPECT_EXIT(
+      {
+        enable_floating_point_traps();
+        GetParam().operation();
+      },
+      ExitedWithCode(1), std::string("^\r\nrun-time error ") + GetParam().report + "\r\n$");
+}
+
+INSTANTIATE_TEST_SUITE_P(Arithmetic, Traps, ::testing::ValuesIn(kTrapCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Reports, UnderflowAndDenormalsDoNotTrap) {
+  start();
+  EXPECT_EXIT(
+      {
+        enable_floating_point_traps();
+        stored = static_cast<float>(tiny * tiny);
+        stored = static_cast<float>(1.0e-40);
+        end_of_run(stored == 0.0f ? 3 : 4);
+      },
+      ExitedWithCode(4), "");
+}
+
+struct Stop : testing::FreshRun {
+  void line(const char* text) {
+    begin_write(kConsoleOutput);
+    write_character(text, static_cast<std::int32_t>(std::char_traits<char>::length(text)));
+    end_write();
+  }
+};
+
+TEST_F(Stop, OpenConsoleLineIsEndedBeforeAndAfterTheStopMessage) {
+  console.echo_to_error = true;
+  start();
+  EXPECT_EXIT(
+      {
+        line(" NT>2**15 !!!!!");
+        stop();
+      },
+      ExitedWithCode(0), "^ NT>2\\*\\*15 !!!!!\r\nStop - Program terminated.\r\n\r\n$");
+}
+
+TEST_F(Stop, InteractiveConsoleAfterARead) {
+  console.echo_to_error = true;
+  console.input_terminal = console.output_terminal = true;
+  start();
+  EXPECT_EXIT(
+      {
+        unit_table().console.line_open = false;
+        stop(nullptr, 0, 1);
+      },
+      ExitedWithCode(1), "^Stop - Program terminated.\r\n$");
+}
+
+TEST_F(Stop, ClosingWritesBufferedRecordsOfEveryUnit) {
+  start();
+  open_unit(11, "a.txt", 5, "UNKNOWN", 7);
+  open_unit(12, "b.txt", 5, "UNKNOWN", 7);
+  EXPECT_EXIT(
+      {
+        line("x");
+        begin_write(11);
+        end_write();
+        begin_write(12);
+        write_integer(12);
+        end_write();
+        stop();
+      },
+      ExitedWithCode(0), "");
+  EXPECT_EQ(file_text("a.txt"), " \r\n");
+  EXPECT_EQ(file_text("b.txt"), "          12\r\n");
+}
+
+TEST_F(Stop, FailureDuringTheClosingIsReportedOnceAndFailsTheRun) {
+  start();
+  open_unit(11, "/dev/full", 9, "UNKNOWN", 7);
+  EXPECT_EXIT(
+      {
+        begin_write(11);
+        end_write();
+        stop();
+      },
+      ExitedWithCode(1), "^\r\nrun-time error F6605: WRITE\\(/dev/full\\)\r\n- write error\r\n$");
+}
+
+}  // namespace
+}  // namespace recio

@@ -1,0 +1,114 @@
+#include "tests/support/exact_decimal.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace recio::testing {
+namespace {
+
+// Decimal digits, least significant first.
+using DigitString = std::vector<int>;
+
+DigitString digits_of(std::uint64_t n) {
+  DigitString out;
+  do {
+    out.push_back(static_cast<int>(n % 10));
+    n /= 10;
+  } while (n != 0);
+  return out;
+}
+
+void multiply(DigitString& n, std::uint32_t factor) {
+  std::uint64_t carry = 0;
+  for (int& digit : n) {
+    const std::uint64_t product = static_cast<std::uint64_t>(digit) * factor + carry;
+    digit = static_cast<int>(product % 10);
+    carry = product / 10;
+  }
+  for (; carry != 0; carry /= 10) n.push_back(static_cast<int>(carry % 10));
+}
+
+// Multiplies by base^count in steps whose factor stays within 32 bits.
+void multiply_power(DigitString& n, std::uint32_t base, int per_step, int count) {
+  std::uint32_t step_factor = 1;
+  for (int j = 0; j < per_step; ++j) step_factor *= base;
+  for (; count >= per_step; count -= per_step) multiply(n, step_factor);
+  for (; count > 0; --count) multiply(n, base);
+}
+
+}  // namespace
+
+ExactDecimal exact_decimal(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  ExactDecimal out;
+  out.negative = (bits >> 63) != 0;
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+  const int e = biased == 0 ? -1074 : biased - 1075;
+  if (m == 0) {
+    out.negative = false;
+    out.digits = "0";
+    return out;
+  }
+  // m * 2^e as an integer N times 10^scale: N = m * 2^e, or m * 5^-e with
+  // scale e.
+  DigitString n = digits_of(m);
+  int scale = 0;
+  if (e >= 0) {
+    multiply_power(n, 2, 31, e);
+  } else {
+    multiply_power(n, 5, 13, -e);
+    scale = e;
+  }
+  out.exp10 = static_cast<int>(n.size()) + scale;
+  for (auto digit = n.rbegin(); digit != n.rend(); ++digit) out.digits.push_back(static_cast<char>('0' + *digit));
+  out.digits.erase(out.digits.find_last_not_of('0') + 1);
+  return out;
+}
+
+DecimalDigits reference_decimal_digits(double value) {
+  DecimalDigits out;
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const std::uint64_t exponent_bits = 0x7FF0000000000000ULL;
+  const std::uint64_t fraction = bits & 0x000FFFFFFFFFFFFFULL;
+  if ((bits & exponent_bits) == exponent_bits) {
+    out.finite = false;
+    if (fraction == 0) {
+      out.special = "1#INF";
+    } else if ((fraction >> 51) == 0) {
+      out.special = "1#SNAN";
+    } else {
+      out.special = bits == 0xFFF8000000000000ULL ? "1#IND" : "1#QNAN";
+    }
+    return out;
+  }
+  const ExactDecimal exact = exact_decimal(value);
+  out.sign = exact.negative ? '-' : ' ';
+  out.exp10 = exact.exp10;
+  std::string cut = exact.digits.substr(0, 18);
+  cut.resize(18, '0');
+  std::string kept = cut.substr(0, 17);
+  if (cut[17] >= '5') {
+    int j = 16;
+    while (j >= 0 && kept[j] == '9') kept[j--] = '0';
+    if (j < 0) {
+      kept = "1";
+      out.exp10 += 1;
+    } else {
+      kept[j] += 1;
+    }
+  }
+  const auto last = kept.find_last_not_of('0');
+  kept.erase(last == std::string::npos ? 1 : last + 1);
+  out.count = static_cast<int>(kept.size());
+  std::copy(kept.begin(), kept.end(), out.digits);
+  out.digits[out.count] = '\0';
+  return out;
+}
+
+}  // namespace recio::testing

@@ -1,0 +1,43 @@
+#include "tests/support/run_fixture.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "recio/units.h"
+
+namespace recio::testing {
+
+std::string file_text(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "<missing>";
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void write_text(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+FreshRun::FreshRun() : previous_directory(std::filesystem::current_path()) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "shindo_test_XXXXXX").string();
+  directory = mkdtemp(pattern.data());
+  std::filesystem::current_path(directory);
+}
+
+FreshRun::~FreshRun() {
+  std::filesystem::current_path(previous_directory);
+  std::filesystem::remove_all(directory);
+}
+
+void FreshRun::start(std::initializer_list<std::string> arguments) {
+  argument_storage = {"shindo"};
+  argument_storage.insert(argument_storage.end(), arguments);
+  argument_pointers.clear();
+  for (std::string& argument : argument_storage) argument_pointers.push_back(argument.data());
+  create_console_units(static_cast<int>(argument_pointers.size()), argument_pointers.data());
+}
+
+}  // namespace recio::testing

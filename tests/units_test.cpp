@@ -1,0 +1,295 @@
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+#include <string>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "recio/statement.h"
+#include "recio/units.h"
+#include "tests/support/run_fixture.h"
+
+namespace recio {
+namespace {
+
+using testing::file_text;
+using testing::write_text;
+
+void write_line(std::int32_t unit, const char* text) {
+  begin_write(unit);
+  write_character(text, static_cast<std::int32_t>(std::char_traits<char>::length(text)));
+  end_write();
+}
+
+struct Units : testing::FreshRun {
+  std::size_t files_here() {
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+      (void)entry;
+      ++count;
+    }
+    return count;
+  }
+};
+
+TEST_F(Units, MissingInputFileIsReportedWithItsTrimmedNameAndCreatesNothing) {
+  start();
+  EXPECT_EXIT(open_unit(11, "  nofile.dat        ", 20, "OLD", 3), ::testing::ExitedWithCode(1),
+              "^\r\nrun-time error F6416: OPEN\\(nofile.dat\\)\r\n- file not found\r\n$");
+  EXPECT_EQ(files_here(), 0u);
+}
+
+TEST_F(Units, MissingInputFileTakesThreeOpenAttemptsAndReportsTheLast) {
+  start();
+  {
+    // A refusal made to the third attempt is the one reported...
+    testing::ScopedFaultInjector third(3, false, EACCES, testing::HostCall::Open);
+    EXPECT_EXIT(open_unit(11, "nofile.dat", 10, "OLD", 3), ::testing::ExitedWithCode(1), "F6414");
+  }
+  {
+    // ...and there is no fourth.
+    testing::ScopedFaultInjector fourth(4, false, EACCES, testing::HostCall::Open);
+    EXPECT_EXIT(open_unit(11, "nofile.dat", 10, "OLD", 3), ::testing::ExitedWithCode(1), "F6416");
+  }
+}
+
+TEST_F(Units, ReadOnlyInputFileOpensThroughTheReadOnlyRetry) {
+  write_text("in.txt", "1 2 3 4\n");
+  ::chmod("in.txt", 0444);
+  start();
+  open_unit(11, "in.txt", 6, "OLD", 3);
+  float values[4] = {};
+  begin_read(11, true);
+  for (float& value : values) ASSERT_EQ(read_real(&value), 0);
+  EXPECT_EQ(end_read(), 0);
+  close_unit(11);
+  EXPECT_EQ(values[3], 4.0f);
+}
+
+TEST_F(Units, UnknownStatusCreatesAMissingFile) {
+  start();
+  open_unit(11, "wave1_dat", 9, "UNKNOWN", 7);
+  write_line(11, "x");
+  close_unit(11);
+  EXPECT_EQ(file_text("wave1_dat"), " x\r\n");
+}
+
+TEST_F(Units, ExistingFileIsTruncatedAtTheFirstOutputNotAtOpen) {
+  write_text("wave1_dat", std::string(5000, 'o'));
+  start();
+  open_unit(11, "wave1_dat", 9, "UNKNOWN", 7);
+  EXPECT_EQ(file_text("wave1_dat").size(), 5000u);
+  write_line(11, "new");
+  close_unit(11);
+  EXPECT_EQ(file_text("wave1_dat"), " new\r\n");
+}
+
+TEST_F(Units, FileThatIsOnlyReadKeepsItsContents) {
+  write_text("in.txt", "1 2 3 4\n5 6 7 8\n");
+  start();
+  open_unit(11, "in.txt", 6, "UNKNOWN", 7);
+  float value = 0.0f;
+  begin_read(11, true);
+  read_real(&value);
+  end_read();
+  close_unit(11);
+  EXPECT_EQ(file_text("in.txt"), "1 2 3 4\n5 6 7 8\n");
+}
+
+TEST_F(Units, OutputAfterInputTruncatesAtTheFirstUnreadByte) {
+  write_text("data.txt", "1 2 3 4\n5 6 7 8\n");
+  start();
+  open_unit(11, "data.txt", 8, "OLD", 3);
+  float value = 0.0f;
+  begin_read(11, true);
+  read_real(&value);
+  end_read();
+  write_line(11, "end");
+  close_unit(11);
+  EXPECT_EQ(file_text("data.txt"), "1 2 3 4\n end\r\n");
+}
+
+TEST_F(Units, FirstArgumentNamesUnitTenAndASecondIsNotUsed) {
+  start({"res.txt", "other.txt"});
+  write_line(10, " A0");
+  write_line(10, " Shindo");
+  close_unit(10);
+  EXPECT_EQ(file_text("res.txt"), "  A0\r\n  Shindo\r\n");
+  EXPECT_EQ(file_text("other.txt"), "<missing>");
+  EXPECT_EQ(console.output, "");
+}
+
+TEST_F(Units, RequestIsRepeatedWhileTheAnswerIsBlank) {
+  console.input = "\r\n   \r\n  res.txt  \r\n";
+  start();
+  write_line(kConsoleOutput, " A0 (gal) =");
+  write_line(10, " A0");
+  write_line(kConsoleOutput, " Shindo");
+  close_unit(10);
+  const std::string request = "File name missing or blank - please enter file name\r\nUNIT 10? ";
+  EXPECT_EQ(console.output, " A0 (gal) =\r\n" + request + request + request + "\r\n Shindo");
+  EXPECT_EQ(file_text("res.txt"), "  A0\r\n");
+}
+
+TEST_F(Units, EndOfInputAtTheRequestIsReportedAsOpenWithoutAName) {
+  start();
+  EXPECT_EXIT(write_line(10, "x"), ::testing::ExitedWithCode(1),
+              "^\r\nrun-time error F6501: OPEN\\(\\)\r\n- end of file encountered\r\n$");
+}
+
+TEST_F(Units, BlankNameAtOpenTakesTheNextArgument) {
+  write_text("data.txt", "1 2 3 4\n");
+  start({"data.txt"});
+  open_unit(11, "                    ", 20, "OLD", 3);
+  float value = 0.0f;
+  begin_read(11, true);
+  read_real(&value);
+  end_read();
+  close_unit(11);
+  EXPECT_EQ(value, 1.0f);
+}
+
+TEST_F(Units, FailedImplicitConnectionIsReportedAsOpenWithItsName) {
+  start({"nodir/res.txt"});
+  EXPECT_EXIT(write_line(10, "x"), ::testing::ExitedWithCode(1),
+              "run-time error F6416: OPEN\\(nodir/res.txt\\)");
+}
+
+struct DeviceCase {
+  const char* name;
+  const char* console;  // what the console shows of two records, or null for a file
+  bool file;
+};
+
+struct DeviceNames : testing::FreshRun, ::testing::WithParamInterface<DeviceCase> {};
+
+TEST_P(DeviceNames, NameDecidesBetweenDeviceAndFile) {
+  start({GetParam().name});
+  write_line(kConsoleOutput, " before");
+  write_line(10, " ten");
+  close_unit(10);
+  EXPECT_EQ(console.output, GetParam().console);
+  EXPECT_EQ(std::filesystem::exists(GetParam().name), GetParam().file);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, DeviceNames,
+    ::testing::Values(DeviceCase{"CON", " before\r\n ten", false},
+                      DeviceCase{"con.txt", " before\r\n ten", false},
+                      DeviceCase{"user", " before\r\n ten", false},
+                      DeviceCase{"NUL", " before", false},
+                      DeviceCase{"err.txt", " before", true},
+                      DeviceCase{"lpt1.dat", " before", true},
+                      DeviceCase{"console", " before", true}),
+    [](const auto& info) {
+      std::string name = info.param.name;
+      for (char& c : name) c = c == '.' ? '_' : c;
+      return name;
+    });
+
+TEST_F(Units, PrinterAndSerialDevicesFailAsMissingFiles) {
+  for (const char* name : {"PRN", "com1", "COM1.txt", "LPT4", "aux", "LINE"}) {
+    start({name});
+    EXPECT_EXIT(write_line(10, "x"), ::testing::ExitedWithCode(1),
+                std::string("F6416: OPEN\\(") + name + "\\)");
+  }
+}
+
+TEST_F(Units, SameFileOnAnotherUnitIsRefused) {
+  start();
+  open_unit(11, "a.txt", 5, "UNKNOWN", 7);
+  EXPECT_EXIT(open_unit(12, "./a.txt", 7, "UNKNOWN", 7), ::testing::ExitedWithCode(1),
+              "F6413: OPEN\\(./a.txt\\)");
+}
+
+TEST_F(Units, ReopeningAConnectedUnitOnAnotherFileClosesTheFirst) {
+  start();
+  open_unit(11, "a.txt", 5, "UNKNOWN", 7);
+  write_line(11, "a");
+  open_unit(11, "b.txt", 5, "UNKNOWN", 7);
+  write_line(11, "b");
+  close_unit(11);
+  EXPECT_EQ(file_text("a.txt"), " a\r\n");
+  EXPECT_EQ(file_text("b.txt"), " b\r\n");
+}
+
+TEST_F(Units, CloseOfAnUnconnectedUnitDoesNothing) {
+  start();
+  close_unit(11);
+  EXPECT_EQ(find_unit(11), nullptr);
+}
+
+TEST_F(Units, CloseWithDeleteRemovesTheFile) {
+  start();
+  open_unit(11, "gone.txt", 8, "NEW", 3);
+  write_line(11, "x");
+  close_unit(11, "delete ", 7);
+  EXPECT_FALSE(std::filesystem::exists("gone.txt"));
+}
+
+TEST_F(Units, ScratchFileWithoutANameIsDeletedAtClose) {
+  start();
+  open_unit(11, nullptr, 0, "SCRATCH", 7);
+  std::string name = find_unit(11)->name;
+  EXPECT_EQ(name.substr(0, 2), "ZZ");
+  EXPECT_TRUE(std::filesystem::exists(name));
+  close_unit(11);
+  EXPECT_FALSE(std::filesystem::exists(name));
+}
+
+struct OpenFailure {
+  const char* name;
+  const char* file;
+  const char* status;
+  const char* report;
+};
+
+struct OpenFailures : testing::FreshRun, ::testing::WithParamInterface<OpenFailure> {};
+
+TEST_P(OpenFailures, AreReportedAsOpen) {
+  write_text("exists.txt", "x");
+  std::filesystem::create_directory("adir");
+  start();
+  const OpenFailure& c = GetParam();
+  EXPECT_EXIT(open_unit(11, c.file, static_cast<std::int32_t>(std::strlen(c.file)), c.status,
+                        static_cast<std::int32_t>(std::strlen(c.status))),
+              ::testing::ExitedWithCode(1), std::string("run-time error ") + c.report);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OpenFailures,
+    ::testing::Values(OpenFailure{"unknown_status", "a.txt", "ANCIENT", "F6304: OPEN\\(a.txt\\)"},
+                      OpenFailure{"scratch_with_name", "a.txt", "SCRATCH", "F6301: OPEN\\(a.txt\\)"},
+                      OpenFailure{"new_on_existing", "exists.txt", "new", "F6415: OPEN\\(exists.txt\\)"},
+                      OpenFailure{"directory", "adir", "OLD", "F6414: OPEN\\(adir\\)"},
+                      OpenFailure{"missing_path", "no/such/file", "UNKNOWN",
+                                  "F6416: OPEN\\(no/such/file\\)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Units, AllSlotsInUseRefusesANewConnection) {
+  start();
+  for (int unit = 1; unit <= 61; ++unit) {
+    std::string name = "u" + std::to_string(unit);
+    open_unit(100 + unit, name.c_str(), static_cast<std::int32_t>(name.size()), "UNKNOWN", 7);
+  }
+  EXPECT_EXIT(open_unit(300, "last", 4, "UNKNOWN", 7), ::testing::ExitedWithCode(1),
+              "F6418: OPEN\\(last\\)");
+}
+
+TEST_F(Units, UnitNumberOutOfRangeIsRefused) {
+  start();
+  EXPECT_EXIT(write_line(40000, "x"), ::testing::ExitedWithCode(1), "F6314");
+}
+
+TEST_F(Units, ConsoleUnitNumbersNeedNoConnection) {
+  start();
+  write_line(6, " six");
+  write_line(0, " zero");
+  EXPECT_EQ(console.output, " six\r\n zero");
+  EXPECT_EQ(find_unit(6), nullptr);
+}
+
+}  // namespace
+}  // namespace recio

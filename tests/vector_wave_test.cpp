@@ -1,0 +1,90 @@
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "intensity/band_filter.h"
+#include "intensity/vector_wave.h"
+
+namespace {
+
+using namespace intensity;
+using recio::ComplexFloat;
+
+TEST(VectorWave, LengthOfTheFilteredComponents) {
+  struct Row {
+    float re1, re2, re3, DUR, expected;
+  };
+  const Row rows[] = {
+      {0.0f, 0.0f, 0.0f, 40.96f, 0.0f},
+      {3.0f, 4.0f, 12.0f, 1.0f, 13.0f},
+      {-6.0f, 8.0f, -24.0f, 2.0f, 13.0f},
+      {0.0f, 0.0f, -5.0f, 0.5f, 10.0f},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(vector_sample(row.re1, row.re2, row.re3, row.DUR), row.expected)
+        << row.re1 << " " << row.re2 << " " << row.re3 << " / " << row.DUR;
+  }
+}
+
+// Three work arrays whose real parts are given per sample.
+struct Spectra {
+  std::vector<ComplexFloat> s1, s2, s3;
+  ComponentSpectra view() { return {s1, s2, s3}; }
+};
+
+Spectra from_real_parts(const std::vector<float>& values) {
+  Spectra s;
+  for (const float v : values) {
+    s.s1.push_back({v, 9.0f});
+    s.s2.push_back({0.0f, -9.0f});
+    s.s3.push_back({0.0f, 9.0f});
+  }
+  return s;
+}
+
+TEST(VectorWave, HandsEverySampleOverInOrderAndLeavesThePaddingAlone) {
+  Spectra s = from_real_parts({2.0f, -4.0f, 6.0f, 8.0f, 10.0f, 12.0f});
+  std::vector<float> AVEC(6, -1.0f);
+  std::vector<std::pair<std::int32_t, float>> records;
+  compose_vector(s.view(), 4, 2.0f, AVEC,
+                 [&records](std::int32_t I, float value) { records.emplace_back(I, value); });
+  const std::vector<std::pair<std::int32_t, float>> expected = {{1, 1.0f}, {2, 2.0f}, {3, 3.0f}, {4, 4.0f}};
+  EXPECT_EQ(records, expected);
+  EXPECT_EQ(AVEC, (std::vector<float>{1.0f, 2.0f, 3.0f, 4.0f, -1.0f, -1.0f}));
+}
+
+TEST(VectorWave, PeakIsTheLargestValueOrZero) {
+  const std::pair<std::vector<float>, float> rows[] = {
+      {{0.0f, 0.0f, 0.0f}, 0.0f}, {{1.0f, -7.0f, 3.0f, 7.0f, 2.0f}, 7.0f}, {{5.0f}, 5.0f}};
+  for (const auto& [real_parts, expected] : rows) {
+    Spectra s = from_real_parts(real_parts);
+    std::vector<float> AVEC(real_parts.size());
+    EXPECT_EQ(compose_vector(s.view(), static_cast<std::int32_t>(AVEC.size()), 1.0f, AVEC,
+                             [](std::int32_t, float) {}),
+              expected);
+  }
+}
+
+TEST(VectorWave, ConstantRecordGivesRootThreeTimesItsFilteredMean) {
+  const std::int32_t n = 4096;
+  const std::vector<float> constant(n, 100.0f);
+  std::vector<ComplexFloat> s1(n), s2(n), s3(n);
+  const ComponentSpectra spectra{s1, s2, s3};
+  const float duration = transform_forward({constant, constant, constant}, n, n, 0.01f, spectra);
+  filter_and_invert(n, frequency_step(n, duration).NOM, duration, spectra);
+  // Each component alone: 100 times the filter at the first bin.
+  for (std::int32_t i = 0; i < n; ++i) {
+    for (const std::vector<ComplexFloat>* spectrum : {&s1, &s2, &s3}) {
+      ASSERT_EQ(vector_sample((*spectrum)[i].re, 0.0f, 0.0f, duration), 6.9051247f) << "sample " << i + 1;
+    }
+  }
+
+  std::vector<float> AVEC(n);
+  const float peak = compose_vector(spectra, n, duration, AVEC, [](std::int32_t, float) {});
+  EXPECT_EQ(peak, 11.960027f);
+  for (std::int32_t i = 0; i < n; ++i) ASSERT_EQ(AVEC[i], 11.960027f) << "sample " << i + 1;
+}
+
+}  // namespace
