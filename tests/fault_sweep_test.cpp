@@ -13,18 +13,12 @@
 #include "recio/statement.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/run_fixture.h"
+#include "tests/support/small_record.h"
 
 namespace {
 
 using recio::testing::file_text;
 using recio::testing::write_text;
-
-const char* const kRecord =
-    "0.00 -70.4536 -247.0000 58.0452\n0.05 108.6746 197.1317 104.8621\n"
-    "0.10 312.0000 158.1146 -12.9844\n0.15 57.7694 -202.7072 -112.1048\n"
-    "0.20 2.0555 -134.6558 -138.0000\n0.25 115.6991 233.3542 -26.9589\n"
-    "0.30 -33.7297 218.4471 46.2279\n0.35 -97.6126 -216.2670 17.4444\n";
-const char* const kResults = "  A0 (gal) =      73.404480\r\n  Shindo   =       4.674445\r\n";
 
 struct Outcome {
   int status = -1;
@@ -37,7 +31,7 @@ struct FaultSweep : recio::testing::FreshRun {
   // One whole run in a child process with the `countdown`-th host call failing.
   Outcome run_with_fault(long countdown, bool persistent) {
     for (const char* name : {"wave1_dat", "a0tau_dat", "res.txt", "report"}) ::unlink(name);
-    write_text("small.txt", kRecord);
+    write_text("small.txt", shindo::testing::kSmallRecord);
     int calls_pipe[2];
     EXPECT_EQ(::pipe(calls_pipe), 0);
     pid_t child = ::fork();
@@ -76,7 +70,7 @@ struct FaultSweep : recio::testing::FreshRun {
     ASSERT_FALSE(outcome.signalled);
     if (outcome.status == 0) {
       EXPECT_EQ(outcome.report, "");
-      EXPECT_EQ(file_text("res.txt"), kResults);
+      EXPECT_EQ(file_text("res.txt"), std::string(shindo::testing::kSmallResults));
       EXPECT_EQ(file_text("wave1_dat").size(), 8u * 26u);
       EXPECT_EQ(file_text("a0tau_dat").size(), 1000u * 26u);
     } else {

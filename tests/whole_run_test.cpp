@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/process.h"
+#include "tests/support/small_record.h"
 
 namespace {
 
@@ -14,16 +15,6 @@ using shindo::testing::RunRequest;
 using shindo::testing::RunResult;
 using shindo::testing::TemporaryDirectory;
 using shindo::testing::write_file;
-
-const char* const kRecord =
-    "0.00 -70.4536 -247.0000 58.0452\n"
-    "0.05 108.6746 197.1317 104.8621\n"
-    "0.10 312.0000 158.1146 -12.9844\n"
-    "0.15 57.7694 -202.7072 -112.1048\n"
-    "0.20 2.0555 -134.6558 -138.0000\n"
-    "0.25 115.6991 233.3542 -26.9589\n"
-    "0.30 -33.7297 218.4471 46.2279\n"
-    "0.35 -97.6126 -216.2670 17.4444\n";
 
 std::string lines(const std::vector<std::string>& parts) {
   std::string text;
@@ -53,18 +44,17 @@ const std::string kRequest = "File name missing or blank - please enter file nam
 const std::string kAfterShindo =
     " Shindo   =       4.674445\r\n\r\nData are stored in fort.11 and fort.11\r\n"
     "Stop - Program terminated.\r\n";
-const std::string kResults = "  A0 (gal) =      73.404480\r\n  Shindo   =       4.674445\r\n";
 
 struct WholeRun : ::testing::Test {
   TemporaryDirectory work;
   RunRequest request(std::vector<std::string> arguments = {}) {
-    write_file(work.path / "small.txt", kRecord);
+    write_file(work.path / "small.txt", shindo::testing::kSmallRecord);
     return RunRequest{SHINDO_BINARY, std::move(arguments), work.path};
   }
   void expect_complete_files() {
     EXPECT_EQ(list_directory(work.path),
               (std::vector<std::string>{"a0tau_dat", "res.txt", "small.txt", "wave1_dat"}));
-    EXPECT_EQ(read_file(work.path / "res.txt"), kResults);
+    EXPECT_EQ(read_file(work.path / "res.txt"), std::string(shindo::testing::kSmallResults));
     std::string wave = read_file(work.path / "wave1_dat");
     ASSERT_EQ(wave.size(), 8u * 26u);
     EXPECT_EQ(wave.substr(0, 52), "   .0000E+00   .8129E+02\r\n   .5000E-01   .8557E+02\r\n");
@@ -135,7 +125,7 @@ TEST_F(WholeRun, LetterAtTheClosingReadLeavesTheResultsFileComplete) {
   RunResult run = shindo::testing::run_piped(request({"res.txt"}), "small.txt\r\nq\r\n");
   EXPECT_EQ(run.err.substr(0, 35), "\r\nrun-time error F6103: READ(CON)\r\n");
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_EQ(read_file(work.path / "res.txt"), kResults);
+  EXPECT_EQ(read_file(work.path / "res.txt"), std::string(shindo::testing::kSmallResults));
 }
 
 }  // namespace
