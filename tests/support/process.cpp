@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -97,7 +98,14 @@ struct ChildStreams {
     report_start_failure(exec_error);
   }
   for (int fd = 0; fd <= 2; ++fd) ::fcntl(fd, F_SETFD, 0);
+  if (request.close_standard_input) ::close(0);
   if (!request.directory.empty() && ::chdir(request.directory.c_str()) != 0) report_start_failure(exec_error);
+  if (request.unprivileged && ::geteuid() == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+      report_start_failure(exec_error);
+    }
+  }
 
   struct sigaction default_action {};
   default_action.sa_handler = SIG_DFL;

@@ -19,6 +19,11 @@ struct RunRequest {
   // When it runs out, the program and everything it started are killed, also
   // a program still waiting for input that will never come.
   std::chrono::milliseconds timeout{30000};
+  // The program starts with no standard input at all (descriptor 0 closed).
+  bool close_standard_input = false;
+  // Run by the superuser, the program runs as the unprivileged user nobody,
+  // so that file permissions hold for it.
+  bool unprivileged = false;
 };
 
 struct RunResult {
