@@ -12,13 +12,14 @@
 #include "intensity/run.h"
 #include "recio/statement.h"
 #include "tests/support/fake_host.h"
+#include "tests/support/process.h"
 #include "tests/support/run_fixture.h"
 #include "tests/support/small_record.h"
 
 namespace {
 
-using recio::testing::file_text;
-using recio::testing::write_text;
+using shindo::testing::read_file;
+using shindo::testing::write_file;
 
 struct Outcome {
   int status = -1;
@@ -31,7 +32,7 @@ struct FaultSweep : recio::testing::FreshRun {
   // One whole run in a child process with the `countdown`-th host call failing.
   Outcome run_with_fault(long countdown, bool persistent) {
     for (const char* name : {"wave1_dat", "a0tau_dat", "res.txt", "report"}) ::unlink(name);
-    write_text("small.txt", shindo::testing::kSmallRecord);
+    write_file("small.txt", shindo::testing::kSmallRecord);
     int calls_pipe[2];
     EXPECT_EQ(::pipe(calls_pipe), 0);
     pid_t child = ::fork();
@@ -61,7 +62,7 @@ struct FaultSweep : recio::testing::FreshRun {
     ::waitpid(child, &status, 0);
     outcome.signalled = WIFSIGNALED(status);
     if (WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
-    outcome.report = file_text("report");
+    outcome.report = read_file("report");
     return outcome;
   }
 
@@ -70,9 +71,9 @@ struct FaultSweep : recio::testing::FreshRun {
     ASSERT_FALSE(outcome.signalled);
     if (outcome.status == 0) {
       EXPECT_EQ(outcome.report, "");
-      EXPECT_EQ(file_text("res.txt"), std::string(shindo::testing::kSmallResults));
-      EXPECT_EQ(file_text("wave1_dat").size(), 8u * 26u);
-      EXPECT_EQ(file_text("a0tau_dat").size(), 1000u * 26u);
+      EXPECT_EQ(read_file("res.txt"), std::string(shindo::testing::kSmallResults));
+      EXPECT_EQ(read_file("wave1_dat").size(), 8u * 26u);
+      EXPECT_EQ(read_file("a0tau_dat").size(), 1000u * 26u);
     } else {
       EXPECT_EQ(outcome.status, 1);
       EXPECT_EQ(outcome.report.rfind("\r\nrun-time error ", 0), 0u) << outcome.report;

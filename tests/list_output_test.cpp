@@ -7,12 +7,13 @@
 
 #include "recio/statement.h"
 #include "recio/units.h"
+#include "tests/support/process.h"
 #include "tests/support/run_fixture.h"
 
 namespace recio {
 namespace {
 
-using testing::file_text;
+using shindo::testing::read_file;
 
 struct Item {
   enum Kind { Integer, Real, Text } kind;
@@ -73,7 +74,7 @@ TEST_P(ListRecord, FileRecordKeepsItsFirstCharacterAndEndsInCrLf) {
   open_unit(11, "out.txt", 7, "UNKNOWN", 7);
   write_statement(11, GetParam().items);
   close_unit(11);
-  EXPECT_EQ(file_text("out.txt"), GetParam().record + "\r\n");
+  EXPECT_EQ(read_file("out.txt"), GetParam().record + "\r\n");
 }
 
 TEST_P(ListRecord, ConsoleShowsRecordWithoutItsFirstCharacter) {
@@ -92,7 +93,7 @@ struct ListLayout : testing::FreshRun {
     open_unit(11, "out.txt", 7, "UNKNOWN", 7);
     write_statement(11, items);
     close_unit(11);
-    return file_text("out.txt");
+    return read_file("out.txt");
   }
 };
 
@@ -129,7 +130,7 @@ TEST_F(ListLayout, FileReceivesWholeBuffersThenTheRestAtClose) {
   }
   std::string expected;
   for (int i = 0; i < 100; ++i) expected += "   .0000E+00   .1235E+03\r\n";
-  EXPECT_EQ(file_text("out.txt"), expected);
+  EXPECT_EQ(read_file("out.txt"), expected);
 }
 
 struct ConsoleLines : testing::FreshRun {};
@@ -183,7 +184,7 @@ TEST_P(Formatted, FileRecords) {
   for (float v : GetParam().values) items.push_back(R(v));
   write_statement(11, items, GetParam().format);
   close_unit(11);
-  EXPECT_EQ(file_text("out.txt"), GetParam().file);
+  EXPECT_EQ(read_file("out.txt"), GetParam().file);
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, Formatted, ::testing::ValuesIn(kFormattedCases),
@@ -224,7 +225,7 @@ TEST_F(ConsoleLines, FieldsBeforeAFormatErrorReachTheFile) {
       },
       ::testing::ExitedWithCode(1), "F6606");
   // The run's closing wrote the field placed before the faulty descriptor.
-  EXPECT_EQ(file_text("out.txt"), "   .1000E+01");
+  EXPECT_EQ(read_file("out.txt"), "   .1000E+01");
 }
 
 }  // namespace

@@ -6,12 +6,13 @@
 #include "recio/run_end.h"
 #include "recio/statement.h"
 #include "recio/units.h"
+#include "tests/support/process.h"
 #include "tests/support/run_fixture.h"
 
 namespace recio {
 namespace {
 
-using testing::file_text;
+using shindo::testing::read_file;
 using ::testing::ExitedWithCode;
 
 struct Reports : testing::FreshRun {};
@@ -177,8 +178,8 @@ TEST_F(Stop, ClosingWritesBufferedRecordsOfEveryUnit) {
         stop();
       },
       ExitedWithCode(0), "");
-  EXPECT_EQ(file_text("a.txt"), " \r\n");
-  EXPECT_EQ(file_text("b.txt"), "          12\r\n");
+  EXPECT_EQ(read_file("a.txt"), " \r\n");
+  EXPECT_EQ(read_file("b.txt"), "          12\r\n");
 }
 
 TEST_F(Stop, FailureDuringTheClosingIsReportedOnceAndFailsTheRun) {

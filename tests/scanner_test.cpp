@@ -10,12 +10,13 @@
 #include "recio/scanner.h"
 #include "recio/statement.h"
 #include "recio/units.h"
+#include "tests/support/process.h"
 #include "tests/support/run_fixture.h"
 
 namespace recio {
 namespace {
 
-using testing::write_text;
+using shindo::testing::write_file;
 
 // The value an item holds when the statement left it unchanged.
 constexpr float U = -99.0f;
@@ -51,7 +52,7 @@ LoopResult read_all_records() {
 
 struct Scanner : testing::FreshRun {
   void open_data(const std::string& content) {
-    write_text("data.txt", content);
+    write_file("data.txt", content);
     start();
     open_unit(11, "data.txt", 8, "OLD", 3);
   }

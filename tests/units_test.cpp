@@ -9,13 +9,14 @@
 
 #include "recio/statement.h"
 #include "recio/units.h"
+#include "tests/support/process.h"
 #include "tests/support/run_fixture.h"
 
 namespace recio {
 namespace {
 
-using testing::file_text;
-using testing::write_text;
+using shindo::testing::read_file;
+using shindo::testing::write_file;
 
 void write_line(std::int32_t unit, const char* text) {
   begin_write(unit);
@@ -56,7 +57,7 @@ TEST_F(Units, MissingInputFileTakesThreeOpenAttemptsAndReportsTheLast) {
 }
 
 TEST_F(Units, ReadOnlyInputFileOpensThroughTheReadOnlyRetry) {
-  write_text("in.txt", "1 2 3 4\n");
+  write_file("in.txt", "1 2 3 4\n");
   ::chmod("in.txt", 0444);
   start();
   open_unit(11, "in.txt", 6, "OLD", 3);
@@ -73,21 +74,21 @@ TEST_F(Units, UnknownStatusCreatesAMissingFile) {
   open_unit(11, "wave1_dat", 9, "UNKNOWN", 7);
   write_line(11, "x");
   close_unit(11);
-  EXPECT_EQ(file_text("wave1_dat"), " x\r\n");
+  EXPECT_EQ(read_file("wave1_dat"), " x\r\n");
 }
 
 TEST_F(Units, ExistingFileIsTruncatedAtTheFirstOutputNotAtOpen) {
-  write_text("wave1_dat", std::string(5000, 'o'));
+  write_file("wave1_dat", std::string(5000, 'o'));
   start();
   open_unit(11, "wave1_dat", 9, "UNKNOWN", 7);
-  EXPECT_EQ(file_text("wave1_dat").size(), 5000u);
+  EXPECT_EQ(read_file("wave1_dat").size(), 5000u);
   write_line(11, "new");
   close_unit(11);
-  EXPECT_EQ(file_text("wave1_dat"), " new\r\n");
+  EXPECT_EQ(read_file("wave1_dat"), " new\r\n");
 }
 
 TEST_F(Units, FileThatIsOnlyReadKeepsItsContents) {
-  write_text("in.txt", "1 2 3 4\n5 6 7 8\n");
+  write_file("in.txt", "1 2 3 4\n5 6 7 8\n");
   start();
   open_unit(11, "in.txt", 6, "UNKNOWN", 7);
   float value = 0.0f;
@@ -95,11 +96,11 @@ TEST_F(Units, FileThatIsOnlyReadKeepsItsContents) {
   read_real(&value);
   end_read();
   close_unit(11);
-  EXPECT_EQ(file_text("in.txt"), "1 2 3 4\n5 6 7 8\n");
+  EXPECT_EQ(read_file("in.txt"), "1 2 3 4\n5 6 7 8\n");
 }
 
 TEST_F(Units, OutputAfterInputTruncatesAtTheFirstUnreadByte) {
-  write_text("data.txt", "1 2 3 4\n5 6 7 8\n");
+  write_file("data.txt", "1 2 3 4\n5 6 7 8\n");
   start();
   open_unit(11, "data.txt", 8, "OLD", 3);
   float value = 0.0f;
@@ -108,7 +109,7 @@ TEST_F(Units, OutputAfterInputTruncatesAtTheFirstUnreadByte) {
   end_read();
   write_line(11, "end");
   close_unit(11);
-  EXPECT_EQ(file_text("data.txt"), "1 2 3 4\n end\r\n");
+  EXPECT_EQ(read_file("data.txt"), "1 2 3 4\n end\r\n");
 }
 
 TEST_F(Units, FirstArgumentNamesUnitTenAndASecondIsNotUsed) {
@@ -116,8 +117,8 @@ TEST_F(Units, FirstArgumentNamesUnitTenAndASecondIsNotUsed) {
   write_line(10, " A0");
   write_line(10, " Shindo");
   close_unit(10);
-  EXPECT_EQ(file_text("res.txt"), "  A0\r\n  Shindo\r\n");
-  EXPECT_EQ(file_text("other.txt"), "<missing>");
+  EXPECT_EQ(read_file("res.txt"), "  A0\r\n  Shindo\r\n");
+  EXPECT_FALSE(std::filesystem::exists("other.txt"));
   EXPECT_EQ(console.output, "");
 }
 
@@ -130,7 +131,7 @@ TEST_F(Units, RequestIsRepeatedWhileTheAnswerIsBlank) {
   close_unit(10);
   const std::string request = "File name missing or blank - please enter file name\r\nUNIT 10? ";
   EXPECT_EQ(console.output, " A0 (gal) =\r\n" + request + request + request + "\r\n Shindo");
-  EXPECT_EQ(file_text("res.txt"), "  A0\r\n");
+  EXPECT_EQ(read_file("res.txt"), "  A0\r\n");
 }
 
 TEST_F(Units, EndOfInputAtTheRequestIsReportedAsOpenWithoutAName) {
@@ -140,7 +141,7 @@ TEST_F(Units, EndOfInputAtTheRequestIsReportedAsOpenWithoutAName) {
 }
 
 TEST_F(Units, BlankNameAtOpenTakesTheNextArgument) {
-  write_text("data.txt", "1 2 3 4\n");
+  write_file("data.txt", "1 2 3 4\n");
   start({"data.txt"});
   open_unit(11, "                    ", 20, "OLD", 3);
   float value = 0.0f;
@@ -211,8 +212,8 @@ TEST_F(Units, ReopeningAConnectedUnitOnAnotherFileClosesTheFirst) {
   open_unit(11, "b.txt", 5, "UNKNOWN", 7);
   write_line(11, "b");
   close_unit(11);
-  EXPECT_EQ(file_text("a.txt"), " a\r\n");
-  EXPECT_EQ(file_text("b.txt"), " b\r\n");
+  EXPECT_EQ(read_file("a.txt"), " a\r\n");
+  EXPECT_EQ(read_file("b.txt"), " b\r\n");
 }
 
 TEST_F(Units, CloseOfAnUnconnectedUnitDoesNothing) {
@@ -249,7 +250,7 @@ struct OpenFailure {
 struct OpenFailures : testing::FreshRun, ::testing::WithParamInterface<OpenFailure> {};
 
 TEST_P(OpenFailures, AreReportedAsOpen) {
-  write_text("exists.txt", "x");
+  write_file("exists.txt", "x");
   std::filesystem::create_directory("adir");
   start();
   const OpenFailure& c = GetParam();

@@ -1,25 +1,10 @@
 #include "tests/support/run_fixture.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "recio/units.h"
 
 namespace recio::testing {
-
-std::string file_text(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "<missing>";
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void write_text(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
 
 FreshRun::FreshRun() : previous_directory(std::filesystem::current_path()) {
   std::string pattern = (std::filesystem::temp_directory_path() / "shindo_test_XXXXXX").string();

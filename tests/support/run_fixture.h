@@ -13,10 +13,6 @@
 
 namespace recio::testing {
 
-// The whole content of a file, or "<missing>".
-std::string file_text(const std::filesystem::path& path);
-void write_text(const std::filesystem::path& path, const std::string& text);
-
 struct FreshRun : ::testing::Test {
   std::filesystem::path previous_directory;
   std::filesystem::path directory;
