@@ -202,6 +202,13 @@ const std::vector<FormatFailure> kFormatFailures = {
     {"missing_fraction", "(4E12)", "F6606: WRITE\\(out.txt\\)"},
     {"no_opening_parenthesis", "4E12.4", "F6606: WRITE\\(out.txt\\)"},
     {"no_data_descriptor", "()", "F6606: WRITE\\(out.txt\\)"},
+    {"engineering_form", "(EN12.4)", "F6607: WRITE\\(out.txt\\)"},
+    {"blank_control", "(BN,E12.4)", "F6607: WRITE\\(out.txt\\)"},
+    {"tab_right", "(TR2,E12.4)", "F6607: WRITE\\(out.txt\\)"},
+    {"sign_plus", "(SP,E12.4)", "F6607: WRITE\\(out.txt\\)"},
+    {"hollerith", "(2Hab,E12.4)", "F6607: WRITE\\(out.txt\\)"},
+    {"quoted_with_doubled_quote", "('it''s',E12.4)", "F6607: WRITE\\(out.txt\\)"},
+    {"blank_skip", "(1X,E12.4)", "F6607: WRITE\\(out.txt\\)"},
 };
 
 struct FormattedFailure : testing::FreshRun, ::testing::WithParamInterface<FormatFailure> {};
