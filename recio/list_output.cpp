@@ -50,9 +50,9 @@ void write_console_piece(UnitRecord& unit) {
     }
     ++bytes;
     --count;
-    if (!control.empty()) written = write_all(unit.handle, control.data(), control.size());
+    if (!control.empty()) written = write_to_handle(unit.handle, control.data(), control.size());
   }
-  if (written && count > 0) written = write_all(unit.handle, bytes, count);
+  if (written && count > 0) written = write_to_handle(unit.handle, bytes, count);
   if (!written) raise_error(err::kWriteFailed, StatementKind::Write, unit.name);
 }
 

@@ -115,7 +115,7 @@ struct IntrinsicScope {
   }
   text += message;
   text += "\r\n";
-  write_all(2, text.data(), text.size());
+  write_to_handle(2, text.data(), text.size());
   end_of_run(1);
 }
 
@@ -167,6 +167,7 @@ void end_of_run(int exit_status) {
     if (table.slots[slot].record) close_slot(slot, std::nullopt);
   }
   if (console_output_unit().line_open) write_console("\r\n");
+  release_console_output();
   host().exit(exit_status);
 }
 

@@ -55,6 +55,7 @@ Fill refill(UnitRecord& unit) {
   const bool whole_lines = unit.kind == UnitKind::SequentialFormatted;
   std::size_t count = 0;
   bool failed = false;
+  if (unit.kind == UnitKind::Console) release_console_output();
   do {
     ssize_t got = read_retrying(unit.input_handle, buffer + count, capacity - count);
     if (got < 0) {

@@ -307,6 +307,8 @@ void create_console_units(int argc, char** argv) {
   table.console = console_record(kConsoleInput, 1, 0);
   table.console.interactive = input_is_terminal;
   table.console_output.reset();
+  table.hold_console_output = !output_is_terminal;
+  table.held_console_output.clear();
   if (!(input_is_terminal && output_is_terminal)) {
     table.console_output = console_record(kConsoleOutput, 1, -1);
   }
@@ -362,14 +364,38 @@ void write_piece(UnitRecord& unit) {
   // at the end of the run does not try to write it again.
   unit.position = 0;
   unit.buffer_dirty = false;
-  if (!write_all(unit.handle, unit.output.data(), count)) {
+  if (!write_to_handle(unit.handle, unit.output.data(), count)) {
     raise_error(err::kWriteFailed, StatementKind::Write, unit.name);
   }
   unit.file_offset += static_cast<std::int64_t>(count);
 }
 
+bool write_to_handle(int handle, const char* bytes, std::size_t count) {
+  UnitTable& table = unit_table();
+  if (handle == 1 && table.hold_console_output) {
+    table.held_console_output.append(bytes, count);
+    if (table.held_console_output.size() < kHeldConsoleLimit) return true;
+    std::string held = std::move(table.held_console_output);
+    table.held_console_output.clear();
+    return write_all(1, held.data(), held.size());
+  }
+  release_console_output();
+  return write_all(handle, bytes, count);
+}
+
+void release_console_output() {
+  UnitTable& table = unit_table();
+  if (table.held_console_output.empty()) return;
+  // Given up before a failure is reported: the report releases again.
+  std::string held = std::move(table.held_console_output);
+  table.held_console_output.clear();
+  if (!write_all(1, held.data(), held.size())) {
+    raise_error(err::kWriteFailed, StatementKind::Write, "CON");
+  }
+}
+
 void write_console(std::string_view bytes) {
-  if (!write_all(1, bytes.data(), bytes.size())) {
+  if (!write_to_handle(1, bytes.data(), bytes.size())) {
     raise_error(err::kWriteFailed, StatementKind::Write, "CON");
   }
 }
@@ -389,7 +415,7 @@ void close_slot(std::size_t slot, std::optional<Disposition> disposition) {
   if (record->writing && chosen != Disposition::Delete) write_piece(*record);
   if (record->kind == UnitKind::Console && record->line_open) {
     record->line_open = false;
-    if (!write_all(record->handle, "\r\n", 2)) {
+    if (!write_to_handle(record->handle, "\r\n", 2)) {
       raise_error(err::kWriteFailed, StatementKind::Close, record->name);
     }
   }

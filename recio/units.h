@@ -25,6 +25,8 @@ enum class Disposition { Keep, Delete };
 
 inline constexpr std::size_t kConsoleBufferSize = 132;
 inline constexpr std::size_t kFileBufferSize = 1024;
+// Held console output is written once it reaches this size.
+inline constexpr std::size_t kHeldConsoleLimit = 65536;
 inline constexpr std::size_t kMaxFileName = 259;
 
 // One connection. Input and output keep separate buffers so that a console
@@ -73,6 +75,10 @@ struct UnitTable {
   std::vector<std::string> arguments;        // the command line, program name first
   std::size_t next_argument = 1;
   std::string file_name_buffer;  // the name being connected, shown by OPEN reports
+  // Standard output is not a terminal: console output is held in
+  // `held_console_output` and written in large pieces (write_to_handle).
+  bool hold_console_output = false;
+  std::string held_console_output;
 };
 
 // The run's unit table.
@@ -100,6 +106,17 @@ void begin_output(UnitRecord& unit);
 // Writes the placed characters of the output buffer to the handle as one
 // piece and empties the buffer; a failed or short write is reported (WRITE).
 void write_piece(UnitRecord& unit);
+
+// Writes bytes to an OS handle, in the order the program produces them.
+// Bytes for a standard output that is not a terminal are held and written in
+// large pieces; whatever is held goes out before any byte for another handle,
+// so that every stream, standard error included, receives its bytes in the
+// same order as with one write each. False when a write fails.
+bool write_to_handle(int handle, const char* bytes, std::size_t count);
+
+// Writes out the held console output; done before every console read, every
+// report and the end of the run. A failure is reported as a WRITE on CON.
+void release_console_output();
 
 // Writes bytes to the console output handle directly (line ends, the stop
 // message, the file-name request); a failure is reported as a WRITE on CON.

@@ -81,7 +81,7 @@ TEST_P(ListRecord, ConsoleShowsRecordWithoutItsFirstCharacter) {
   start();
   write_statement(kConsoleOutput, GetParam().items);
   write_statement(kConsoleOutput, {T("next")});
-  EXPECT_EQ(console.output, GetParam().record.substr(1) + "\r\nnext");
+  EXPECT_EQ(shown(), GetParam().record.substr(1) + "\r\nnext");
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, ListRecord, ::testing::ValuesIn(kRecordCases),
@@ -138,10 +138,10 @@ struct ConsoleLines : testing::FreshRun {};
 TEST_F(ConsoleLines, FirstEmptyRecordWritesNothingUntilTheNextLine) {
   start();
   write_statement(kConsoleOutput, {});
-  EXPECT_EQ(console.output, "");
+  EXPECT_EQ(shown(), "");
   write_statement(kConsoleOutput, {});
   write_statement(kConsoleOutput, {T("Calculation of Shindo")});
-  EXPECT_EQ(console.output, "\r\n\r\nCalculation of Shindo");
+  EXPECT_EQ(shown(), "\r\n\r\nCalculation of Shindo");
 }
 
 TEST_F(ConsoleLines, RecordLongerThanTheConsoleBufferIsWrittenInPieces) {
@@ -152,7 +152,7 @@ TEST_F(ConsoleLines, RecordLongerThanTheConsoleBufferIsWrittenInPieces) {
   // second piece is written unchanged.
   std::string fields;
   for (int i = 0; i < 12; ++i) fields += "   .1000E+01";
-  EXPECT_EQ(console.output, fields.substr(1));
+  EXPECT_EQ(shown(), fields.substr(1));
 }
 
 struct FormattedRecord {

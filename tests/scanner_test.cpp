@@ -267,7 +267,7 @@ TEST_F(Scanner, RedirectedConsoleKeepsAnswersSentTogether) {
   EXPECT_EQ(read_reply(), -1500.0f);
   // Console output lives on its own unit: its open line is left alone.
   EXPECT_TRUE(console_output_unit().line_open);
-  EXPECT_EQ(console.output, "");
+  EXPECT_EQ(shown(), "");
 }
 
 TEST_F(Scanner, InteractiveConsoleStartsTheAnswerOnAFreshLine) {
@@ -288,7 +288,7 @@ TEST_F(Scanner, InteractiveConsoleStartsTheAnswerOnAFreshLine) {
     unit.line_open = true;
     unit.record_started = half_written;
     EXPECT_EQ(read_reply(), 7.0f);
-    EXPECT_EQ(console.output, half_written ? "" : "\r\n");
+    EXPECT_EQ(shown(), half_written ? "" : "\r\n");
     EXPECT_FALSE(unit.line_open);
   }
 }

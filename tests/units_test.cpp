@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <unistd.h>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -119,7 +120,7 @@ TEST_F(Units, FirstArgumentNamesUnitTenAndASecondIsNotUsed) {
   close_unit(10);
   EXPECT_EQ(read_file("res.txt"), "  A0\r\n  Shindo\r\n");
   EXPECT_FALSE(std::filesystem::exists("other.txt"));
-  EXPECT_EQ(console.output, "");
+  EXPECT_EQ(shown(), "");
 }
 
 TEST_F(Units, RequestIsRepeatedWhileTheAnswerIsBlank) {
@@ -130,7 +131,7 @@ TEST_F(Units, RequestIsRepeatedWhileTheAnswerIsBlank) {
   write_line(kConsoleOutput, " Shindo");
   close_unit(10);
   const std::string request = "File name missing or blank - please enter file name\r\nUNIT 10? ";
-  EXPECT_EQ(console.output, " A0 (gal) =\r\n" + request + request + request + "\r\n Shindo");
+  EXPECT_EQ(shown(), " A0 (gal) =\r\n" + request + request + request + "\r\n Shindo");
   EXPECT_EQ(read_file("res.txt"), "  A0\r\n");
 }
 
@@ -171,7 +172,7 @@ TEST_P(DeviceNames, NameDecidesBetweenDeviceAndFile) {
   write_line(kConsoleOutput, " before");
   write_line(10, " ten");
   close_unit(10);
-  EXPECT_EQ(console.output, GetParam().console);
+  EXPECT_EQ(shown(), GetParam().console);
   EXPECT_EQ(std::filesystem::exists(GetParam().name), GetParam().file);
 }
 
@@ -288,8 +289,101 @@ TEST_F(Units, ConsoleUnitNumbersNeedNoConnection) {
   start();
   write_line(6, " six");
   write_line(0, " zero");
-  EXPECT_EQ(console.output, " six\r\n zero");
+  EXPECT_EQ(shown(), " six\r\n zero");
   EXPECT_EQ(find_unit(6), nullptr);
+}
+
+// Console output through a standard output that is not a terminal is held and
+// written in large pieces, but never later than the next console read, write
+// to another handle or report.
+struct HeldConsole : testing::FreshRun {
+  // Each host write and read in order: "w<fd>:<bytes>" or "r<fd>".
+  static std::vector<std::string>& events() {
+    static std::vector<std::string> log;
+    return log;
+  }
+  static HostCalls& inner() {
+    static HostCalls calls;
+    return calls;
+  }
+  HostCalls before_log = host();
+
+  HeldConsole() {
+    events().clear();
+    inner() = host();
+    host().write = [](int fd, const void* bytes, std::size_t count) {
+      events().push_back("w" + std::to_string(fd > 2 ? 3 : fd) + ":" +
+                         std::string(static_cast<const char*>(bytes), count));
+      return inner().write(fd, bytes, count);
+    };
+    host().read = [](int fd, void* bytes, std::size_t count) {
+      events().push_back("r" + std::to_string(fd > 2 ? 3 : fd));
+      return inner().read(fd, bytes, count);
+    };
+  }
+  ~HeldConsole() override { host() = before_log; }
+};
+
+TEST_F(HeldConsole, RecordsGoOutInOneWriteBeforeTheConsoleRead) {
+  console.input = "7\r\n";
+  start();
+  for (int i = 0; i < 100; ++i) write_line(kConsoleOutput, " record");
+  EXPECT_TRUE(events().empty());
+  float answer = 0.0f;
+  begin_read(kConsoleInput, false);
+  read_real(&answer);
+  end_read();
+  std::string records = " record";
+  for (int i = 1; i < 100; ++i) records += "\r\n record";
+  EXPECT_EQ(events(), (std::vector<std::string>{"w1:" + records, "r0"}));
+}
+
+TEST_F(HeldConsole, HeldRecordsPrecedeTheBytesOfAnotherHandle) {
+  console.input = "res.txt\r\n";
+  start();
+  write_line(kConsoleOutput, " before");
+  write_line(10, " result");
+  open_unit(12, "out.txt", 7, "UNKNOWN", 7);
+  write_line(12, " file");
+  write_line(kConsoleOutput, " after");
+  close_unit(12);
+  release_console_output();
+  EXPECT_EQ(events(), (std::vector<std::string>{
+                          "w1: before\r\nFile name missing or blank - please enter file name\r\nUNIT 10? ",
+                          "r0", "w1:\r\n after", "w3:  file\r\n"}));
+}
+
+TEST_F(HeldConsole, HeldRecordsPrecedeTheReport) {
+  start();
+  write_line(kConsoleOutput, " shown first");
+  EXPECT_EXIT(
+      {
+        host().write = [](int fd, const void* bytes, std::size_t count) {
+          inner().write(2, fd == 1 ? "<out>" : "<err>", 5);
+          return inner().write(fd, bytes, count);
+        };
+        open_unit(11, "nofile.dat", 10, "OLD", 3);
+      },
+      ::testing::ExitedWithCode(1), "^<out><err>\r\nrun-time error F6416");
+}
+
+TEST_F(HeldConsole, LargeOutputIsWrittenInPiecesOfTheHoldingSize) {
+  start();
+  const std::string record(70, 'x');
+  for (int i = 0; i < 2000; ++i) write_line(kConsoleOutput, record.c_str());
+  ASSERT_FALSE(events().empty());
+  for (const std::string& event : events()) {
+    EXPECT_GE(event.size() - 3, kHeldConsoleLimit);
+    EXPECT_LT(event.size() - 3, kHeldConsoleLimit + 80);
+  }
+}
+
+TEST_F(HeldConsole, TerminalOutputIsWrittenRecordByRecord) {
+  console.output_terminal = true;
+  start();
+  write_line(kConsoleOutput, " one");
+  write_line(kConsoleOutput, " two");
+  EXPECT_EQ(events(), (std::vector<std::string>{"w1: one", "w1:\r\n", "w1: two"}));
 }
 
 }  // namespace

@@ -25,4 +25,9 @@ void FreshRun::start(std::initializer_list<std::string> arguments) {
   create_console_units(static_cast<int>(argument_pointers.size()), argument_pointers.data());
 }
 
+const std::string& FreshRun::shown() {
+  release_console_output();
+  return console.output;
+}
+
 }  // namespace recio::testing

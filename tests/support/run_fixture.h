@@ -25,6 +25,9 @@ struct FreshRun : ::testing::Test {
   // Starts the run's units with these command-line arguments after the
   // program name; call after setting the console's terminal flags and input.
   void start(std::initializer_list<std::string> arguments = {});
+  // Every byte the run has written to the console so far, the output it
+  // still holds included (written out first).
+  const std::string& shown();
   std::vector<std::string> argument_storage;
   std::vector<char*> argument_pointers;
 };
