@@ -1,16 +1,33 @@
-// Timings of the computing stages on a record of the largest transform size
-// (32768 samples at 0.01 s), without any input or output.
+// Timings of the stages of a run on a record of the largest transform size
+// (32768 samples at 0.01 s): the computing stages on their own, and the
+// stages that go through the record I/O layer (reading the record file, the
+// console echo, the wave file, the real-number text), so that a slower run
+// shows where it lost its time. File stages work in a temporary directory;
+// console output goes to /dev/null.
 #include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "intensity/band_filter.h"
 #include "intensity/fft.h"
 #include "intensity/level_scan.h"
+#include "intensity/record_input.h"
 #include "intensity/storage.h"
 #include "intensity/vector_wave.h"
+#include "recio/realtext.h"
+#include "recio/statement.h"
+#include "recio/units.h"
 
 namespace {
 
@@ -18,6 +35,10 @@ using namespace intensity;
 
 constexpr std::int32_t kSamples = 32768;
 constexpr float kInterval = 0.01f;
+constexpr std::int32_t kRecordUnit = 11;
+constexpr char kRecordFile[] = "rec.txt";
+// The field of the wave file and the level-duration table.
+constexpr recio::RealField kE12_4{recio::RealForm::E, 12, 4, 2, 0, false, recio::Precision::Single};
 
 // Three components of a few superposed oscillations under a decaying envelope.
 void make_record() {
@@ -85,5 +106,236 @@ void BM_LevelScan(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_LevelScan)->Unit(benchmark::kMicrosecond);
+
+// The record of make_record() as a record file: one sample a line, the time
+// with two decimals and the components with four, separated by blanks.
+std::string record_file_text() {
+  make_record();
+  std::string text;
+  char line[96];
+  for (std::int32_t i = 0; i < kSamples; ++i) {
+    const int length = std::snprintf(line, sizeof line, "%.2f %.4f %.4f %.4f\n", i * 0.01,
+                                     static_cast<double>(ACC1[i]), static_cast<double>(ACC2[i]),
+                                     static_cast<double>(ACC3[i]));
+    text.append(line, static_cast<std::size_t>(length));
+  }
+  return text;
+}
+
+// A temporary directory holding the record file, made at first use and
+// removed at the end of the program.
+struct BenchDirectory {
+  std::filesystem::path path;
+  std::size_t record_bytes = 0;
+
+  BenchDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "shindo_bench_XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+      std::perror("shindo_bench: temporary directory");
+      std::exit(1);
+    }
+    path = pattern;
+    const std::string text = record_file_text();
+    std::FILE* out = std::fopen((path / kRecordFile).c_str(), "wb");
+    if (out == nullptr || std::fwrite(text.data(), 1, text.size(), out) != text.size() ||
+        std::fclose(out) != 0) {
+      std::perror("shindo_bench: record file");
+      std::exit(1);
+    }
+    record_bytes = text.size();
+  }
+  ~BenchDirectory() { std::filesystem::remove_all(path); }
+  BenchDirectory(const BenchDirectory&) = delete;
+  BenchDirectory& operator=(const BenchDirectory&) = delete;
+};
+
+BenchDirectory& bench_directory() {
+  static BenchDirectory directory;
+  return directory;
+}
+
+// While it lives, the working directory is the bench directory, standard
+// output goes to /dev/null and the record I/O layer starts afresh with an
+// empty unit table: file names are those of a run, and console lines cost
+// their layout and their writes but show nowhere.
+struct StageScope {
+  std::filesystem::path previous = std::filesystem::current_path();
+  int saved_output = -1;
+
+  StageScope() {
+    std::filesystem::current_path(bench_directory().path);
+    std::fflush(stdout);
+    saved_output = dup(1);
+    const int null = open("/dev/null", O_WRONLY);
+    if (saved_output < 0 || null < 0 || dup2(null, 1) < 0) {
+      std::perror("shindo_bench: /dev/null as standard output");
+      std::exit(1);
+    }
+    close(null);
+    char program[] = "shindo_bench";
+    char* argv[] = {program};
+    recio::create_console_units(1, argv);
+  }
+  ~StageScope() {
+    dup2(saved_output, 1);
+    close(saved_output);
+    std::filesystem::current_path(previous);
+  }
+  StageScope(const StageScope&) = delete;
+  StageScope& operator=(const StageScope&) = delete;
+};
+
+// Reads the record file the way a run does, so that TIME and ACC1..ACC3 hold
+// the values as read, and NT and DT are set.
+void read_record_as_a_run_does() {
+  std::memset(FNAME, ' ', sizeof FNAME);
+  std::memcpy(FNAME, kRecordFile, std::strlen(kRecordFile));
+  read_acceleration_record();
+}
+
+// One read statement of four real items with an end-of-file branch; false at
+// the end of the file.
+bool read_four(float values[4]) {
+  recio::begin_read(kRecordUnit, true);
+  return recio::read_real(&values[0]) == 0 && recio::read_real(&values[1]) == 0 &&
+         recio::read_real(&values[2]) == 0 && recio::read_real(&values[3]) == 0 &&
+         recio::end_read() == 0;
+}
+
+// The read statements alone: unit 11 connected to the record file, read to
+// its end and closed.
+void BM_RecordRead(benchmark::State& state) {
+  StageScope scope;
+  float values[4];
+  for (auto _ : state) {
+    recio::open_unit(kRecordUnit, kRecordFile, static_cast<std::int32_t>(std::strlen(kRecordFile)),
+                     "OLD", 3);
+    std::int32_t records = 0;
+    while (read_four(values)) ++records;
+    recio::close_unit(kRecordUnit);
+    if (records != kSamples) state.SkipWithError("the record file lost records");
+    benchmark::DoNotOptimize(records);
+  }
+  state.SetItemsProcessed(state.iterations() * kSamples);
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bench_directory().record_bytes));
+}
+BENCHMARK(BM_RecordRead)->Unit(benchmark::kMillisecond);
+
+// The whole input stage: the reads, one console echo line per record and the
+// " nt, dt=" line.
+void BM_RecordInputStage(benchmark::State& state) {
+  StageScope scope;
+  for (auto _ : state) {
+    read_record_as_a_run_does();
+    if (NT != kSamples) state.SkipWithError("the record file lost records");
+  }
+  state.SetItemsProcessed(state.iterations() * kSamples);
+}
+BENCHMARK(BM_RecordInputStage)->Unit(benchmark::kMillisecond);
+
+// The console echo alone: one list-directed statement of four reals per
+// record, the values as read.
+void BM_EchoLines(benchmark::State& state) {
+  StageScope scope;
+  read_record_as_a_run_does();
+  for (auto _ : state) {
+    for (std::int32_t i = 0; i < kSamples; ++i) {
+      recio::begin_write(recio::kConsoleOutput);
+      recio::write_real(TIME[i]);
+      recio::write_real(ACC1[i]);
+      recio::write_real(ACC2[i]);
+      recio::write_real(ACC3[i]);
+      recio::end_write();
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kSamples);
+}
+BENCHMARK(BM_EchoLines)->Unit(benchmark::kMillisecond);
+
+// The values of the echo lines, in echo order.
+std::span<const float> echoed_values() {
+  static std::vector<float> values;
+  if (values.empty()) {
+    StageScope scope;
+    read_record_as_a_run_does();
+    for (std::int32_t i = 0; i < kSamples; ++i) {
+      values.insert(values.end(), {TIME[i], ACC1[i], ACC2[i], ACC3[i]});
+    }
+  }
+  return values;
+}
+
+// The values of the wave file, in file order: each sample's time, then its
+// vector acceleration.
+std::span<const float> wave_values() {
+  static std::vector<float> values;
+  if (values.empty()) {
+    make_record();
+    const float duration = filter_record();
+    compose_vector(spectra(), kSamples, duration, AVEC, [](std::int32_t I, float value) {
+      values.push_back(static_cast<float>(static_cast<double>(I - 1) * kInterval));
+      values.push_back(value);
+    });
+  }
+  return values;
+}
+
+// The decimal digits of the echoed values, the first half of their text.
+void BM_DecimalDigits(benchmark::State& state) {
+  const std::span<const float> values = echoed_values();
+  for (auto _ : state) {
+    for (const float value : values) {
+      recio::DecimalDigits digits = recio::decimal_digits(static_cast<double>(value));
+      benchmark::DoNotOptimize(digits);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(values.size()));
+}
+BENCHMARK(BM_DecimalDigits)->Unit(benchmark::kMillisecond);
+
+// The list form of the echoed values, as the echo lines show them.
+void BM_ListRealText(benchmark::State& state) {
+  const std::span<const float> values = echoed_values();
+  for (auto _ : state) {
+    for (const float value : values) {
+      recio::RealText text = recio::format_real(static_cast<double>(value), recio::kListSingle);
+      benchmark::DoNotOptimize(text);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(values.size()));
+}
+BENCHMARK(BM_ListRealText)->Unit(benchmark::kMillisecond);
+
+// The E12.4 fields of the wave file's times and vector accelerations.
+void BM_E12_4Text(benchmark::State& state) {
+  const std::span<const float> values = wave_values();
+  for (auto _ : state) {
+    for (const float value : values) {
+      recio::RealText text = recio::format_real(static_cast<double>(value), kE12_4);
+      benchmark::DoNotOptimize(text);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(values.size()));
+}
+BENCHMARK(BM_E12_4Text)->Unit(benchmark::kMillisecond);
+
+// The vector stage of a run: composition, wave1_dat written through unit 11
+// (one "(4E12.4)" statement per sample) and its console lines.
+void BM_VectorWaveStage(benchmark::State& state) {
+  StageScope scope;
+  make_record();
+  NT = kSamples;
+  DT = kInterval;
+  DUR = filter_record();
+  for (auto _ : state) {
+    vector_wave_stage();
+    benchmark::DoNotOptimize(Amax);
+  }
+  if (std::filesystem::file_size("wave1_dat") != 26u * kSamples) {
+    state.SkipWithError("wave1_dat is not 26 bytes a sample");
+  }
+  state.SetItemsProcessed(state.iterations() * kSamples);
+}
+BENCHMARK(BM_VectorWaveStage)->Unit(benchmark::kMillisecond);
 
 }  // namespace
