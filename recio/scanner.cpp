@@ -28,6 +28,16 @@ constexpr int kSurelyUnderflows = -330;
 // Exponent digits beyond this value change nothing.
 constexpr int kExponentCeiling = 100000;
 
+// A mantissa of at most 15 significant digits is an exact double, and so is
+// 10^k up to k = 22: their product or quotient, one correctly rounded
+// operation, is then the nearest double to the number without any further
+// work.
+constexpr int kExactMantissaDigits = 15;
+constexpr int kExactPowerOfTen = 22;
+constexpr double kExactPowersOfTen[kExactPowerOfTen + 1] = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // ---------------------------------------------------------------------------
@@ -225,6 +235,19 @@ int repeat_count(const InputStatement& s, int& count) {
   return 0;
 }
 
+// Inside an unquoted value, the characters up to the next one that can end
+// it are taken straight from the buffer, as the byte-by-byte scan would.
+void take_plain_run(InputStatement& s) {
+  UnitRecord& unit = *s.unit;
+  if (unit.skip_lf) return;
+  while (unit.next <= unit.last && s.value_length < kValueCapacity) {
+    const char c = unit.input[static_cast<std::size_t>(unit.next)];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == '/' || c == '*') return;
+    s.value_text[s.value_length++] = c;
+    ++unit.next;
+  }
+}
+
 // Scans the next value of the statement into value_text (a quoted value also
 // straight into the destination); false when the statement has stopped.
 bool scan_value(InputStatement& s, const Destination& destination) {
@@ -325,6 +348,7 @@ bool scan_value(InputStatement& s, const Destination& destination) {
       return false;
     }
     s.value_text[s.value_length++] = static_cast<char>(c);
+    if (s.scan_mode == ScanMode::Plain) take_plain_run(s);
   }
 }
 
@@ -409,11 +433,21 @@ RealConversion convert_real(std::string_view text) {
   LeadingDigit leading;
   bool point = false;
   int digits = 0;
+  // The significant digits as an integer while they are few enough, and the
+  // number of digits after the point.
+  std::uint64_t mantissa = 0;
+  int mantissa_digits = 0;
+  int fraction_digits = 0;
   for (; i < text.size(); ++i) {
     char c = text[i];
     if (is_digit(c)) {
       leading.take(c, point);
       ++digits;
+      if (point) ++fraction_digits;
+      if (leading.seen && mantissa_digits <= kExactMantissaDigits) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+        ++mantissa_digits;
+      }
     } else if (c == '.' && !point) {
       point = true;
     } else {
@@ -447,6 +481,17 @@ RealConversion convert_real(std::string_view text) {
   const int magnitude = leading.magnitude + exponent;
   if (magnitude > kSurelyOverflows) return {0.0f, err::kRealExponentTooLarge};
   if (magnitude < kSurelyUnderflows) return {zero, 0};
+
+  const int scale = exponent - fraction_digits;
+  if (mantissa_digits <= kExactMantissaDigits && scale >= -kExactPowerOfTen &&
+      scale <= kExactPowerOfTen) {
+    const double exact = static_cast<double>(mantissa);
+    const double magnitude_value =
+        scale >= 0 ? exact * kExactPowersOfTen[scale] : exact / kExactPowersOfTen[-scale];
+    if (magnitude_value > kLargestSingle) return {0.0f, err::kRealOutOfRange};
+    const auto single = static_cast<float>(magnitude_value);
+    return {negative ? -single : single, 0};
+  }
 
   normal[length++] = 'e';
   length = static_cast<std::size_t>(

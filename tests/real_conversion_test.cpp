@@ -1,7 +1,9 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -33,6 +35,33 @@ TEST(RealConversion, NumberFormsGiveTheirValue) {
     RealConversion result = convert_real(c.text);
     EXPECT_EQ(result.error, 0);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(result.value), std::bit_cast<std::uint32_t>(c.value));
+  }
+}
+
+// Numbers of every length and scale, short ones (converted by one exact
+// operation) and long ones alike, give the double nearest the text rounded to
+// single precision, or fail as beyond the single range.
+TEST(RealConversion, RandomNumbersGiveTheNearestDoubleRoundedToSingle) {
+  std::mt19937_64 random(20261208);
+  for (int n = 0; n < 200000; ++n) {
+    std::string text = random() % 2 ? "-" : "";
+    const int digits = 1 + static_cast<int>(random() % 20);
+    const int point = static_cast<int>(random() % (digits + 1));
+    for (int j = 0; j < digits; ++j) {
+      if (j == point) text += '.';
+      text += static_cast<char>('0' + random() % 10);
+    }
+    if (random() % 2) text += "E" + std::to_string(static_cast<int>(random() % 61) - 30);
+    SCOPED_TRACE(text);
+    const RealConversion result = convert_real(text);
+    const double nearest_double = std::strtod(text.c_str(), nullptr);
+    if (std::fabs(nearest_double) > 3.4028234663852886e38) {
+      ASSERT_EQ(result.error, err::kRealOutOfRange);
+      continue;
+    }
+    ASSERT_EQ(result.error, 0);
+    const auto nearest = static_cast<float>(nearest_double);
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(result.value), std::bit_cast<std::uint32_t>(nearest));
   }
 }
 
