@@ -214,7 +214,8 @@ ComplexFloat CEXP(float x, float y) {
     if (!(std::fabs(static_cast<double>(y)) < kTotalLoss) && !std::isnan(y)) {
       raise_math_error(err::kMathTloss, "cexp: TLOSS error");
     }
-    magnitude = std::exp(static_cast<double>(x));
+    // exp(0) is exactly 1: the twiddle factors of a transform need no exp.
+    magnitude = x == 0.0f ? 1.0 : std::exp(static_cast<double>(x));
   }
   // The magnitude is stored in single precision outside the intrinsic, so a
   // value too large for it is an overflow of the computation.
