@@ -288,11 +288,6 @@ void check_unit_number(std::int32_t unit, StatementKind kind) {
 
 }  // namespace
 
-UnitTable& unit_table() {
-  static UnitTable table;
-  return table;
-}
-
 void create_console_units(int argc, char** argv) {
   UnitTable& table = unit_table();
   for (UnitSlot& slot : table.slots) {

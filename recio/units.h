@@ -81,8 +81,11 @@ struct UnitTable {
   std::string held_console_output;
 };
 
-// The run's unit table.
-UnitTable& unit_table();
+// The run's unit table (inline: every statement reaches it).
+inline UnitTable& unit_table() {
+  static UnitTable table;
+  return table;
+}
 
 // Creates the console unit(s) from the command line and the terminal state of
 // standard input and output; a second call starts afresh (used by tests).
