@@ -398,64 +398,45 @@ int read_item(const Destination& destination) {
   return s.status;
 }
 
-// The decimal magnitude of a nonzero number's leading digit, tracked while
-// its digits are checked: the number is 0.d1d2... times 10 to the power
-// `magnitude` plus its exponent.
-struct LeadingDigit {
-  bool seen = false;
-  int magnitude = 0;
-
-  void take(char digit, bool after_point) {
-    if (!seen && digit == '0') {
-      if (after_point) --magnitude;
-      return;
-    }
-    seen = true;
-    if (!after_point) ++magnitude;
-  }
-};
-
 }  // namespace
 
 RealConversion convert_real(std::string_view text) {
   constexpr RealConversion kNotANumber{0.0f, err::kRealSyntax};
   if (text.size() > kValueCapacity) return kNotANumber;
-  // The mantissa as given and the exponent in the form from_chars reads.
-  char normal[kValueCapacity + 16];
-  std::size_t length = 0;
   std::size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
     negative = text[i] == '-';
-    if (negative) normal[length++] = '-';
     ++i;
   }
-  LeadingDigit leading;
+  // The mantissa: its digits from the first nonzero one on (`significant`,
+  // as an integer while they are few), and the digits after the point. The
+  // number is 0.d1d2... times 10 to the power significant - fraction_digits
+  // plus its exponent.
+  const std::size_t mantissa_begin = i;
   bool point = false;
   int digits = 0;
-  // The significant digits as an integer while they are few enough, and the
-  // number of digits after the point.
-  std::uint64_t mantissa = 0;
-  int mantissa_digits = 0;
+  int significant = 0;
   int fraction_digits = 0;
+  std::uint64_t mantissa = 0;
   for (; i < text.size(); ++i) {
-    char c = text[i];
+    const char c = text[i];
     if (is_digit(c)) {
-      leading.take(c, point);
       ++digits;
       if (point) ++fraction_digits;
-      if (leading.seen && mantissa_digits <= kExactMantissaDigits) {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-        ++mantissa_digits;
+      if (c != '0' || significant > 0) {
+        if (++significant <= kExactMantissaDigits) {
+          mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+        }
       }
     } else if (c == '.' && !point) {
       point = true;
     } else {
       break;
     }
-    normal[length++] = c;
   }
   if (digits == 0) return kNotANumber;
+  const std::size_t mantissa_end = i;
 
   int exponent = 0;
   if (i < text.size()) {
@@ -477,30 +458,32 @@ RealConversion convert_real(std::string_view text) {
   }
 
   const float zero = negative ? -0.0f : 0.0f;
-  if (!leading.seen) return {zero, 0};
-  const int magnitude = leading.magnitude + exponent;
+  if (significant == 0) return {zero, 0};
+  const int magnitude = significant - fraction_digits + exponent;
   if (magnitude > kSurelyOverflows) return {0.0f, err::kRealExponentTooLarge};
   if (magnitude < kSurelyUnderflows) return {zero, 0};
 
   const int scale = exponent - fraction_digits;
-  if (mantissa_digits <= kExactMantissaDigits && scale >= -kExactPowerOfTen &&
-      scale <= kExactPowerOfTen) {
-    const double exact = static_cast<double>(mantissa);
-    const double magnitude_value =
-        scale >= 0 ? exact * kExactPowersOfTen[scale] : exact / kExactPowersOfTen[-scale];
-    if (magnitude_value > kLargestSingle) return {0.0f, err::kRealOutOfRange};
-    const auto single = static_cast<float>(magnitude_value);
-    return {negative ? -single : single, 0};
-  }
-
-  normal[length++] = 'e';
-  length = static_cast<std::size_t>(
-      std::to_chars(normal + length, normal + sizeof normal, exponent).ptr - normal);
   double value = 0.0;
-  std::from_chars_result parsed = std::from_chars(normal, normal + length, value);
-  if (parsed.ec == std::errc::result_out_of_range) {
-    if (magnitude > 0) return {0.0f, err::kRealExponentTooLarge};
-    return {zero, 0};
+  if (significant <= kExactMantissaDigits && scale >= -kExactPowerOfTen && scale <= kExactPowerOfTen) {
+    const double exact = static_cast<double>(mantissa);
+    value = scale >= 0 ? exact * kExactPowersOfTen[scale] : exact / kExactPowersOfTen[-scale];
+    if (negative) value = -value;
+  } else {
+    // The mantissa as given and the exponent, in the form from_chars reads.
+    char normal[kValueCapacity + 16];
+    std::size_t length = 0;
+    if (negative) normal[length++] = '-';
+    std::memcpy(normal + length, text.data() + mantissa_begin, mantissa_end - mantissa_begin);
+    length += mantissa_end - mantissa_begin;
+    normal[length++] = 'e';
+    length = static_cast<std::size_t>(
+        std::to_chars(normal + length, normal + sizeof normal, exponent).ptr - normal);
+    std::from_chars_result parsed = std::from_chars(normal, normal + length, value);
+    if (parsed.ec == std::errc::result_out_of_range) {
+      if (magnitude > 0) return {0.0f, err::kRealExponentTooLarge};
+      return {zero, 0};
+    }
   }
   if (value > kLargestSingle || value < -kLargestSingle) return {0.0f, err::kRealOutOfRange};
   return {static_cast<float>(value), 0};
