@@ -240,12 +240,18 @@ int repeat_count(const InputStatement& s, int& count) {
 void take_plain_run(InputStatement& s) {
   UnitRecord& unit = *s.unit;
   if (unit.skip_lf) return;
-  while (unit.next <= unit.last && s.value_length < kValueCapacity) {
-    const char c = unit.input[static_cast<std::size_t>(unit.next)];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == '/' || c == '*') return;
-    s.value_text[s.value_length++] = c;
-    ++unit.next;
+  const char* input = unit.input.data();
+  int next = unit.next;
+  const int last = unit.last;
+  std::size_t length = s.value_length;
+  while (next <= last && length < kValueCapacity) {
+    const char c = input[next];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == '/' || c == '*') break;
+    s.value_text[length++] = c;
+    ++next;
   }
+  unit.next = next;
+  s.value_length = length;
 }
 
 // Scans the next value of the statement into value_text (a quoted value also
