@@ -193,16 +193,26 @@ void begin_write(std::int32_t unit, const char* format, std::int32_t format_leng
   current.items.clear();
 }
 
-void write_integer(std::int32_t value) {
-  statement().items.push_back({ItemKind::Integer, value, 0.0f, nullptr, 0});
+namespace {
+
+// The item is filled in place: a whole item built apart and copied in would
+// be read back before its parts have reached memory.
+OutputItem& new_item(ItemKind kind) {
+  OutputItem& item = statement().items.emplace_back();
+  item.kind = kind;
+  return item;
 }
 
-void write_real(float value) {
-  statement().items.push_back({ItemKind::Real, 0, value, nullptr, 0});
-}
+}  // namespace
+
+void write_integer(std::int32_t value) { new_item(ItemKind::Integer).integer = value; }
+
+void write_real(float value) { new_item(ItemKind::Real).real = value; }
 
 void write_character(const char* text, std::int32_t length) {
-  statement().items.push_back({ItemKind::Character, 0, 0.0f, text, length});
+  OutputItem& item = new_item(ItemKind::Character);
+  item.text = text;
+  item.length = length;
 }
 
 void end_write() {
