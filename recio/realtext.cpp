@@ -147,75 +147,197 @@ inline void write8(char* p, std::uint32_t v) {
   }
 }
 
+// Writes the 17 decimal digits of v (below 10^17), zeros in front.
+void write17(char* p, std::uint64_t v) {
+  constexpr std::uint64_t kTen8 = 100000000;
+  const std::uint64_t upper9 = v / kTen8;
+  p[0] = static_cast<char>('0' + upper9 / kTen8);
+  write8(p + 1, static_cast<std::uint32_t>(upper9 % kTen8));
+  write8(p + 9, static_cast<std::uint32_t>(v % kTen8));
+}
+
 // Stores the 17 digits of digits17 (10^16 <= digits17 < 10^17) without their
 // trailing zeros.
 void store_digits(DecimalDigits& out, std::uint64_t digits17) {
-  constexpr std::uint64_t kTen8 = 100000000;
-  const std::uint64_t upper9 = digits17 / kTen8;
-  out.digits[0] = static_cast<char>('0' + upper9 / kTen8);
-  write8(out.digits + 1, static_cast<std::uint32_t>(upper9 % kTen8));
-  write8(out.digits + 9, static_cast<std::uint32_t>(digits17 % kTen8));
+  write17(out.digits, digits17);
   int count = 17;
   while (out.digits[count - 1] == '0') --count;
   out.digits[count] = '\0';
   out.count = count;
 }
 
+constexpr std::array<std::uint64_t, 18> kPowersOfTen = [] {
+  std::array<std::uint64_t, 18> powers{};
+  std::uint64_t power = 1;
+  for (std::uint64_t& entry : powers) {
+    entry = power;
+    power *= 10;
+  }
+  return powers;
+}();
+
+// x / 10^k for x below 2^57 (and so for any significand) by one
+// multiplication: with l = ceil(log2 10^k) and m = floor(2^(57+l) / 10^k) + 1,
+// floor(x * m / 2^(57+l)) is the quotient for every x below 2^57.
+struct Reciprocal {
+  std::uint64_t multiplier;
+  int shift;
+};
+
+constexpr std::array<Reciprocal, 18> kReciprocalsOfTen = [] {
+  std::array<Reciprocal, 18> reciprocals{};
+  for (std::size_t k = 0; k < reciprocals.size(); ++k) {
+    const int shift = 57 + std::bit_width(kPowersOfTen[k] - 1);
+    reciprocals[k] = {static_cast<std::uint64_t>((u128{1} << shift) / kPowersOfTen[k]) + 1, shift};
+  }
+  return reciprocals;
+}();
+
+std::uint64_t divide_by_power_of_ten(std::uint64_t x, int k) {
+  const Reciprocal& r = kReciprocalsOfTen[static_cast<std::size_t>(k)];
+  return static_cast<std::uint64_t>((static_cast<u128>(x) * r.multiplier) >> r.shift);
+}
+
+// The first n (at most 16) significant digits of a value, rounded half up by
+// digit n+1, followed by zeros: digits[0..17) are the digits to show.
+struct KeptDigits {
+  char text[34];
+  const char* digits;
+  int count;     // digits kept (0 when a value rounds to nothing)
+  bool carried;  // a carry ran out of the first digit: the digits are "1" and exp10 rose by one
+};
+
+KeptDigits keep_digits(const DecimalDigits& dd, int n) {
+  KeptDigits kept;
+  kept.carried = false;
+  const std::uint64_t unit = kPowersOfTen[static_cast<std::size_t>(17 - n)];
+  std::uint64_t q = divide_by_power_of_ten(dd.significand, 17 - n);
+  if (dd.significand - q * unit >= unit / 2) ++q;
+  if (q == kPowersOfTen[static_cast<std::size_t>(n)] && dd.significand != 0) {
+    // 99...9 rounded up (or nothing kept of a value of 0.5 or more).
+    q = kPowersOfTen[static_cast<std::size_t>(n == 0 ? 0 : n - 1)];
+    kept.carried = true;
+    n = n == 0 ? 1 : n;
+  }
+  // The n digits of q end at text[16], zeros follow.
+  constexpr std::uint64_t kTen8 = 100000000;
+  write8(kept.text + 9, static_cast<std::uint32_t>(q % kTen8));
+  if (n > 8) write8(kept.text + 1, static_cast<std::uint32_t>(q / kTen8));
+  std::memset(kept.text + 17, '0', 17);
+  kept.digits = kept.text + 17 - n;
+  kept.count = q == 0 ? 0 : n;
+  return kept;
+}
+
 constexpr int kRealTextCapacity = static_cast<int>(sizeof(RealText::text)) - 1;
 
-RealText overflow_text() {
-  RealText out{};
+void set_overflow(RealText& out) {
+  out.text[0] = '\0';
+  out.length = 0;
   out.overflow = true;
-  return out;
 }
 
 // The special text of a value that is not finite, padded with "." to `width`.
-RealText special_text(const char* special, int width) {
+void place_special(RealText& out, const char* special, int width) {
   const int length = static_cast<int>(std::strlen(special));
   const int padded = width > length ? width : length;
-  if (padded > kRealTextCapacity) return overflow_text();
-  RealText out{};
+  if (padded > kRealTextCapacity) {
+    set_overflow(out);
+    return;
+  }
   std::memcpy(out.text, special, static_cast<std::size_t>(length));
   std::memset(out.text + length, '.', static_cast<std::size_t>(padded - length));
+  out.text[padded] = '\0';
   out.length = padded;
-  return out;
 }
 
-// Keeps the first n significant digits, rounding half up by digit n+1.
-// Returns true when a carry ran out of the first digit (the digits became "1"
-// and exp10 rose by one).
-bool round_to(DecimalDigits& dd, int n) {
-  if (dd.count <= n) return false;
-  const bool round_up = dd.digits[n] >= '5';
-  dd.count = n;
-  dd.digits[n] = '\0';
-  if (!round_up) {
-    // Only keeping no digit at all can leave nothing but zeros.
-    if (n == 0) dd.sign = ' ';
-    return false;
+// Places `dd` into `field`: the text, or the overflow mark.
+void place_real(RealText& out, const DecimalDigits& dd, const RealField& field) {
+  const bool list = field.form == RealForm::List;
+  if (!dd.finite) {
+    place_special(out, dd.special, list ? field.w - 2 : field.w);
+    return;
   }
-  int j = n - 1;
-  while (j >= 0 && dd.digits[j] == '9') --j;
-  if (j < 0) {
-    dd.digits[0] = '1';
-    dd.digits[1] = '\0';
-    dd.count = 1;
-    dd.exp10 += 1;
-    return true;
+
+  const int d = field.d;
+  const int k = list ? 1 : field.k;
+  // An edit form's scale factor must leave at least the digits before the
+  // point in the field: -d <= k <= d + 1.
+  if (d < 0 || (!list && (k < -d || k > d + 1))) {
+    set_overflow(out);
+    return;
   }
-  dd.digits[j] += 1;
-  dd.count = j + 1;
-  dd.digits[j + 1] = '\0';
-  return false;
+
+  const bool fixed = list && dd.exp10 > 0 && dd.exp10 < field.w - d - 1;
+  int integer_digits = fixed ? dd.exp10 : k;
+  int significant = fixed ? dd.exp10 + d : (k > 0 ? d + 1 : d + k);
+  const int precision_limit = field.precision == Precision::Single ? 7 : 16;
+  const bool value_is_zero = dd.significand == 0;
+  const KeptDigits kept = keep_digits(dd, significant < precision_limit ? significant : precision_limit);
+  const int exp10 = kept.carried ? dd.exp10 + 1 : dd.exp10;
+  if (kept.carried && fixed) {
+    integer_digits += 1;
+    significant += 1;
+  }
+
+  // Exponent part: a letter, a sign and `exponent_digits` digits, or for a
+  // two-digit field beyond +-99 the sign and three digits without letter.
+  int exponent = 0;
+  bool letter = false;
+  int exponent_digits = 0;
+  if (!fixed) {
+    exponent = value_is_zero ? exp10 : exp10 - k;
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    letter = !(field.e == 2 && magnitude > 99);
+    exponent_digits = letter ? field.e : 3;
+    int needed = 1;
+    for (int rest = magnitude / 10; rest != 0; rest /= 10) ++needed;
+    if (needed > exponent_digits) {
+      set_overflow(out);
+      return;
+    }
+  }
+
+  // A value of which no digit is kept shows no minus sign.
+  const bool negative = dd.sign == '-' && kept.count > 0;
+  const bool sign = negative || field.plus_sign;
+  const bool lone_zero = integer_digits == 0 && significant == 0;
+  const int before_point = integer_digits > 0 ? integer_digits : 0;
+  const int leading_zeros = integer_digits < 0 ? -integer_digits : 0;
+  const int after_point = integer_digits > 0 ? significant - integer_digits : significant;
+  const int length = (sign ? 1 : 0) + (lone_zero ? 1 : 0) + before_point + 1 + leading_zeros +
+                     after_point + (fixed ? 0 : (letter ? 1 : 0) + 1 + exponent_digits);
+  if (length > kRealTextCapacity) {
+    set_overflow(out);
+    return;
+  }
+
+  char* p = out.text;
+  if (sign) *p++ = negative ? '-' : '+';
+  if (lone_zero) *p++ = '0';
+  const int shown_count = before_point + after_point;
+  auto digit = [&kept](int j) { return j < 17 ? kept.digits[j] : '0'; };
+  for (int j = 0; j < before_point; ++j) *p++ = digit(j);
+  *p++ = '.';
+  for (int j = 0; j < leading_zeros; ++j) *p++ = '0';
+  for (int j = before_point; j < shown_count; ++j) *p++ = digit(j);
+  if (!fixed) {
+    if (letter) *p++ = field.form == RealForm::D ? 'D' : 'E';
+    *p++ = exponent < 0 ? '-' : '+';
+    int magnitude = exponent < 0 ? -exponent : exponent;
+    for (int j = exponent_digits - 1; j >= 0; --j) {
+      p[j] = static_cast<char>('0' + magnitude % 10);
+      magnitude /= 10;
+    }
+    p += exponent_digits;
+  }
+  *p = '\0';
+  out.length = static_cast<int>(p - out.text);
 }
 
-char digit_at(const DecimalDigits& dd, int index) {
-  return index < dd.count ? dd.digits[index] : '0';
-}
-
-}  // namespace
-
-DecimalDigits decimal_digits(double value) {
+// The value's sign, decimal exponent and 17-digit significand (the digit
+// text is left to decimal_digits; the placement works from the significand).
+DecimalDigits exact_digits(double value) {
   DecimalDigits out;
   const auto bits = std::bit_cast<std::uint64_t>(value);
   const auto biased_exponent = static_cast<int>((bits >> 52) & 0x7FF);
@@ -233,11 +355,7 @@ DecimalDigits decimal_digits(double value) {
     }
     return out;
   }
-  if (biased_exponent == 0 && fraction == 0) {
-    out.digits[0] = '0';
-    out.count = 1;
-    return out;
-  }
+  if (biased_exponent == 0 && fraction == 0) return out;
   out.sign = (bits >> 63) != 0 ? '-' : ' ';
 
   // value = m * 2^e with m odd, so that the products below stay as small as
@@ -265,75 +383,28 @@ DecimalDigits decimal_digits(double value) {
     exp10 += 1;
   }
   out.exp10 = exp10;
-  store_digits(out, digits17);
+  out.significand = digits17;
+  return out;
+}
+
+}  // namespace
+
+DecimalDigits decimal_digits(double value) {
+  DecimalDigits out = exact_digits(value);
+  if (!out.finite) return out;
+  if (out.significand == 0) {
+    out.digits[0] = '0';
+    out.count = 1;
+  } else {
+    store_digits(out, out.significand);
+  }
   return out;
 }
 
 RealText format_real(double value, const RealField& field) {
-  const bool list = field.form == RealForm::List;
-  DecimalDigits dd = decimal_digits(value);
-  if (!dd.finite) return special_text(dd.special, list ? field.w - 2 : field.w);
-
-  const int d = field.d;
-  const int k = list ? 1 : field.k;
-  // An edit form's scale factor must leave at least the digits before the
-  // point in the field: -d <= k <= d + 1.
-  if (d < 0 || (!list && (k < -d || k > d + 1))) return overflow_text();
-
-  const bool fixed = list && dd.exp10 > 0 && dd.exp10 < field.w - d - 1;
-  int integer_digits = fixed ? dd.exp10 : k;
-  int significant = fixed ? dd.exp10 + d : (k > 0 ? d + 1 : d + k);
-  const int precision_limit = field.precision == Precision::Single ? 7 : 16;
-  const bool value_is_zero = dd.digits[0] == '0';
-  if (round_to(dd, significant < precision_limit ? significant : precision_limit) && fixed) {
-    integer_digits += 1;
-    significant += 1;
-  }
-
-  // Exponent part: a letter, a sign and `exponent_digits` digits, or for a
-  // two-digit field beyond +-99 the sign and three digits without letter.
-  int exponent = 0;
-  bool letter = false;
-  int exponent_digits = 0;
-  if (!fixed) {
-    exponent = value_is_zero ? dd.exp10 : dd.exp10 - k;
-    const int magnitude = exponent < 0 ? -exponent : exponent;
-    letter = !(field.e == 2 && magnitude > 99);
-    exponent_digits = letter ? field.e : 3;
-    int needed = 1;
-    for (int rest = magnitude / 10; rest != 0; rest /= 10) ++needed;
-    if (needed > exponent_digits) return overflow_text();
-  }
-
-  const bool sign = dd.sign == '-' || field.plus_sign;
-  const bool lone_zero = integer_digits == 0 && significant == 0;
-  const int before_point = integer_digits > 0 ? integer_digits : 0;
-  const int leading_zeros = integer_digits < 0 ? -integer_digits : 0;
-  const int after_point = integer_digits > 0 ? significant - integer_digits : significant;
-  const int length = (sign ? 1 : 0) + (lone_zero ? 1 : 0) + before_point + 1 + leading_zeros +
-                     after_point + (fixed ? 0 : (letter ? 1 : 0) + 1 + exponent_digits);
-  if (length > kRealTextCapacity) return overflow_text();
-
-  RealText out{};
-  char* p = out.text;
-  if (sign) *p++ = dd.sign == '-' ? '-' : '+';
-  if (lone_zero) *p++ = '0';
-  int index = 0;
-  for (; index < before_point; ++index) *p++ = digit_at(dd, index);
-  *p++ = '.';
-  for (int j = 0; j < leading_zeros; ++j) *p++ = '0';
-  for (int j = 0; j < after_point; ++j, ++index) *p++ = digit_at(dd, index);
-  if (!fixed) {
-    if (letter) *p++ = field.form == RealForm::D ? 'D' : 'E';
-    *p++ = exponent < 0 ? '-' : '+';
-    int magnitude = exponent < 0 ? -exponent : exponent;
-    for (int j = exponent_digits - 1; j >= 0; --j) {
-      p[j] = static_cast<char>('0' + magnitude % 10);
-      magnitude /= 10;
-    }
-    p += exponent_digits;
-  }
-  out.length = static_cast<int>(p - out.text);
+  RealText out;
+  const DecimalDigits dd = exact_digits(value);
+  place_real(out, dd, field);
   return out;
 }
 

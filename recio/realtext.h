@@ -8,12 +8,14 @@
 
 namespace recio {
 
-// The value is 0.d1d2d3... times 10 to the power exp10.
+// The value is 0.d1d2d3... times 10 to the power exp10. The placement works
+// from `significand`; `digits` is its text.
 struct DecimalDigits {
   char sign = ' ';       // '-' or ' '
   int exp10 = 0;
   char digits[18] = {};  // 1 to 17 digits, NUL-terminated; d1 not 0 and no trailing zeros
   int count = 0;         // number of digits ("0" for zero, with exp10 0 and a blank sign)
+  std::uint64_t significand = 0;  // d1...d17 as one integer, trailing zeros included (0 for zero)
   bool finite = true;
   const char* special = "";  // not finite: "1#INF", "1#IND", "1#QNAN" or "1#SNAN"
 };
