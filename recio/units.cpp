@@ -368,11 +368,15 @@ void write_piece(UnitRecord& unit) {
 bool write_to_handle(int handle, const char* bytes, std::size_t count) {
   UnitTable& table = unit_table();
   if (handle == 1 && table.hold_console_output) {
+    // Written out whole before it would grow beyond the limit, so that a
+    // piece of a record is never split between two writes.
+    if (table.held_console_output.size() + count > kHeldConsoleLimit) {
+      std::string held = std::move(table.held_console_output);
+      table.held_console_output.clear();
+      if (!write_all(1, held.data(), held.size())) return false;
+    }
     table.held_console_output.append(bytes, count);
-    if (table.held_console_output.size() < kHeldConsoleLimit) return true;
-    std::string held = std::move(table.held_console_output);
-    table.held_console_output.clear();
-    return write_all(1, held.data(), held.size());
+    return true;
   }
   release_console_output();
   return write_all(handle, bytes, count);

@@ -25,7 +25,7 @@ enum class Disposition { Keep, Delete };
 
 inline constexpr std::size_t kConsoleBufferSize = 132;
 inline constexpr std::size_t kFileBufferSize = 1024;
-// Held console output is written once it reaches this size.
+// Held console output is written before it would exceed this size.
 inline constexpr std::size_t kHeldConsoleLimit = 65536;
 inline constexpr std::size_t kMaxFileName = 259;
 
