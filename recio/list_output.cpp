@@ -144,6 +144,16 @@ void emit_text(RecordState& state, int count, const char* text) {
   UnitRecord& unit = *state.unit;
   int total = state.pending_blanks + count;
   state.record_columns += total;
+  if (total > 0 && static_cast<std::size_t>(total) <= unit.capacity() - unit.position) {
+    // All of it fits the buffer.
+    char* at = unit.output.data() + unit.position;
+    std::memset(at, ' ', static_cast<std::size_t>(state.pending_blanks));
+    std::memcpy(at + state.pending_blanks, text, static_cast<std::size_t>(count));
+    state.pending_blanks = 0;
+    unit.position += static_cast<std::size_t>(total);
+    unit.buffer_dirty = true;
+    return;
+  }
   while (total > 0) {
     std::size_t room = unit.capacity() - unit.position;
     if (room == 0) {
