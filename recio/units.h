@@ -24,7 +24,9 @@ enum class Direction { Input, Output };
 enum class Disposition { Keep, Delete };
 
 inline constexpr std::size_t kConsoleBufferSize = 132;
-inline constexpr std::size_t kFileBufferSize = 1024;
+// A file is read and written in pieces of this size: each piece is one system
+// call, and the bytes are the same whatever the size.
+inline constexpr std::size_t kFileBufferSize = 65536;
 // Held console output is written before it would exceed this size.
 inline constexpr std::size_t kHeldConsoleLimit = 65536;
 inline constexpr std::size_t kMaxFileName = 259;

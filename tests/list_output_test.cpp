@@ -117,19 +117,21 @@ TEST_F(ListLayout, LongTextIsCutAtTheLineWidth) {
 }
 
 TEST_F(ListLayout, FileReceivesWholeBuffersThenTheRestAtClose) {
+  // Records of 26 bytes: a little more than two buffers.
+  const int kRecords = static_cast<int>(2 * kFileBufferSize / 26 + 4);
   start();
   open_unit(11, "out.txt", 7, "UNKNOWN", 7);
   std::vector<std::size_t> sizes;
   {
     testing::ScopedFaultInjector counter(0, false, 0, testing::HostCall::Write);
-    for (int i = 0; i < 100; ++i) write_statement(11, {R(0.0f), R(123.456f)}, "(4E12.4)");
-    // 2600 bytes so far: two full buffers are out, the rest waits for the close.
+    for (int i = 0; i < kRecords; ++i) write_statement(11, {R(0.0f), R(123.456f)}, "(4E12.4)");
+    // Two full buffers are out, the rest waits for the close.
     EXPECT_EQ(testing::ScopedFaultInjector::calls(), 2);
     close_unit(11);
     EXPECT_EQ(testing::ScopedFaultInjector::calls(), 3);
   }
   std::string expected;
-  for (int i = 0; i < 100; ++i) expected += "   .0000E+00   .1235E+03\r\n";
+  for (int i = 0; i < kRecords; ++i) expected += "   .0000E+00   .1235E+03\r\n";
   EXPECT_EQ(read_file("out.txt"), expected);
 }
 

@@ -101,15 +101,15 @@ std::vector<FileCase> file_cases() {
       {"end of file mid-statement without LF", "1 2 3 4\n5 6 7", {{1, 2, 3, 4}}, {5, 6, 7, U}},
       {"empty file", "", {}},
       {"lines longer than the buffer",
-       std::string(1500, ' ') + "1 2\n" + std::string(2000, '\t') + "3 4\n",
+       std::string(kFileBufferSize + 500, ' ') + "1 2\n" + std::string(2 * kFileBufferSize, '\t') + "3 4\n",
        {{1, 2, 3, 4}}},
-      {"file of one full buffer without LF", padded_to(1024, "1 2 3 4\n", "5 6 7 8"),
+      {"file of one full buffer without LF", padded_to(kFileBufferSize, "1 2 3 4\n", "5 6 7 8"),
        {{1, 2, 3, 4}, {5, 6, 7, 8}}},
-      {"file of two full buffers without LF", padded_to(2048, "1 2 3 4\n", "5 6 7 8"),
+      {"file of two full buffers without LF", padded_to(2 * kFileBufferSize, "1 2 3 4\n", "5 6 7 8"),
        {{1, 2, 3, 4}, {5, 6, 7, 8}}},
-      {"file of one full buffer with LF", padded_to(1024, "1 2 3 4\n", "5 6 7 8\n"),
+      {"file of one full buffer with LF", padded_to(kFileBufferSize, "1 2 3 4\n", "5 6 7 8\n"),
        {{1, 2, 3, 4}, {5, 6, 7, 8}}},
-      {"file of one full buffer and one more byte", padded_to(1025, "1 2 3 4\n", "5 6 7 8"),
+      {"file of one full buffer and one more byte", padded_to(kFileBufferSize + 1, "1 2 3 4\n", "5 6 7 8"),
        {{1, 2, 3, 4}, {5, 6, 7, 8}}},
   };
 }
@@ -143,7 +143,7 @@ TEST_F(Scanner, StatementStaysAtTheEndOfFileBranchOnceTaken) {
 }
 
 TEST_F(Scanner, FirstUnconsumedByteIsKnownToTheUnit) {
-  const std::string full = padded_to(1024, "1 2 3 4\n", "5 6 7 8");
+  const std::string full = padded_to(kFileBufferSize, "1 2 3 4\n", "5 6 7 8");
   for (const std::string& content : {std::string("1 2 3 4\n5 6 7 8\n"), full}) {
     open_data(content);
     Record items;
