@@ -370,12 +370,13 @@ bool write_to_handle(int handle, const char* bytes, std::size_t count) {
   if (handle == 1 && table.hold_console_output) {
     // Written out whole before it would grow beyond the limit, so that a
     // piece of a record is never split between two writes.
-    if (table.held_console_output.size() + count > kHeldConsoleLimit) {
-      std::string held = std::move(table.held_console_output);
-      table.held_console_output.clear();
-      if (!write_all(1, held.data(), held.size())) return false;
+    std::string& held = table.held_console_output;
+    if (held.size() + count > kHeldConsoleLimit) {
+      const bool written = write_all(1, held.data(), held.size());
+      held.clear();
+      if (!written) return false;
     }
-    table.held_console_output.append(bytes, count);
+    held.append(bytes, count);
     return true;
   }
   release_console_output();
@@ -384,11 +385,12 @@ bool write_to_handle(int handle, const char* bytes, std::size_t count) {
 
 void release_console_output() {
   UnitTable& table = unit_table();
-  if (table.held_console_output.empty()) return;
+  std::string& held = table.held_console_output;
+  if (held.empty()) return;
+  const bool written = write_all(1, held.data(), held.size());
   // Given up before a failure is reported: the report releases again.
-  std::string held = std::move(table.held_console_output);
-  table.held_console_output.clear();
-  if (!write_all(1, held.data(), held.size())) {
+  held.clear();
+  if (!written) {
     raise_error(err::kWriteFailed, StatementKind::Write, "CON");
   }
 }
