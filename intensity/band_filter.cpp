@@ -18,12 +18,15 @@ constexpr double kY8 = 0.009664f;
 constexpr double kY10 = 0.00134f;
 constexpr double kY12 = 0.000155f;
 
+// (2 FREQ)^3 above which the low-cut factor is 1.
+constexpr double kCubeOfFullLowCut = 40.0;
+
 // The single-precision value nearest 2 pi.
 constexpr double kTwoPi = 6.2831855f;
 
-float scaled(float part, float factor) {
-  return static_cast<float>(static_cast<double>(part) * factor);
-}
+// The product of two floats is exact in double precision, so its one
+// rounding to single precision is the single-precision product itself.
+float scaled(float part, float factor) { return part * factor; }
 
 void scale_bin(recio::ComplexFloat& bin, float factor) {
   bin.re = scaled(bin.re, factor);
@@ -34,10 +37,10 @@ void mirror_bin(std::span<recio::ComplexFloat> spectrum, std::int32_t from, std:
   spectrum[to - 1] = {spectrum[from - 1].re, -spectrum[from - 1].im};
 }
 
+// The three components share every twiddle factor of a transform.
 void transform_all(std::int32_t NF, const ComponentSpectra& spectra, std::int32_t IND) {
-  FFT(NF, spectra.spec1.data(), MAXPTS, IND);
-  FFT(NF, spectra.spec2.data(), MAXPTS, IND);
-  FFT(NF, spectra.spec3.data(), MAXPTS, IND);
+  ComplexFloat* const arrays[] = {spectra.spec1.data(), spectra.spec2.data(), spectra.spec3.data()};
+  transform_together(NF, arrays, IND);
 }
 
 }  // namespace
@@ -59,7 +62,10 @@ FilterFactors filter_factors(std::int32_t I, float DUR) {
   f.HCUT = static_cast<float>(1.0 / recio::SQRT(S));
 
   const double twice = 2.0 * f.FREQ;
-  f.LCUT = static_cast<float>(recio::SQRT(1.0 - recio::EXP(-(twice * twice * twice))));
+  const double cube = twice * twice * twice;
+  // Beyond this cube exp(-cube) lies below 2^-57, so 1 - exp(-cube) rounds
+  // to 1 in double precision and the factor is exactly 1.
+  f.LCUT = cube > kCubeOfFullLowCut ? 1.0f : static_cast<float>(recio::SQRT(1.0 - recio::EXP(-cube)));
 
   f.FILT = static_cast<float>(static_cast<double>(f.LCUT) * f.PERF * f.HCUT);
   return f;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "recio/run_end.h"
 
@@ -17,5 +18,10 @@ inline constexpr std::int32_t kInverse = +1;
 // IND = +1 the same with exp(+...). N must be a power of two not above NMAX,
 // the capacity of X; nothing is checked, and NMAX takes no part otherwise.
 void FFT(std::int32_t N, recio::ComplexFloat X[], std::int32_t NMAX, std::int32_t IND);
+
+// Transforms elements 1..N of every one of `arrays` in place, each exactly as
+// FFT transforms it alone. The arrays go through the stages side by side, so
+// the twiddle factor of a butterfly group is evaluated once for all of them.
+void transform_together(std::int32_t N, std::span<recio::ComplexFloat* const> arrays, std::int32_t IND);
 
 }  // namespace intensity

@@ -1,3 +1,5 @@
+#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -45,6 +47,24 @@ TEST(BandFilter, FactorsOfARecordOf4096SamplesAtOneHundredthSecond) {
     EXPECT_EQ(shown(f.HCUT), row.HCUT);
     EXPECT_EQ(shown(f.LCUT), row.LCUT);
     EXPECT_EQ(shown(f.FILT), row.FILT);
+  }
+}
+
+// The low-cut factor of every filtered bin against its formula carried out in
+// full, for records whose bins run from far below to far above the
+// frequencies where the factor reaches 1.
+TEST(BandFilter, LowCutEqualsItsFormulaAtEveryBin) {
+  const std::pair<std::int32_t, float> records[] = {
+      {4096, 0.01f}, {32768, 0.005f}, {64, 1.0f}, {4, 0.01f}, {1024, 0.3f}};
+  for (const auto& [NF, DT] : records) {
+    const float duration = record_duration(NF, DT);
+    for (std::int32_t I = 1; I <= frequency_step(NF, duration).NOM; ++I) {
+      const double twice = 2.0 * filter_factors(I, duration).FREQ;
+      const float expected = static_cast<float>(std::sqrt(1.0 - std::exp(-(twice * twice * twice))));
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(filter_factors(I, duration).LCUT),
+                std::bit_cast<std::uint32_t>(expected))
+          << "NF=" << NF << " DT=" << DT << " bin " << I;
+    }
   }
 }
 

@@ -1,8 +1,11 @@
+#include <bit>
 #include <cmath>
 #include <complex>
 #include <cstdint>
 #include <random>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -125,6 +128,125 @@ TEST(Fft, RealInputHasRealZeroAndFoldingBins) {
     FFT(n, x.data(), 33000, intensity::kForward);
     EXPECT_EQ(x[0].im, 0.0f) << "N=" << n;
     EXPECT_EQ(x[n / 2].im, 0.0f) << "N=" << n;
+  }
+}
+
+// The transform as its plain loops: the bit-reversal exchanges with the carry
+// loop, then every butterfly with its own twiddle factor, each formula
+// carried in double precision and rounded once to single precision.
+std::vector<ComplexFloat> plain_loops(std::vector<ComplexFloat> X, std::int32_t IND) {
+  const std::int32_t N = static_cast<std::int32_t>(X.size());
+  std::int32_t J = 1;
+  for (std::int32_t I = 1; I <= N; ++I) {
+    if (I < J) std::swap(X[I - 1], X[J - 1]);
+    std::int32_t K = N / 2;
+    while (J > K) {
+      J -= K;
+      K /= 2;
+      if (K < 2) break;
+    }
+    J += K;
+  }
+  for (std::int32_t L = 1; L < N; L *= 2) {
+    for (std::int32_t M = 1; M <= L; ++M) {
+      const float angle = static_cast<float>(static_cast<double>((M - 1) * IND) * static_cast<double>(3.1415927f) /
+                                             static_cast<double>(L));
+      for (std::int32_t I = M; I <= N; I += 2 * L) {
+        const ComplexFloat W = recio::CEXP(0.0f, angle);
+        ComplexFloat& a = X[I - 1];
+        ComplexFloat& b = X[I + L - 1];
+        const ComplexFloat T = {
+            static_cast<float>(static_cast<double>(W.re) * b.re - static_cast<double>(W.im) * b.im),
+            static_cast<float>(static_cast<double>(W.im) * b.re + static_cast<double>(W.re) * b.im)};
+        b = {static_cast<float>(static_cast<double>(a.re) - T.re),
+             static_cast<float>(static_cast<double>(a.im) - T.im)};
+        a = {static_cast<float>(static_cast<double>(a.re) + T.re),
+             static_cast<float>(static_cast<double>(a.im) + T.im)};
+      }
+    }
+  }
+  return X;
+}
+
+// Element by element, bit pattern by bit pattern (so -0 differs from +0).
+void expect_same_bits(const std::vector<ComplexFloat>& actual, const std::vector<ComplexFloat>& expected) {
+  ASSERT_EQ(actual.size(), expected.size());
+  for (std::size_t k = 0; k < actual.size(); ++k) {
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(actual[k].re), std::bit_cast<std::uint32_t>(expected[k].re))
+        << "element " << k + 1 << " real part " << actual[k].re << " vs " << expected[k].re;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(actual[k].im), std::bit_cast<std::uint32_t>(expected[k].im))
+        << "element " << k + 1 << " imaginary part " << actual[k].im << " vs " << expected[k].im;
+  }
+}
+
+enum class Content { Complex, Real, Awkward };
+
+// Awkward values: zeros of both signs, subnormal and very large magnitudes
+// between ordinary ones.
+std::vector<ComplexFloat> content(Content kind, std::size_t n, unsigned seed) {
+  if (kind != Content::Awkward) return random_values(n, kind == Content::Real, seed);
+  const float picks[] = {0.0f, -0.0f, 1e-40f, -3e-39f, 1e30f, -2.5e29f, 1.0f, -7.25f, 1e-20f};
+  std::mt19937 generator(seed);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(picks) - 1);
+  std::vector<ComplexFloat> x(n);
+  for (ComplexFloat& v : x) v = {picks[pick(generator)], picks[pick(generator)]};
+  return x;
+}
+
+struct PlainCase {
+  std::int32_t N;
+  std::int32_t IND;
+  Content kind;
+};
+
+class FftBitsTest : public ::testing::TestWithParam<PlainCase> {};
+
+TEST_P(FftBitsTest, EqualsThePlainLoopsBitForBit) {
+  const PlainCase& c = GetParam();
+  const std::vector<ComplexFloat> input = content(c.kind, static_cast<std::size_t>(c.N), 11u + c.N);
+  std::vector<ComplexFloat> x = input;
+  FFT(c.N, x.data(), 33000, c.IND);
+  expect_same_bits(x, plain_loops(input, c.IND));
+}
+
+std::vector<PlainCase> plain_cases() {
+  std::vector<PlainCase> cases;
+  for (const std::int32_t N : {1, 2, 4, 8, 16, 32, 1024, 32768}) {
+    for (const std::int32_t IND : {intensity::kForward, intensity::kInverse}) {
+      for (const Content kind : {Content::Complex, Content::Real, Content::Awkward}) cases.push_back({N, IND, kind});
+    }
+  }
+  return cases;
+}
+
+std::string plain_case_name(const ::testing::TestParamInfo<PlainCase>& info) {
+  const char* const kinds[] = {"complex", "real", "awkward"};
+  return "N" + std::to_string(info.param.N) + (info.param.IND == intensity::kForward ? "_forward_" : "_inverse_") +
+         kinds[static_cast<int>(info.param.kind)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Fft, FftBitsTest, ::testing::ValuesIn(plain_cases()), plain_case_name);
+
+TEST(Fft, ArraysTransformedTogetherEqualEachAlone) {
+  for (const std::int32_t N : {1, 2, 4, 16, 4096}) {
+    for (const std::size_t count : {1u, 2u, 3u}) {
+      for (const std::int32_t IND : {intensity::kForward, intensity::kInverse}) {
+        SCOPED_TRACE("N=" + std::to_string(N) + " arrays=" + std::to_string(count) + " IND=" + std::to_string(IND));
+        std::vector<std::vector<ComplexFloat>> together;
+        for (std::size_t a = 0; a < count; ++a) {
+          together.push_back(content(a == 1 ? Content::Awkward : Content::Complex, static_cast<std::size_t>(N),
+                                     static_cast<unsigned>(5 * a + 1)));
+        }
+        std::vector<std::vector<ComplexFloat>> alone = together;
+        std::vector<ComplexFloat*> arrays;
+        for (std::vector<ComplexFloat>& x : together) arrays.push_back(x.data());
+        intensity::transform_together(N, arrays, IND);
+        for (std::size_t a = 0; a < count; ++a) {
+          FFT(N, alone[a].data(), 33000, IND);
+          expect_same_bits(together[a], alone[a]);
+        }
+      }
+    }
   }
 }
 
