@@ -1,7 +1,11 @@
 #include "intensity/level_scan.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
 #include <string_view>
+#include <utility>
 
 #include "intensity/console.h"
 #include "intensity/storage.h"
@@ -34,6 +38,35 @@ void write_result(std::int32_t unit, std::string_view label, float value) {
   recio::end_write();
 }
 
+// The samples are sorted by a radix sort on the bits of their order keys,
+// least significant digit first: integer work only, so the order is exactly
+// that of the values whatever their distribution. Each pass moves the values
+// stably by one digit from one array to another: the samples to the sorted
+// copy, the copy to the scratch array, the scratch array back to the copy.
+constexpr std::int32_t kDigitBits = 11;
+constexpr std::size_t kDigitValues = std::size_t{1} << kDigitBits;
+constexpr std::int32_t kPasses = 3;  // 11 + 11 + 10 bits
+
+using DigitPlaces = std::array<std::uint32_t, kDigitValues>;
+
+// The bit pattern of `value` turned into an unsigned integer that increases
+// with the value: a pattern with the sign bit clear gets it set, one with
+// the sign bit set has every bit inverted. -0 comes just before +0, which
+// compare equal as floats, so counts against levels are not affected.
+std::uint32_t order_key(float value) {
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
+  return bits ^ ((bits >> 31) != 0 ? 0xFFFFFFFFu : 0x80000000u);
+}
+
+std::size_t digit(std::uint32_t key, std::int32_t pass) {
+  return (key >> (kDigitBits * pass)) & (kDigitValues - 1);
+}
+
+// Moves every value of `from` to the next place of its digit in `to`.
+void distribute(std::span<const float> from, std::span<float> to, DigitPlaces& next, std::int32_t pass) {
+  for (const float value : from) to[next[digit(order_key(value), pass)]++] = value;
+}
+
 }  // namespace
 
 float level_step(float Amax) {
@@ -45,8 +78,22 @@ float level_at(float Amax, float DA, std::int32_t J) {
 }
 
 void sort_samples(std::span<const float> samples, std::span<float> sorted) {
-  const auto end = std::copy(samples.begin(), samples.end(), sorted.begin());
-  std::sort(sorted.begin(), end);
+  // The first place of each digit value in each pass: the counts of the
+  // smaller digit values.
+  std::array<DigitPlaces, kPasses> places{};
+  for (const float value : samples) {
+    const std::uint32_t key = order_key(value);
+    for (std::int32_t pass = 0; pass < kPasses; ++pass) ++places[pass][digit(key, pass)];
+  }
+  for (DigitPlaces& next : places) {
+    std::uint32_t first = 0;
+    for (std::uint32_t& place : next) first += std::exchange(place, first);
+  }
+  const std::span<float> copy = sorted.first(samples.size());
+  const std::span<float> middle = std::span<float>(SORT_SCRATCH).first(samples.size());
+  distribute(samples, copy, places[0], 0);
+  distribute(copy, middle, places[1], 1);
+  distribute(middle, copy, places[2], 2);
 }
 
 std::int32_t count_above(std::span<const float> sorted, float level) {

@@ -18,7 +18,8 @@ float level_step(float Amax);
 // ALEVEL of level J: Amax - J * DA.
 float level_at(float Amax, float DA, std::int32_t J);
 
-// Copies `samples` into `sorted` (at least as long) in increasing order.
+// Copies `samples` (at most MAXPTS values, none of them NaN) into `sorted`
+// (at least as long) in increasing order.
 void sort_samples(std::span<const float> samples, std::span<float> sorted);
 
 // NOVER: the number of values of the increasing `sorted` strictly above

@@ -13,6 +13,7 @@ SpectrumArray SPEC3{};
 
 SampleArray AVEC{};
 SampleArray AVEC_SORTED{};
+SampleArray SORT_SCRATCH{};
 
 char FNAME[kFileNameLength]{};
 

@@ -31,10 +31,12 @@ extern SpectrumArray SPEC1;
 extern SpectrumArray SPEC2;
 extern SpectrumArray SPEC3;
 
-// Filtered vector acceleration per sample (gal), and the same values in
-// increasing order, against which the level scan counts.
+// Filtered vector acceleration per sample (gal), the same values in
+// increasing order, against which the level scan counts, and the middle
+// array of their sorting.
 extern SampleArray AVEC;
 extern SampleArray AVEC_SORTED;
+extern SampleArray SORT_SCRATCH;
 
 // Acceleration file name as typed.
 inline constexpr std::int32_t kFileNameLength = 20;

@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <span>
 #include <string>
@@ -133,6 +135,49 @@ TEST(LevelScan, SortedCountMatchesTheDirectCount) {
         ASSERT_EQ(count_above(sorted, samples[i]), count_above_directly(samples, samples[i]))
             << "value " << samples[i];
       }
+    }
+  }
+}
+
+// The sorted copy against a comparison sort, for value sets whose bit
+// patterns stress a sort on the bits: both signs, zeros of both signs,
+// subnormal and extreme magnitudes, long runs of equal values; and the count
+// over the copy against the direct count at every distinct value.
+TEST(LevelScan, SortOrdersEveryKindOfValue) {
+  struct Row {
+    std::string name;
+    std::size_t size;
+    std::function<float(std::mt19937&)> value;
+  };
+  const float picks[] = {0.0f, -0.0f, 1e-45f, -1e-45f, 1e-39f, 3.4e38f, -3.4e38f, 1.0f, -1.0f, 2.0f};
+  const Row rows[] = {
+      {"both_signs", 5000, [](std::mt19937& g) { return std::normal_distribution<float>(0.0f, 50.0f)(g); }},
+      {"extremes", 3000,
+       [&picks](std::mt19937& g) { return picks[std::uniform_int_distribution<std::size_t>(0, 9)(g)]; }},
+      {"every_exponent", 20000,
+       [](std::mt19937& g) {
+         return std::bit_cast<float>(std::uniform_int_distribution<std::uint32_t>(0, 0x7F7FFFFFu)(g));
+       }},
+      {"equal_runs", 32768,
+       [](std::mt19937& g) { return static_cast<float>(std::uniform_int_distribution<int>(0, 40)(g)); }},
+      {"one_value", 1, [](std::mt19937&) { return 3.5f; }},
+      {"none", 0, [](std::mt19937&) { return 0.0f; }},
+  };
+  std::mt19937 generator(77u);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<float> samples(row.size);
+    for (float& v : samples) v = row.value(generator);
+    std::vector<float> sorted(row.size + 2, -9.0f);
+    sort_samples(samples, sorted);
+    std::vector<float> expected = samples;
+    std::sort(expected.begin(), expected.end());
+    for (std::size_t i = 0; i < row.size; ++i) ASSERT_EQ(sorted[i], expected[i]) << "place " << i;
+    EXPECT_EQ(sorted[row.size], -9.0f) << "written past the copy";
+
+    const std::span<const float> copy = std::span<const float>(sorted).first(row.size);
+    for (std::size_t i = 0; i < row.size; i += std::max<std::size_t>(1, row.size / 300)) {
+      ASSERT_EQ(count_above(copy, samples[i]), count_above_directly(samples, samples[i])) << "value " << samples[i];
     }
   }
 }
