@@ -420,26 +420,26 @@ RealConversion convert_real(std::string_view text) {
   // number is 0.d1d2... times 10 to the power significant - fraction_digits
   // plus its exponent.
   const std::size_t mantissa_begin = i;
-  bool point = false;
-  int digits = 0;
   int significant = 0;
-  int fraction_digits = 0;
   std::uint64_t mantissa = 0;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (is_digit(c)) {
-      ++digits;
-      if (point) ++fraction_digits;
-      if (c != '0' || significant > 0) {
-        if (++significant <= kExactMantissaDigits) {
-          mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-        }
+  // Takes a run of digits; leading zeros add nothing to the mantissa.
+  const auto digit_run = [&] {
+    const std::size_t start = i;
+    for (; i < text.size() && is_digit(text[i]); ++i) {
+      const char c = text[i];
+      if (significant > 0 || c != '0') ++significant;
+      if (significant <= kExactMantissaDigits) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
       }
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      break;
     }
+    return static_cast<int>(i - start);
+  };
+  int digits = digit_run();
+  int fraction_digits = 0;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    fraction_digits = digit_run();
+    digits += fraction_digits;
   }
   if (digits == 0) return kNotANumber;
   const std::size_t mantissa_end = i;
