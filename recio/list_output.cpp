@@ -22,10 +22,10 @@ struct OutputStatement {
   std::vector<OutputItem> items;
 };
 
-OutputStatement& statement() {
-  static OutputStatement current;
-  return current;
-}
+// Constant-initialised, so that reaching it needs no guard.
+constinit OutputStatement current_statement;
+
+OutputStatement& statement() { return current_statement; }
 
 constexpr int kLineWidth = 79;
 

@@ -128,17 +128,17 @@ struct InputStatement {
   bool has_end_branch = false;
   char last_separator = ',';
   int repeat_left = 0;
-  char value_text[kValueCapacity];
+  char value_text[kValueCapacity] = {};
   std::size_t value_length = 0;  // characters of the value, also of a quoted one
   ScanMode scan_mode = ScanMode::Plain;
   char quote_char = '\'';
   bool record_consumed = false;
 };
 
-InputStatement& statement() {
-  static InputStatement current;
-  return current;
-}
+// Constant-initialised, so that reaching it needs no guard.
+constinit InputStatement current_statement;
+
+InputStatement& statement() { return current_statement; }
 
 // Where an item's value goes: the variable's bytes and their number.
 struct Destination {
