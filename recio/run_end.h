@@ -4,6 +4,7 @@
 // computation's own arithmetic.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string_view>
 
@@ -56,7 +57,11 @@ int raise_error(int number, StatementKind kind, std::string_view file_name,
 // The math intrinsics of the computation, evaluated in double precision. A
 // DOMAIN, SING, OVERFLOW or TLOSS condition ends the run with its MATH report;
 // UNDERFLOW and PLOSS give the library's default result silently.
-double SQRT(double x);
+[[noreturn]] void sqrt_domain_error();
+inline double SQRT(double x) {
+  if (x < 0.0) sqrt_domain_error();
+  return std::sqrt(x);
+}
 double LOG10(double x);
 double EXP(double x);
 struct ComplexFloat {
