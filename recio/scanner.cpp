@@ -154,7 +154,8 @@ void fail(InputStatement& s, int number) {
   s.status = raise_error(number, StatementKind::Read, s.unit->name, s.has_end_branch);
 }
 
-int next_char(InputStatement& s) {
+// next_char once the buffer is exhausted or a CR line end is pending.
+[[gnu::noinline]] int next_char_slow(InputStatement& s) {
   char c;
   switch (take_byte(*s.unit, c)) {
     case Fill::Ready: return static_cast<unsigned char>(c);
@@ -166,6 +167,14 @@ int next_char(InputStatement& s) {
     case Fill::LineTooLong: fail(s, err::kLineTooLong); break;
   }
   return kStopped;
+}
+
+int next_char(InputStatement& s) {
+  UnitRecord& unit = *s.unit;
+  if (unit.next <= unit.last && !unit.skip_lf) {
+    return static_cast<unsigned char>(unit.input[static_cast<std::size_t>(unit.next++)]);
+  }
+  return next_char_slow(s);
 }
 
 void put_back(InputStatement& s) { --s.unit->next; }
