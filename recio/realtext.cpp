@@ -176,9 +176,9 @@ constexpr std::array<std::uint64_t, 18> kPowersOfTen = [] {
   return powers;
 }();
 
-// x / 10^k for x below 2^57 (and so for any significand) by one
-// multiplication: with l = ceil(log2 10^k) and m = floor(2^(57+l) / 10^k) + 1,
-// floor(x * m / 2^(57+l)) is the quotient for every x below 2^57.
+// x / 10^k for x below 2^58 (any significand and half a unit more) by one
+// multiplication: with l = ceil(log2 10^k) and m = floor(2^(58+l) / 10^k) + 1,
+// floor(x * m / 2^(58+l)) is the quotient for every x below 2^58.
 struct Reciprocal {
   std::uint64_t multiplier;
   int shift;
@@ -187,7 +187,7 @@ struct Reciprocal {
 constexpr std::array<Reciprocal, 18> kReciprocalsOfTen = [] {
   std::array<Reciprocal, 18> reciprocals{};
   for (std::size_t k = 0; k < reciprocals.size(); ++k) {
-    const int shift = 57 + std::bit_width(kPowersOfTen[k] - 1);
+    const int shift = 58 + std::bit_width(kPowersOfTen[k] - 1);
     reciprocals[k] = {static_cast<std::uint64_t>((u128{1} << shift) / kPowersOfTen[k]) + 1, shift};
   }
   return reciprocals;
@@ -199,9 +199,10 @@ std::uint64_t divide_by_power_of_ten(std::uint64_t x, int k) {
 }
 
 // The first n (at most 16) significant digits of a value, rounded half up by
-// digit n+1, followed by zeros: digits[0..17) are the digits to show.
+// digit n+1, followed by enough zeros for any text: digits[0..63) are the
+// digits to show.
 struct KeptDigits {
-  char text[34];
+  char text[17 + 63];
   const char* digits;
   int count;     // digits kept (0 when a value rounds to nothing)
   bool carried;  // a carry ran out of the first digit: the digits are "1" and exp10 rose by one
@@ -211,8 +212,8 @@ KeptDigits keep_digits(const DecimalDigits& dd, int n) {
   KeptDigits kept;
   kept.carried = false;
   const std::uint64_t unit = kPowersOfTen[static_cast<std::size_t>(17 - n)];
-  std::uint64_t q = divide_by_power_of_ten(dd.significand, 17 - n);
-  if (dd.significand - q * unit >= unit / 2) ++q;
+  // Rounded half up: half a unit added, then cut.
+  std::uint64_t q = divide_by_power_of_ten(dd.significand + unit / 2, 17 - n);
   if (q == kPowersOfTen[static_cast<std::size_t>(n)] && dd.significand != 0) {
     // 99...9 rounded up (or nothing kept of a value of 0.5 or more).
     q = kPowersOfTen[static_cast<std::size_t>(n == 0 ? 0 : n - 1)];
@@ -223,11 +224,15 @@ KeptDigits keep_digits(const DecimalDigits& dd, int n) {
   constexpr std::uint64_t kTen8 = 100000000;
   write8(kept.text + 9, static_cast<std::uint32_t>(q % kTen8));
   if (n > 8) write8(kept.text + 1, static_cast<std::uint32_t>(q / kTen8));
-  std::memset(kept.text + 17, '0', 17);
+  std::memset(kept.text + 17, '0', sizeof kept.text - 17);
   kept.digits = kept.text + 17 - n;
   kept.count = q == 0 ? 0 : n;
   return kept;
 }
+
+// An exponent of e digits (fewer than 4) must stay below kExponentLimit[e];
+// with more digits every exponent of a double fits.
+constexpr int kExponentLimit[4] = {1, 10, 100, 1000};
 
 constexpr int kRealTextCapacity = static_cast<int>(sizeof(RealText::text)) - 1;
 
@@ -290,9 +295,7 @@ void place_real(RealText& out, const DecimalDigits& dd, const RealField& field) 
     const int magnitude = exponent < 0 ? -exponent : exponent;
     letter = !(field.e == 2 && magnitude > 99);
     exponent_digits = letter ? field.e : 3;
-    int needed = 1;
-    for (int rest = magnitude / 10; rest != 0; rest /= 10) ++needed;
-    if (needed > exponent_digits) {
+    if (exponent_digits < 4 && magnitude >= kExponentLimit[exponent_digits]) {
       set_overflow(out);
       return;
     }
@@ -316,18 +319,24 @@ void place_real(RealText& out, const DecimalDigits& dd, const RealField& field) 
   if (sign) *p++ = negative ? '-' : '+';
   if (lone_zero) *p++ = '0';
   const int shown_count = before_point + after_point;
-  auto digit = [&kept](int j) { return j < 17 ? kept.digits[j] : '0'; };
-  for (int j = 0; j < before_point; ++j) *p++ = digit(j);
+  for (int j = 0; j < before_point; ++j) *p++ = kept.digits[j];
   *p++ = '.';
   for (int j = 0; j < leading_zeros; ++j) *p++ = '0';
-  for (int j = before_point; j < shown_count; ++j) *p++ = digit(j);
+  for (int j = before_point; j < shown_count; ++j) *p++ = kept.digits[j];
   if (!fixed) {
     if (letter) *p++ = field.form == RealForm::D ? 'D' : 'E';
     *p++ = exponent < 0 ? '-' : '+';
-    int magnitude = exponent < 0 ? -exponent : exponent;
-    for (int j = exponent_digits - 1; j >= 0; --j) {
-      p[j] = static_cast<char>('0' + magnitude % 10);
-      magnitude /= 10;
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    // The last two digits at once (below 100, x / 10 is (x * 103) >> 10),
+    // then any before them.
+    const int last_two = magnitude % 100;
+    const int tens = (last_two * 103) >> 10;
+    p[exponent_digits - 1] = static_cast<char>('0' + last_two - tens * 10);
+    if (exponent_digits > 1) p[exponent_digits - 2] = static_cast<char>('0' + tens);
+    int rest = magnitude / 100;
+    for (int j = exponent_digits - 3; j >= 0; --j) {
+      p[j] = static_cast<char>('0' + rest % 10);
+      rest /= 10;
     }
     p += exponent_digits;
   }
