@@ -386,7 +386,7 @@ DecimalDigits exact_digits(double value) {
     exp10 += 1;
   }
   // The first 18 digits, rounded half up by the 18th.
-  std::uint64_t digits17 = leading / 10 + (leading % 10 >= 5 ? 1 : 0);
+  std::uint64_t digits17 = (leading + 5) / 10;
   if (digits17 == kTen17) {
     digits17 /= 10;
     exp10 += 1;
