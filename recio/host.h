@@ -22,7 +22,7 @@ struct HostCalls {
   int (*stat)(const char* path, struct stat* info);
   int (*fstat)(int fd, struct stat* info);
   int (*isatty)(int fd);
-  [[noreturn]] void (*exit)(int status);
+  void (*exit)(int status);  // does not return
 };
 
 // The calls of this host.

@@ -148,6 +148,7 @@ void end_of_run(int exit_status) {
   if (closing_done) {
     // A failure during the closing: it was reported, so the run fails.
     host().exit(exit_status > chosen_status ? exit_status : chosen_status);
+    std::abort();  // the host's exit does not return
   }
   closing_done = true;
   chosen_status = exit_status;
@@ -158,6 +159,7 @@ void end_of_run(int exit_status) {
   if (console_output_unit().line_open) write_console("\r\n");
   release_console_output();
   host().exit(exit_status);
+  std::abort();
 }
 
 void stop(const char* text, std::int32_t length, int exit_status) {

@@ -288,7 +288,7 @@ void check_unit_number(std::int32_t unit, StatementKind kind) {
 
 }  // namespace
 
-constinit UnitTable the_unit_table;
+UnitTable the_unit_table;
 
 void create_console_units(int argc, char** argv) {
   UnitTable& table = unit_table();

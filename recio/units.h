@@ -83,8 +83,8 @@ struct UnitTable {
   std::string held_console_output;
 };
 
-// The run's unit table, constant-initialised so that every statement reaches
-// it without a guard.
+// The run's unit table: an object of the program, so that every statement
+// reaches it without an initialisation guard.
 extern UnitTable the_unit_table;
 inline UnitTable& unit_table() { return the_unit_table; }
 
