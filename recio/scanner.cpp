@@ -223,8 +223,13 @@ bool open_statement(InputStatement& s) {
   return true;
 }
 
+// Only a character item takes the characters as they come: a real item keeps
+// its value until the text is converted (and refused), also when the file
+// ends inside the quotes.
 void store_quoted(InputStatement& s, const Destination& destination, char c) {
-  if (s.value_length < destination.size) destination.bytes[s.value_length] = c;
+  if (!destination.real && s.value_length < destination.size) {
+    destination.bytes[s.value_length] = c;
+  }
   if (s.value_length < kValueCapacity) s.value_text[s.value_length] = c;
   ++s.value_length;
 }

@@ -100,6 +100,8 @@ std::vector<FileCase> file_cases() {
       {"end of file mid-statement", "1 2 3 4\n5 6\n", {{1, 2, 3, 4}}, {5, 6, U, U}},
       {"end of file mid-statement without LF", "1 2 3 4\n5 6 7", {{1, 2, 3, 4}}, {5, 6, 7, U}},
       {"empty file", "", {}},
+      {"quote open at the end of the file", "1 2 3 4\n'abcd", {{1, 2, 3, 4}}},
+      {"quote open after values", "1 2 3 4\n5 6 \"\x01\x02\x80\x7f", {{1, 2, 3, 4}}, {5, 6, U, U}},
       {"lines longer than the buffer",
        std::string(kFileBufferSize + 500, ' ') + "1 2\n" + std::string(2 * kFileBufferSize, '\t') + "3 4\n",
        {{1, 2, 3, 4}}},
