@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 namespace recio::testing {
@@ -108,6 +109,78 @@ DecimalDigits reference_decimal_digits(double value) {
   out.count = static_cast<int>(kept.size());
   std::copy(kept.begin(), kept.end(), out.digits);
   out.digits[out.count] = '\0';
+  return out;
+}
+
+ReferenceText reference_real_text(const DecimalDigits& value, const RealField& field) {
+  const bool list = field.form == RealForm::List;
+  if (!list && field.k != 0) throw std::invalid_argument("edit form with a scale factor");
+  ReferenceText out;
+  if (!value.finite) {
+    out.text = value.special;
+    const std::size_t width = static_cast<std::size_t>(list ? field.w - 2 : field.w);
+    if (out.text.size() < width) out.text.resize(width, '.');
+    return out;
+  }
+  std::string digits(value.digits, static_cast<std::size_t>(value.count));
+  int exp10 = value.exp10;
+  bool negative = value.sign == '-';
+  const bool zero = digits == "0";
+
+  // The list form is fixed for exp10 from 1 to w-d-2, else an exponent form
+  // with one digit before the point; the E and D forms have none.
+  const bool fixed = list && exp10 > 0 && exp10 < field.w - field.d - 1;
+  int before_point = fixed ? exp10 : (list ? 1 : 0);
+  int significant = fixed ? exp10 + field.d : (list ? field.d + 1 : field.d);
+
+  const auto kept = static_cast<std::size_t>(std::min(significant, field.precision == Precision::Single ? 7 : 16));
+  if (digits.size() > kept) {
+    const bool round_up = digits[kept] >= '5';
+    digits.resize(kept);
+    if (round_up) {
+      std::size_t j = kept;
+      while (j > 0 && digits[j - 1] == '9') digits[--j] = '0';
+      if (j > 0) {
+        ++digits[j - 1];
+      } else {
+        digits.insert(digits.begin(), '1');
+        ++exp10;
+        if (fixed) {
+          ++before_point;
+          ++significant;
+        }
+      }
+    } else if (digits.find_first_not_of('0') == std::string::npos) {
+      negative = false;
+    }
+  }
+
+  std::string& text = out.text;
+  if (negative) {
+    text += '-';
+  } else if (field.plus_sign) {
+    text += '+';
+  }
+  if (before_point == 0 && significant == 0) text += '0';
+  auto digit = [&](int index) {
+    const auto at = static_cast<std::size_t>(index);
+    return at < digits.size() ? digits[at] : '0';
+  };
+  for (int j = 0; j < before_point; ++j) text += digit(j);
+  text += '.';
+  for (int j = before_point; j < significant; ++j) text += digit(j);
+  if (fixed) return out;
+
+  const int exponent = zero ? 0 : exp10 - (list ? 1 : 0);
+  const int magnitude = exponent < 0 ? -exponent : exponent;
+  const bool letter = !(field.e == 2 && magnitude > 99);
+  const std::size_t width = static_cast<std::size_t>(letter ? field.e : 3);
+  const std::string number = std::to_string(magnitude);
+  if (number.size() > width) return ReferenceText{"", true};
+  if (letter) text += field.form == RealForm::D ? 'D' : 'E';
+  text += exponent < 0 ? '-' : '+';
+  text.append(width - number.size(), '0');
+  text += number;
   return out;
 }
 

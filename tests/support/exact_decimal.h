@@ -1,6 +1,7 @@
 // A slow, exact reference for the decimal digits of a real value: the full
-// decimal expansion of a double by digit-string arithmetic, and the 17-digit
-// form cut from it. Used to check decimal_digits() in tests and fuzzing.
+// decimal expansion of a double by digit-string arithmetic, the 17-digit form
+// cut from it, and the text composed from that form. Used to check
+// decimal_digits() and format_real() in tests, fuzzing and the float sweep.
 #pragma once
 
 #include <string>
@@ -23,5 +24,17 @@ ExactDecimal exact_decimal(double value);
 // The decimal digits of any value, built from exact_decimal(): the expansion
 // cut to 18 digits and rounded half up to 17 by the 18th.
 DecimalDigits reference_decimal_digits(double value);
+
+// The text of a value, given by its 17-digit decimal form, in the list form
+// or in the E or D edit form with scale factor 0: the digit counts of the
+// form, rounding half up by the next digit with the carry through nines, the
+// sign, the point and the exponent with its letter and width. `overflow` (and
+// no text) when the exponent needs more digits than it is allowed. Edit forms
+// with another scale factor throw std::invalid_argument.
+struct ReferenceText {
+  std::string text;
+  bool overflow = false;
+};
+ReferenceText reference_real_text(const DecimalDigits& digits, const RealField& field);
 
 }  // namespace recio::testing

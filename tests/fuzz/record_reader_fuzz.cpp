@@ -1,0 +1,221 @@
+// Fuzzes the reading of the acceleration record: the input bytes are the file
+// on unit 11, read by the program's own loop to its end-of-file branch and
+// followed by the choice of the transform size.
+//
+// The host calls are replaced for the whole fuzz process: standard output and
+// standard error are kept in memory and the process exit becomes an exception
+// caught here, so that a run that ends early is seen to end with status 1 and
+// exactly one report of a read failure on the record file. A complete read
+// must have echoed one 63-column console line per record counted, then the
+// NT and transform-size lines. The floating-point traps stay off in this
+// process; instead the read must leave the invalid, division and overflow
+// flags clear, as the program's traps would otherwise have ended it. Each
+// input starts from a fresh unit table and zeroed run storage.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cfenv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "intensity/record_input.h"
+#include "intensity/storage.h"
+#include "recio/host.h"
+#include "recio/units.h"
+#include "tests/fuzz/run_report.h"
+
+namespace {
+
+// The record file, named by its full path: FNAME holds 20 characters, and
+// the fuzzer's own paths are relative to the working directory it started in.
+std::string record_directory;
+std::string record_file;
+
+// The failures a read of a regular file may report.
+constexpr int kReadFailures[] = {6100, 6101, 6102, 6103, 6104, 6302, 6303, 6502, 6503, 6504};
+
+struct RunEnded {
+  int status;
+};
+
+recio::HostCalls system_calls;
+std::string console_bytes;
+std::string error_bytes;
+
+ssize_t capture_write(int fd, const void* buffer, std::size_t count) {
+  if (fd == 1 || fd == 2) {
+    (fd == 1 ? console_bytes : error_bytes).append(static_cast<const char*>(buffer), count);
+    return static_cast<ssize_t>(count);
+  }
+  return system_calls.write(fd, buffer, count);
+}
+
+ssize_t no_console_input(int fd, void* buffer, std::size_t count) {
+  return fd == 0 ? 0 : system_calls.read(fd, buffer, count);
+}
+
+int no_terminal(int) { return 0; }
+
+[[noreturn]] void end_by_throwing(int status) { throw RunEnded{status}; }
+
+void remove_record_file() {
+  ::unlink(record_file.c_str());
+  ::rmdir(record_directory.c_str());
+}
+
+[[noreturn]] void finding(const std::string& what) {
+  remove_record_file();
+  std::fprintf(stderr, "\n*** record reader: %s\n--- console (last 2000 bytes):\n%s\n--- standard error:\n%s\n",
+               what.c_str(),
+               console_bytes.substr(console_bytes.size() - std::min<std::size_t>(console_bytes.size(), 2000)).c_str(),
+               error_bytes.c_str());
+  std::abort();
+}
+
+void write_record_file(const std::uint8_t* data, std::size_t size) {
+  const int fd = ::open(record_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size) || ::close(fd) != 0) {
+    std::perror(record_file.c_str());
+    std::abort();
+  }
+}
+
+// The end-of-run closing runs once per process (its flag belongs to the
+// layer): after the first failing input, a failure goes straight to the exit
+// and leaves unit 11 open, so the handles left in the table are closed here.
+void start_fresh_run() {
+  recio::UnitTable& table = recio::unit_table();
+  for (recio::UnitSlot& slot : table.slots) {
+    if (slot.record && slot.record->handle > 2) system_calls.close(slot.record->handle);
+  }
+  static char program[] = "shindo";
+  static char* argv[] = {program, nullptr};
+  recio::create_console_units(1, argv);
+
+  using namespace intensity;
+  for (SampleArray* samples : {&TIME, &ACC1, &ACC2, &ACC3}) samples->fill(0.0f);
+  std::memset(FNAME, ' ', sizeof FNAME);
+  std::memcpy(FNAME, record_file.data(), record_file.size());
+  NT = 0;
+  DT = 0.0f;
+  IF1 = 0;
+  NF = 0;
+  console_bytes.clear();
+  error_bytes.clear();
+}
+
+std::vector<std::string> console_lines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  for (std::size_t end; (end = bytes.find("\r\n", from)) != std::string::npos; from = end + 2) {
+    lines.push_back(bytes.substr(from, end - from));
+  }
+  lines.push_back(bytes.substr(from));
+  return lines;
+}
+
+std::string right_justified(const std::string& text, std::size_t columns) {
+  return std::string(columns > text.size() ? columns - text.size() : 0, ' ') + text;
+}
+
+// A record too long to transform stops the run after its line, without a report.
+bool stopped_as_too_long() {
+  return intensity::NT > intensity::kMaxTransformSize && error_bytes.empty() &&
+         console_bytes.find("\r\n NT>2**15 !!!!!\r\nStop - Program terminated.\r\n") != std::string::npos;
+}
+
+void check_failed_read(int status) {
+  if (status != 1) finding("the run ended with status " + std::to_string(status));
+  const shindo::fuzzing::ReportCheck check = shindo::fuzzing::check_report(error_bytes);
+  if (!check.report) finding("standard error is not one report: " + check.problem);
+  const shindo::fuzzing::Report& report = *check.report;
+  if (report.letter != 'F' || report.statement != "READ" || report.file_name != record_file ||
+      std::find(std::begin(kReadFailures), std::end(kReadFailures), report.number) == std::end(kReadFailures)) {
+    finding("the report is not a read failure of the record file");
+  }
+}
+
+void check_complete_read() {
+  using namespace intensity;
+  if (!error_bytes.empty()) finding("a complete read wrote to standard error");
+  if (NT < 0) finding("NT is negative");
+  const std::vector<std::string> lines = console_lines(console_bytes);
+  if (lines.size() != static_cast<std::size_t>(NT) + 3) {
+    finding(std::to_string(lines.size()) + " console lines for NT = " + std::to_string(NT));
+  }
+  for (std::int32_t I = 0; I < NT; ++I) {
+    const std::string& echo = lines[static_cast<std::size_t>(I)];
+    if (echo.size() != 63 || echo.find('#') != std::string::npos) {
+      finding("echo line " + std::to_string(I + 1) + " is \"" + echo + "\"");
+    }
+  }
+  const std::string& nt_line = lines[static_cast<std::size_t>(NT)];
+  if (nt_line.size() != 35 || !nt_line.starts_with(" nt, dt=" + right_justified(std::to_string(NT), 11))) {
+    finding("the NT line is \"" + nt_line + "\"");
+  }
+  std::int32_t exponent = 2;
+  while ((std::int32_t{1} << exponent) < NT) ++exponent;
+  const std::string size_line = " IF1,NF=" + right_justified(std::to_string(exponent), 11) +
+                                right_justified(std::to_string(std::int32_t{1} << exponent), 12);
+  if (lines[lines.size() - 2] != "" || lines.back() != size_line) {
+    finding("the transform size lines are \"" + lines[lines.size() - 2] + "\", \"" + lines.back() + "\"");
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  record_directory = "/tmp/shrXXXXXX";
+  if (::mkdtemp(record_directory.data()) == nullptr) {
+    std::perror("temporary directory");
+    std::abort();
+  }
+  record_file = record_directory + "/r";
+  std::atexit(remove_record_file);
+  system_calls = recio::host();
+  recio::host().write = capture_write;
+  recio::host().read = no_console_input;
+  recio::host().isatty = no_terminal;
+  recio::host().exit = end_by_throwing;
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  start_fresh_run();
+  write_record_file(data, size);
+  std::feclearexcept(FE_ALL_EXCEPT);
+  bool completed = true;
+  int end_status = 0;
+  try {
+    intensity::read_acceleration_record();
+    intensity::choose_transform_size();
+  } catch (const RunEnded& ended) {
+    completed = false;
+    end_status = ended.status;
+  }
+  // Console output to a non-terminal is held until a read, a report or the
+  // end of the run; the checks want all of it.
+  recio::release_console_output();
+  if (!completed && !stopped_as_too_long()) check_failed_read(end_status);
+  // With the program's traps these flags would have ended the run with a
+  // MATH report; only DT = TIME(2) - TIME(1) may overflow.
+  const int raised = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+  if ((raised & (FE_INVALID | FE_DIVBYZERO)) != 0 ||
+      ((raised & FE_OVERFLOW) != 0 && !(completed && std::isinf(intensity::DT)))) {
+    char detail[160];
+    std::snprintf(detail, sizeof detail, "the read raised%s%s%s; TIME(1), TIME(2) have the bits %08x, %08x",
+                  (raised & FE_INVALID) != 0 ? " invalid" : "", (raised & FE_DIVBYZERO) != 0 ? " divide-by-zero" : "",
+                  (raised & FE_OVERFLOW) != 0 ? " overflow" : "", std::bit_cast<std::uint32_t>(intensity::TIME[0]),
+                  std::bit_cast<std::uint32_t>(intensity::TIME[1]));
+    finding(detail);
+  }
+  if (completed) check_complete_read();
+  return 0;
+}
