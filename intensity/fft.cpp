@@ -1,9 +1,12 @@
 #include "intensity/fft.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <utility>
+
+#include "intensity/fft_kernels.h"
 
 namespace intensity {
 
@@ -14,61 +17,121 @@ using recio::ComplexFloat;
 // The single-precision value nearest pi.
 constexpr float PI = 3.1415927f;
 
-// Neighbouring butterfly groups handled together: eight complex values fill
-// one 64-byte cache line.
-constexpr std::int32_t kGroupRun = 8;
+// Neighbouring butterfly groups handled together: 32 complex values are four
+// whole 64-byte cache lines on each side of the butterflies, a stretch long
+// enough for the processor's prefetching to follow (one line at a time
+// leaves the stages of long strides waiting on memory).
+constexpr std::int32_t kGroupRun = 32;
 
-// The twiddle factor W of one butterfly group, laid out for the product
-// W * x on the pair (x.re, x.im) in double precision: W.re twice, and W.im
-// with the sign each part of the product gives it.
-struct Twiddle {
-  __m128d re;         // (W.re, W.re)
-  __m128d im_signed;  // (-W.im, W.im)
+// The twiddle factors W of a run of neighbouring groups, laid out for the
+// product W * x on the pair (x.re, x.im) in double precision: for the g-th
+// group of the run, re[2g] and re[2g+1] both hold W.re, im_signed[2g] holds
+// -W.im and im_signed[2g+1] W.im, the sign each part of the product gives it.
+// The factors of two neighbouring groups are one 16-byte load, those of four
+// one 32-byte load.
+struct GroupFactors {
+  alignas(32) double re[2 * kGroupRun];
+  alignas(32) double im_signed[2 * kGroupRun];
 };
 
-// The factor of group M (from 1) in the stage of half-length L: the angle
-// (M-1) * IND * PI / L is carried in double precision and rounded once to
-// single precision, and W is the complex exponential of (0, angle).
-Twiddle twiddle(std::int32_t M, std::int32_t L, std::int32_t IND) {
+// Sets the factor of group M (from 1) in the stage of half-length L as the
+// g-th of the run: the angle (M-1) * IND * PI / L is carried in double
+// precision and rounded once to single precision, and W is the complex
+// exponential of (0, angle).
+void set_factor(GroupFactors& W, std::int32_t g, std::int32_t M, std::int32_t L, std::int32_t IND) {
   const float angle = static_cast<float>(static_cast<double>((M - 1) * IND) * static_cast<double>(PI) /
                                          static_cast<double>(L));
-  const ComplexFloat W = recio::CEXP(0.0f, angle);
-  return {_mm_set1_pd(W.re), _mm_set_pd(W.im, -W.im)};
+  const ComplexFloat factor = recio::CEXP(0.0f, angle);
+  W.re[2 * g] = factor.re;
+  W.re[2 * g + 1] = factor.re;
+  W.im_signed[2 * g] = -factor.im;
+  W.im_signed[2 * g + 1] = factor.im;
 }
 
-// One complex value in the low half of a register (the upper half zero), or
-// two neighbouring ones in the whole register.
-__m128 load_one(const ComplexFloat* x) {
-  return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(x)));
-}
+// Every product T = W * x below forms each part with one rounding of its
+// double-precision formula, W.re x.re - W.im x.im and W.im x.re + W.re x.im:
+// the products of two floats are exact in double, and a + (-b) is a - b.
+// Every butterfly then takes X(J) = X(I) - T and X(I) = X(I) + T in single
+// precision: the sum or difference of two floats rounded once to float is
+// the same whether it is carried in double or in float. No multiply-add is
+// fused, so both kernels round exactly where the formulas do and give the
+// same bits.
 
-void store_one(ComplexFloat* x, __m128 value) {
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(x), _mm_castps_si128(value));
-}
-
-__m128 load_two(const ComplexFloat* x) { return _mm_loadu_ps(&x->re); }
-
-void store_two(ComplexFloat* x, __m128 value) { _mm_storeu_ps(&x->re, value); }
-
-// T = W * x for the complex value in the low half of `x`, each part one
-// rounding of its double-precision formula: W.re x.re - W.im x.im and
-// W.im x.re + W.re x.im. The products of two floats are exact in double,
-// and a + (-b) is a - b. The upper half of the result is zero.
-__m128 product(const Twiddle& W, __m128 x) {
+// The product for the complex value in the low half of `x`, with the factor
+// at `re`, `im_signed`; the upper half of the result is zero.
+__m128 product(const double* re, const double* im_signed, __m128 x) {
   const __m128d parts = _mm_cvtps_pd(x);
   const __m128d swapped = _mm_shuffle_pd(parts, parts, 1);
-  return _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(W.re, parts), _mm_mul_pd(W.im_signed, swapped)));
+  return _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(_mm_load_pd(re), parts), _mm_mul_pd(_mm_load_pd(im_signed), swapped)));
 }
 
-// Two butterflies side by side: `upper` holds X(I) and X(I'), `lower` X(J)
-// and X(J'), the first pair with factor W0, the second with W1. Each takes
-// T = W * X(J), then X(J) = X(I) - T and X(I) = X(I) + T in single precision:
-// the sum or difference of two floats rounded once to float is the same
-// whether it is carried in double or in float.
-void butterflies(const Twiddle& W0, const Twiddle& W1, __m128& upper, __m128& lower) {
-  const __m128 T = _mm_movelh_ps(product(W0, lower), product(W1, _mm_movehl_ps(lower, lower)));
-  lower = _mm_sub_ps(upper, T);
-  upper = _mm_add_ps(upper, T);
+// The butterfly of the stage of half-length 1, in the low halves.
+void butterfly_one(const GroupFactors& W, ComplexFloat* upper, ComplexFloat* lower) {
+  const __m128 top = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(upper)));
+  const __m128 bottom = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lower)));
+  const __m128 T = product(W.re, W.im_signed, bottom);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(lower), _mm_castps_si128(_mm_sub_ps(top, T)));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(upper), _mm_castps_si128(_mm_add_ps(top, T)));
+}
+
+// The butterflies of groups g and g+1 of the run, side by side: `upper`
+// holds X(I) and X(I+1), `lower` X(J) and X(J+1).
+void butterflies_two(const GroupFactors& W, std::int32_t g, ComplexFloat* upper, ComplexFloat* lower) {
+  const __m128 top = _mm_loadu_ps(&upper->re);
+  const __m128 bottom = _mm_loadu_ps(&lower->re);
+  const __m128 T = _mm_movelh_ps(product(W.re + 2 * g, W.im_signed + 2 * g, bottom),
+                                 product(W.re + 2 * g + 2, W.im_signed + 2 * g + 2, _mm_movehl_ps(bottom, bottom)));
+  _mm_storeu_ps(&lower->re, _mm_sub_ps(top, T));
+  _mm_storeu_ps(&upper->re, _mm_add_ps(top, T));
+}
+
+// The products for the two complex values of `x`, with the factors of two
+// neighbouring groups at `re`, `im_signed`.
+[[gnu::target("avx")]] __m128 product_two(const double* re, const double* im_signed, __m128 x) {
+  const __m256d parts = _mm256_cvtps_pd(x);
+  const __m256d swapped = _mm256_permute_pd(parts, 0b0101);
+  return _mm256_cvtpd_ps(
+      _mm256_add_pd(_mm256_mul_pd(_mm256_load_pd(re), parts), _mm256_mul_pd(_mm256_load_pd(im_signed), swapped)));
+}
+
+// The butterflies of groups g to g+3 of the run, side by side.
+[[gnu::target("avx")]] void butterflies_four(const GroupFactors& W, std::int32_t g, ComplexFloat* upper,
+                                             ComplexFloat* lower) {
+  const __m256 top = _mm256_loadu_ps(&upper->re);
+  const __m256 T = _mm256_set_m128(product_two(W.re + 2 * g + 4, W.im_signed + 2 * g + 4, _mm_loadu_ps(&lower[2].re)),
+                                   product_two(W.re + 2 * g, W.im_signed + 2 * g, _mm_loadu_ps(&lower->re)));
+  _mm256_storeu_ps(&lower->re, _mm256_sub_ps(top, T));
+  _mm256_storeu_ps(&upper->re, _mm256_add_ps(top, T));
+}
+
+// A kernel takes the butterflies of a run of `run` neighbouring groups of the
+// stage of half-length L in one array, in each of its `spans` spans of
+// length 2L: `first` points at the upper element of the first butterfly of
+// the run's first group.
+using GroupKernel = void (*)(const GroupFactors& W, std::int32_t run, std::int32_t L, std::int32_t spans,
+                             ComplexFloat* first);
+
+// Runs of one group (the stage of half-length 1) or of an even number.
+void sse2_groups(const GroupFactors& W, std::int32_t run, std::int32_t L, std::int32_t spans, ComplexFloat* first) {
+  for (std::int32_t s = 0; s < spans; ++s) {
+    ComplexFloat* const upper = first + std::ptrdiff_t{2} * L * s;
+    ComplexFloat* const lower = upper + L;
+    if (run == 1) {
+      butterfly_one(W, upper, lower);
+      continue;
+    }
+    for (std::int32_t g = 0; g < run; g += 2) butterflies_two(W, g, upper + g, lower + g);
+  }
+}
+
+// Runs of a multiple of four groups.
+[[gnu::target("avx")]] void avx_groups(const GroupFactors& W, std::int32_t run, std::int32_t L, std::int32_t spans,
+                                       ComplexFloat* first) {
+  for (std::int32_t s = 0; s < spans; ++s) {
+    ComplexFloat* const upper = first + std::ptrdiff_t{2} * L * s;
+    ComplexFloat* const lower = upper + L;
+    for (std::int32_t g = 0; g < run; g += 4) butterflies_four(W, g, upper + g, lower + g);
+  }
 }
 
 // The low `bits` bits of k in reverse order.
@@ -98,42 +161,31 @@ void reorder(std::int32_t N, std::span<ComplexFloat* const> arrays) {
 
 }  // namespace
 
-void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND) {
+bool avx_available() {
+  static const bool available = __builtin_cpu_supports("avx");
+  return available;
+}
+
+void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
+                        ButterflyKernel kernel) {
   reorder(N, arrays);
   // The butterflies of one stage touch disjoint pairs, so their order within
   // the stage is free: a run of neighbouring groups is taken block by block,
   // which walks each array through whole cache lines, and the arrays take
   // their turns run by run.
   for (std::int32_t L = 1; L < N; L *= 2) {
-    const std::int32_t stride = 2 * L;
     const std::int32_t run = std::min(L, kGroupRun);
+    const GroupKernel groups = kernel == ButterflyKernel::Avx && run % 4 == 0 ? avx_groups : sse2_groups;
     for (std::int32_t M = 1; M <= L; M += run) {
-      Twiddle W[kGroupRun];
-      for (std::int32_t g = 0; g < run; ++g) W[g] = twiddle(M + g, L, IND);
-      for (ComplexFloat* X : arrays) {
-        for (std::int32_t I = M; I <= N; I += stride) {
-          ComplexFloat* const upper = X + I - 1;
-          ComplexFloat* const lower = upper + L;
-          if (run == 1) {
-            // The stage of half-length 1: one butterfly, in the low halves.
-            __m128 top = load_one(upper);
-            __m128 bottom = load_one(lower);
-            butterflies(W[0], W[0], top, bottom);
-            store_one(upper, top);
-            store_one(lower, bottom);
-            continue;
-          }
-          for (std::int32_t g = 0; g < run; g += 2) {
-            __m128 top = load_two(upper + g);
-            __m128 bottom = load_two(lower + g);
-            butterflies(W[g], W[g + 1], top, bottom);
-            store_two(upper + g, top);
-            store_two(lower + g, bottom);
-          }
-        }
-      }
+      GroupFactors W;
+      for (std::int32_t g = 0; g < run; ++g) set_factor(W, g, M + g, L, IND);
+      for (ComplexFloat* X : arrays) groups(W, run, L, N / (2 * L), X + M - 1);
     }
   }
+}
+
+void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND) {
+  transform_together(N, arrays, IND, avx_available() ? ButterflyKernel::Avx : ButterflyKernel::Sse2);
 }
 
 void FFT(std::int32_t N, ComplexFloat X[], std::int32_t NMAX, std::int32_t IND) {

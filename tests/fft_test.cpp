@@ -11,9 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "intensity/fft.h"
+#include "intensity/fft_kernels.h"
 
 namespace {
 
+using intensity::ButterflyKernel;
 using intensity::FFT;
 using recio::ComplexFloat;
 
@@ -179,19 +181,37 @@ void expect_same_bits(const std::vector<ComplexFloat>& actual, const std::vector
   }
 }
 
-enum class Content { Complex, Real, Awkward };
+enum class Content { Complex, Real, Awkward, WideRange };
 
 // Awkward values: zeros of both signs, subnormal and very large magnitudes
-// between ordinary ones.
+// between ordinary ones. Wide-range values: random signs, significands and
+// exponents from the subnormals up to 2^100, so that no sum of 32768 of them
+// overflows.
 std::vector<ComplexFloat> content(Content kind, std::size_t n, unsigned seed) {
-  if (kind != Content::Awkward) return random_values(n, kind == Content::Real, seed);
-  const float picks[] = {0.0f, -0.0f, 1e-40f, -3e-39f, 1e30f, -2.5e29f, 1.0f, -7.25f, 1e-20f};
+  if (kind == Content::Complex || kind == Content::Real) return random_values(n, kind == Content::Real, seed);
   std::mt19937 generator(seed);
-  std::uniform_int_distribution<std::size_t> pick(0, std::size(picks) - 1);
   std::vector<ComplexFloat> x(n);
+  if (kind == Content::WideRange) {
+    std::uniform_int_distribution<std::uint32_t> sign(0, 1), exponent(0, 127 + 100), significand(0, 0x7FFFFF);
+    const auto value = [&] {
+      return std::bit_cast<float>(sign(generator) << 31 | exponent(generator) << 23 | significand(generator));
+    };
+    for (ComplexFloat& v : x) v = {value(), value()};
+    return x;
+  }
+  const float picks[] = {0.0f, -0.0f, 1e-40f, -3e-39f, 1e30f, -2.5e29f, 1.0f, -7.25f, 1e-20f};
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(picks) - 1);
   for (ComplexFloat& v : x) v = {picks[pick(generator)], picks[pick(generator)]};
   return x;
 }
+
+// The butterfly kernels this processor runs.
+std::vector<ButterflyKernel> runnable_kernels() {
+  if (intensity::avx_available()) return {ButterflyKernel::Sse2, ButterflyKernel::Avx};
+  return {ButterflyKernel::Sse2};
+}
+
+const char* kernel_name(ButterflyKernel kernel) { return kernel == ButterflyKernel::Avx ? "AVX" : "SSE2"; }
 
 struct PlainCase {
   std::int32_t N;
@@ -204,28 +224,75 @@ class FftBitsTest : public ::testing::TestWithParam<PlainCase> {};
 TEST_P(FftBitsTest, EqualsThePlainLoopsBitForBit) {
   const PlainCase& c = GetParam();
   const std::vector<ComplexFloat> input = content(c.kind, static_cast<std::size_t>(c.N), 11u + c.N);
+  const std::vector<ComplexFloat> expected = plain_loops(input, c.IND);
   std::vector<ComplexFloat> x = input;
   FFT(c.N, x.data(), 33000, c.IND);
-  expect_same_bits(x, plain_loops(input, c.IND));
+  expect_same_bits(x, expected);
+  for (const ButterflyKernel kernel : runnable_kernels()) {
+    SCOPED_TRACE(kernel_name(kernel));
+    x = input;
+    ComplexFloat* const arrays[] = {x.data()};
+    intensity::transform_together(c.N, arrays, c.IND, kernel);
+    expect_same_bits(x, expected);
+  }
 }
 
 std::vector<PlainCase> plain_cases() {
   std::vector<PlainCase> cases;
   for (const std::int32_t N : {1, 2, 4, 8, 16, 32, 1024, 32768}) {
     for (const std::int32_t IND : {intensity::kForward, intensity::kInverse}) {
-      for (const Content kind : {Content::Complex, Content::Real, Content::Awkward}) cases.push_back({N, IND, kind});
+      for (const Content kind : {Content::Complex, Content::Real, Content::Awkward, Content::WideRange}) {
+        cases.push_back({N, IND, kind});
+      }
     }
   }
   return cases;
 }
 
 std::string plain_case_name(const ::testing::TestParamInfo<PlainCase>& info) {
-  const char* const kinds[] = {"complex", "real", "awkward"};
+  const char* const kinds[] = {"complex", "real", "awkward", "wide_range"};
   return "N" + std::to_string(info.param.N) + (info.param.IND == intensity::kForward ? "_forward_" : "_inverse_") +
          kinds[static_cast<int>(info.param.kind)];
 }
 
 INSTANTIATE_TEST_SUITE_P(Fft, FftBitsTest, ::testing::ValuesIn(plain_cases()), plain_case_name);
+
+// Three arrays at once, as a run transforms them: the AVX butterflies leave
+// the same bits as the SSE2 ones, for stages below, at and above the run of
+// groups handled together.
+class KernelAgreementTest : public ::testing::TestWithParam<PlainCase> {};
+
+TEST_P(KernelAgreementTest, AvxGivesTheSse2Bits) {
+  if (!intensity::avx_available()) GTEST_SKIP() << "this processor has no AVX";
+  const PlainCase& c = GetParam();
+  std::vector<std::vector<ComplexFloat>> sse2;
+  for (unsigned a = 0; a < 3; ++a) sse2.push_back(content(c.kind, static_cast<std::size_t>(c.N), 29u * a + c.N));
+  std::vector<std::vector<ComplexFloat>> avx = sse2;
+  const auto transform = [&c](std::vector<std::vector<ComplexFloat>>& data, ButterflyKernel kernel) {
+    ComplexFloat* const arrays[] = {data[0].data(), data[1].data(), data[2].data()};
+    intensity::transform_together(c.N, arrays, c.IND, kernel);
+  };
+  transform(sse2, ButterflyKernel::Sse2);
+  transform(avx, ButterflyKernel::Avx);
+  for (std::size_t a = 0; a < 3; ++a) {
+    SCOPED_TRACE("array " + std::to_string(a + 1));
+    expect_same_bits(avx[a], sse2[a]);
+  }
+}
+
+std::vector<PlainCase> agreement_cases() {
+  std::vector<PlainCase> cases;
+  for (const std::int32_t N : {4, 8, 16, 64, 128, 4096, 32768}) {
+    for (const std::int32_t IND : {intensity::kForward, intensity::kInverse}) {
+      for (const Content kind : {Content::Complex, Content::Awkward, Content::WideRange}) {
+        cases.push_back({N, IND, kind});
+      }
+    }
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Fft, KernelAgreementTest, ::testing::ValuesIn(agreement_cases()), plain_case_name);
 
 TEST(Fft, ArraysTransformedTogetherEqualEachAlone) {
   for (const std::int32_t N : {1, 2, 4, 16, 4096}) {
