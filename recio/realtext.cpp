@@ -319,10 +319,19 @@ void place_real(RealText& out, const DecimalDigits& dd, const RealField& field) 
   if (sign) *p++ = negative ? '-' : '+';
   if (lone_zero) *p++ = '0';
   const int shown_count = before_point + after_point;
-  for (int j = 0; j < before_point; ++j) *p++ = kept.digits[j];
-  *p++ = '.';
-  for (int j = 0; j < leading_zeros; ++j) *p++ = '0';
-  for (int j = before_point; j < shown_count; ++j) *p++ = kept.digits[j];
+  if (shown_count <= 16 && leading_zeros == 0 && length + 16 <= kRealTextCapacity) {
+    // Sixteen digits copied at once; what follows overwrites the excess.
+    std::memcpy(p, kept.digits, 16);
+    p += before_point;
+    *p++ = '.';
+    std::memcpy(p, kept.digits + before_point, 16);
+    p += after_point;
+  } else {
+    for (int j = 0; j < before_point; ++j) *p++ = kept.digits[j];
+    *p++ = '.';
+    for (int j = 0; j < leading_zeros; ++j) *p++ = '0';
+    for (int j = before_point; j < shown_count; ++j) *p++ = kept.digits[j];
+  }
   if (!fixed) {
     if (letter) *p++ = field.form == RealForm::D ? 'D' : 'E';
     *p++ = exponent < 0 ? '-' : '+';
