@@ -178,7 +178,7 @@ void place_field(RecordState& state, const FormatNode& node, float value) {
     return;
   }
   state.pending_blanks += node.w - text.length;
-  emit_text(state, text.length, text.text);
+  emit_wide_text(state, text.length, text.text);
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ void place_value(RecordState& state, const char* text, int length, int columns) 
   state.needs_separator = true;
   state.pending_blanks += columns - length;
   if (columns < state.line_room) {
-    emit_text(state, length, text);
+    emit_wide_text(state, length, text);
     state.line_room -= columns;
     return;
   }
@@ -108,7 +108,7 @@ void lay_out_list(RecordState& state, const std::vector<OutputItem>& items) {
   for (const OutputItem& item : items) {
     switch (item.kind) {
       case ItemKind::Integer: {
-        char text[12];
+        char text[kWideText] = {};
         place_value(state, text, integer_text(item.integer, text), 11);
         break;
       }
@@ -174,6 +174,28 @@ void emit_text(RecordState& state, int count, const char* text) {
     total -= static_cast<int>(placed);
     unit.buffer_dirty = true;
   }
+}
+
+static_assert(sizeof(RealText::text) >= kWideText);
+
+void emit_wide_text(RecordState& state, int count, const char* text) {
+  UnitRecord& unit = *state.unit;
+  constexpr int kBlankRun = 16;
+  if (state.pending_blanks > kBlankRun || count > kWideText ||
+      unit.capacity() - unit.position < static_cast<std::size_t>(kBlankRun + kWideText)) {
+    emit_text(state, count, text);
+    return;
+  }
+  // Sixteen blanks and the whole text buffer: what lies beyond the text is
+  // overwritten by what comes next, or never written out.
+  char* at = unit.output.data() + unit.position;
+  std::memset(at, ' ', kBlankRun);
+  std::memcpy(at + state.pending_blanks, text, kWideText);
+  const int total = state.pending_blanks + count;
+  state.record_columns += total;
+  state.pending_blanks = 0;
+  unit.position += static_cast<std::size_t>(total);
+  if (total > 0) unit.buffer_dirty = true;
 }
 
 void end_record(RecordState& state) {

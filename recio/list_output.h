@@ -35,6 +35,12 @@ struct RecordState {
 // unit's buffer, writing full buffers out as pieces of the record.
 void emit_text(RecordState& state, int count, const char* text);
 
+// Text read from a buffer of at least kWideText bytes, `count` of them at
+// most kWideText: placed as emit_text places it, with copies of a fixed size
+// when the unit's buffer has room for them.
+inline constexpr int kWideText = 32;
+void emit_wide_text(RecordState& state, int count, const char* text);
+
 // Ends the current record: on the console with its line control, in a file
 // with CR LF.
 void end_record(RecordState& state);
