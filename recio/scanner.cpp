@@ -436,24 +436,23 @@ RealConversion convert_real(std::string_view text) {
   const std::size_t mantissa_begin = i;
   int significant = 0;
   std::uint64_t mantissa = 0;
-  // Takes a run of digits; leading zeros add nothing to the mantissa.
-  const auto digit_run = [&] {
-    const std::size_t start = i;
-    for (; i < text.size() && is_digit(text[i]); ++i) {
-      const char c = text[i];
-      if (significant > 0 || c != '0') ++significant;
-      if (significant <= kExactMantissaDigits) {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-      }
-    }
-    return static_cast<int>(i - start);
-  };
-  int digits = digit_run();
+  // Leading zeros add nothing to the mantissa; a point may come once.
+  int digits = 0;
   int fraction_digits = 0;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    fraction_digits = digit_run();
-    digits += fraction_digits;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    const unsigned digit = static_cast<unsigned char>(c) - static_cast<unsigned>('0');
+    if (digit <= 9) {
+      ++digits;
+      fraction_digits += point ? 1 : 0;
+      significant += (significant > 0 || digit != 0) ? 1 : 0;
+      if (significant <= kExactMantissaDigits) mantissa = mantissa * 10 + digit;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
   }
   if (digits == 0) return kNotANumber;
   const std::size_t mantissa_end = i;
