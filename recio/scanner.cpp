@@ -1,5 +1,6 @@
 #include "recio/scanner.h"
 
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -249,6 +250,13 @@ int repeat_count(const InputStatement& s, int& count) {
   return 0;
 }
 
+// The characters that end an unquoted value.
+constexpr std::array<bool, 256> kEndsPlainValue = [] {
+  std::array<bool, 256> ends{};
+  for (const char c : {' ', '\t', '\r', '\n', ',', '/', '*'}) ends[static_cast<unsigned char>(c)] = true;
+  return ends;
+}();
+
 // Inside an unquoted value, the characters up to the next one that can end
 // it are taken straight from the buffer, as the byte-by-byte scan would.
 void take_plain_run(InputStatement& s) {
@@ -260,7 +268,7 @@ void take_plain_run(InputStatement& s) {
   std::size_t length = s.value_length;
   while (next <= last && length < kValueCapacity) {
     const char c = input[next];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == '/' || c == '*') break;
+    if (kEndsPlainValue[static_cast<unsigned char>(c)]) break;
     s.value_text[length++] = c;
     ++next;
   }
