@@ -28,7 +28,9 @@ struct Outcome {
   std::string report;
 };
 
-struct FaultSweep : recio::testing::FreshRun {
+// The console's standard output is a file or pipe (its output is held and
+// written in large pieces) or a terminal (one write per record).
+struct FaultSweep : recio::testing::FreshRun, ::testing::WithParamInterface<bool> {
   // One whole run in a child process with the `countdown`-th host call failing.
   Outcome run_with_fault(long countdown, bool persistent) {
     for (const char* name : {"wave1_dat", "a0tau_dat", "res.txt", "report"}) ::unlink(name);
@@ -41,6 +43,7 @@ struct FaultSweep : recio::testing::FreshRun {
       int report = ::open("report", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(report, 2);
       console.input = "small.txt\r\nres.txt\r\n1\r\n";
+      console.output_terminal = GetParam();
       char name[] = "shindo";
       char* argv[] = {name, nullptr};
       recio::start_run(1, argv);
@@ -81,7 +84,7 @@ struct FaultSweep : recio::testing::FreshRun {
   }
 };
 
-TEST_F(FaultSweep, EveryHostCallOfAWholeRunFailingEndsSoundly) {
+TEST_P(FaultSweep, EveryHostCallOfAWholeRunFailingEndsSoundly) {
   const long total = run_with_fault(0, false).calls;
   ASSERT_GT(total, 20);
   int complete = 0;
@@ -96,5 +99,8 @@ TEST_F(FaultSweep, EveryHostCallOfAWholeRunFailingEndsSoundly) {
   EXPECT_LT(complete, total);
   std::printf("%ld host calls in a run, %d of %ld faulty runs complete\n", total, complete, 2 * total);
 }
+
+INSTANTIATE_TEST_SUITE_P(Console, FaultSweep, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "terminal_output" : "redirected_output"; });
 
 }  // namespace
