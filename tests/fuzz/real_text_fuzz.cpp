@@ -56,11 +56,7 @@ std::string describe(const DecimalDigits& digits) {
 
 void check_digits(std::uint64_t bits, double value, const DecimalDigits& reference) {
   const DecimalDigits digits = recio::decimal_digits(value);
-  const bool same = digits.finite == reference.finite && std::strcmp(digits.special, reference.special) == 0 &&
-                    (!digits.finite || (digits.sign == reference.sign && digits.exp10 == reference.exp10 &&
-                                        digits.count == reference.count &&
-                                        std::strcmp(digits.digits, reference.digits) == 0));
-  if (!same) mismatch(bits, "decimal digits", describe(reference), describe(digits));
+  if (!recio::testing::digits_difference(digits, reference).empty()) mismatch(bits, "decimal digits", describe(reference), describe(digits));
 }
 
 void check_text(std::uint64_t bits, double value, const DecimalDigits& reference, const RealField& field,

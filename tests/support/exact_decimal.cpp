@@ -184,4 +184,18 @@ ReferenceText reference_real_text(const DecimalDigits& value, const RealField& f
   return out;
 }
 
+std::string digits_difference(const DecimalDigits& a, const DecimalDigits& b) {
+  const auto differ = [](const char* part, const std::string& x, const std::string& y) {
+    return std::string(part) + ": " + x + " / " + y;
+  };
+  if (a.finite != b.finite) return differ("finite", a.finite ? "yes" : "no", b.finite ? "yes" : "no");
+  if (std::string(a.special) != b.special) return differ("special", a.special, b.special);
+  if (!a.finite) return "";
+  if (a.sign != b.sign) return differ("sign", std::string(1, a.sign), std::string(1, b.sign));
+  if (a.exp10 != b.exp10) return differ("exp10", std::to_string(a.exp10), std::to_string(b.exp10));
+  if (a.count != b.count) return differ("count", std::to_string(a.count), std::to_string(b.count));
+  if (std::string(a.digits) != b.digits) return differ("digits", a.digits, b.digits);
+  return "";
+}
+
 }  // namespace recio::testing

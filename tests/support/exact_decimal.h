@@ -25,6 +25,10 @@ ExactDecimal exact_decimal(double value);
 // cut to 18 digits and rounded half up to 17 by the 18th.
 DecimalDigits reference_decimal_digits(double value);
 
+// The first part in which two digit forms differ, as "part: a / b", or ""
+// when they are the same (the digits of a value that is not finite do not count).
+std::string digits_difference(const DecimalDigits& a, const DecimalDigits& b);
+
 // The text of a value, given by its 17-digit decimal form, in the list form
 // or in the E or D edit form with scale factor 0: the digit counts of the
 // form, rounding half up by the next digit with the carry through nines, the
