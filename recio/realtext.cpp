@@ -12,6 +12,7 @@ namespace {
 
 __extension__ typedef unsigned __int128 u128;
 
+constexpr std::uint64_t kTen8 = 100000000ULL;
 constexpr std::uint64_t kTen17 = 100000000000000000ULL;
 constexpr std::uint64_t kTen18 = 1000000000000000000ULL;
 constexpr std::uint64_t kFive27 = 7450580596923828125ULL;  // the largest power of 5 in 64 bits
@@ -149,7 +150,6 @@ inline void write8(char* p, std::uint32_t v) {
 
 // Writes the 17 decimal digits of v (below 10^17), zeros in front.
 void write17(char* p, std::uint64_t v) {
-  constexpr std::uint64_t kTen8 = 100000000;
   const std::uint64_t upper9 = v / kTen8;
   p[0] = static_cast<char>('0' + upper9 / kTen8);
   write8(p + 1, static_cast<std::uint32_t>(upper9 % kTen8));
@@ -221,7 +221,6 @@ KeptDigits keep_digits(const DecimalDigits& dd, int n) {
     n = n == 0 ? 1 : n;
   }
   // The n digits of q end at text[16], zeros follow.
-  constexpr std::uint64_t kTen8 = 100000000;
   write8(kept.text + 9, static_cast<std::uint32_t>(q % kTen8));
   if (n > 8) write8(kept.text + 1, static_cast<std::uint32_t>(q / kTen8));
   std::memset(kept.text + 17, '0', sizeof kept.text - 17);
@@ -229,10 +228,6 @@ KeptDigits keep_digits(const DecimalDigits& dd, int n) {
   kept.count = q == 0 ? 0 : n;
   return kept;
 }
-
-// An exponent of e digits (fewer than 4) must stay below kExponentLimit[e];
-// with more digits every exponent of a double fits.
-constexpr int kExponentLimit[4] = {1, 10, 100, 1000};
 
 constexpr int kRealTextCapacity = static_cast<int>(sizeof(RealText::text)) - 1;
 
@@ -295,7 +290,9 @@ void place_real(RealText& out, const DecimalDigits& dd, const RealField& field) 
     const int magnitude = exponent < 0 ? -exponent : exponent;
     letter = !(field.e == 2 && magnitude > 99);
     exponent_digits = letter ? field.e : 3;
-    if (exponent_digits < 4 && magnitude >= kExponentLimit[exponent_digits]) {
+    // With four digits or more every exponent of a double fits.
+    if (exponent_digits < 4 &&
+        static_cast<std::uint64_t>(magnitude) >= kPowersOfTen[static_cast<std::size_t>(exponent_digits)]) {
       set_overflow(out);
       return;
     }
