@@ -367,17 +367,25 @@ void write_piece(UnitRecord& unit) {
   unit.file_offset += static_cast<std::int64_t>(count);
 }
 
+namespace {
+
+// Writes the held console output and empties the holding, also when the
+// write fails (a report that follows releases again and finds nothing).
+bool write_held_output(std::string& held) {
+  const bool written = write_all(1, held.data(), held.size());
+  held.clear();
+  return written;
+}
+
+}  // namespace
+
 bool write_to_handle(int handle, const char* bytes, std::size_t count) {
   UnitTable& table = unit_table();
   if (handle == 1 && table.hold_console_output) {
     // Written out whole before it would grow beyond the limit, so that a
     // piece of a record is never split between two writes.
     std::string& held = table.held_console_output;
-    if (held.size() + count > kHeldConsoleLimit) {
-      const bool written = write_all(1, held.data(), held.size());
-      held.clear();
-      if (!written) return false;
-    }
+    if (held.size() + count > kHeldConsoleLimit && !write_held_output(held)) return false;
     held.append(bytes, count);
     return true;
   }
@@ -386,13 +394,8 @@ bool write_to_handle(int handle, const char* bytes, std::size_t count) {
 }
 
 void release_console_output() {
-  UnitTable& table = unit_table();
-  std::string& held = table.held_console_output;
-  if (held.empty()) return;
-  const bool written = write_all(1, held.data(), held.size());
-  // Given up before a failure is reported: the report releases again.
-  held.clear();
-  if (!written) {
+  std::string& held = unit_table().held_console_output;
+  if (!held.empty() && !write_held_output(held)) {
     raise_error(err::kWriteFailed, StatementKind::Write, "CON");
   }
 }
