@@ -1,7 +1,8 @@
 // The bits of every computed quantity (wave, level rows, Amax, A0, Shindo) for
 // deterministic pseudo-random records of many lengths up to 32768 samples and
 // several intervals, as digests against a table taken from the console
-// program's own stages: any change of one bit in one value shows.
+// program's own stages before they became the computing core: any change of
+// one bit in one value shows.
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -11,10 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "intensity/band_filter.h"
-#include "intensity/level_scan.h"
-#include "intensity/record_input.h"
-#include "intensity/vector_wave.h"
+#include "shindo/intensity.h"
 
 namespace {
 
@@ -34,22 +32,15 @@ struct Computed {
 
 Computed compute(const std::vector<float>& acc1, const std::vector<float>& acc2, const std::vector<float>& acc3,
                  float dt) {
-  using namespace intensity;
-  const auto NT = static_cast<std::int32_t>(acc1.size());
-  const std::int32_t NF = transform_size(NT)->NF;
-  std::vector<recio::ComplexFloat> s1(NF), s2(NF), s3(NF);
-  const ComponentSpectra spectra{s1, s2, s3};
-  const float DUR = transform_forward({acc1, acc2, acc3}, NT, NF, dt, spectra);
-  filter_and_invert(NF, frequency_step(NF, DUR).NOM, DUR, spectra);
+  const shindo::Intensity result = shindo::compute_intensity({acc1, acc2, acc3, dt});
+  EXPECT_TRUE(result.fault == shindo::Fault::none || result.stage == shindo::Stage::intensity)
+      << shindo::fault_text(result.fault);
   Computed c;
-  c.wave.resize(NT);
-  c.amax = compose_vector(spectra, NT, DUR, c.wave, [](std::int32_t, float) {});
-  std::vector<float> sorted(NT);
-  const std::optional<float> A0 = scan_levels(c.wave, c.amax, dt, sorted, [&](float level, std::int32_t count) {
-    c.levels.push_back({level, count, exceedance_time(count, dt)});
-  });
-  if (A0) c.a0 = *A0;
-  if (c.a0 > 0.0f) c.shindo = intensity_value(c.a0);
+  c.wave = result.wave;
+  for (const shindo::LevelRow& row : result.levels) c.levels.push_back({row.level, row.count, row.duration});
+  c.amax = result.amax;
+  c.a0 = result.a0;
+  c.shindo = result.shindo;
   return c;
 }
 
