@@ -1,10 +1,13 @@
 // The intensity of a record held in memory, with the shindo library: twenty
-// seconds at 100 Hz of a decaying 1.5 Hz shaking, computed and reported.
+// seconds at 100 Hz of a decaying 1.5 Hz shaking, computed and reported; then
+// its running intensity over 5 s windows, fed in blocks of 0.25 s as a live
+// record would come in, and when it was strongest.
 //
 //   cmake -S examples/library -B build/example -DCMAKE_PREFIX_PATH=/usr/local
 //   cmake --build build/example && build/example/intensity_of_a_record
 #include <cmath>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 #include <shindo/intensity.h>
@@ -33,5 +36,22 @@ int main() {
   std::printf("Shindo %.7g\n", static_cast<double>(result.shindo));
   std::printf("reported %d.%d, intensity %s (%s)\n", tenths / 10, tenths % 10, shindo::class_label(c).data(),
               shindo::class_label_ja(c).data());
+
+  shindo::RunningStart start = shindo::start_running({dt, 5.0, 1.0});
+  if (!start.stream) {
+    std::printf("no running intensity: %s\n", start.refusal.c_str());
+    return 1;
+  }
+  shindo::RunningStep strongest;
+  const auto keep_strongest = [&strongest](const shindo::RunningStep& step) {
+    if (step.result.fault == shindo::Fault::none && step.result.shindo > strongest.result.shindo) strongest = step;
+  };
+  const std::span<const float> all1(ns), all2(ew), all3(ud);
+  for (std::size_t first = 0; first < ns.size(); first += 25) {
+    start.stream->feed({all1.subspan(first, 25), all2.subspan(first, 25), all3.subspan(first, 25)}, keep_strongest);
+  }
+  start.stream->finish(keep_strongest);
+  std::printf("strongest 5 s: %.7g in the window ending at %.2f s\n", static_cast<double>(strongest.result.shindo),
+              strongest.time);
   return 0;
 }
