@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -230,6 +232,62 @@ TEST(RunningIntensity, ABlockOfUnequalComponentsIsRefusedWholeAndTheStreamGoesOn
   stream.finish(count);
   stream.finish(count);  // nothing new arrived: no second step
   EXPECT_EQ(steps, 1);
+}
+
+// A record in the console program's text format (time and three components
+// a line), with the interval the console program takes: the second time
+// minus the first.
+struct TextRecord {
+  Samples samples;
+  float dt = 0.0f;
+};
+
+TextRecord read_text_record(const std::filesystem::path& path) {
+  TextRecord record;
+  std::ifstream in(path);
+  std::vector<float> times;
+  float time, a1, a2, a3;
+  while (in >> time >> a1 >> a2 >> a3) {
+    times.push_back(time);
+    record.samples.acc1.push_back(a1);
+    record.samples.acc2.push_back(a2);
+    record.samples.acc3.push_back(a3);
+  }
+  if (times.size() >= 2) record.dt = static_cast<float>(static_cast<double>(times[1]) - static_cast<double>(times[0]));
+  return record;
+}
+
+// On the recorded earthquakes, when present: a window covering the record
+// gives the whole record's bits, and the strongest 60 s window lies within
+// 0.05 of the whole record's intensity (they differ by the shaking outside
+// the window and by the filter's frequency grid, finer for the longer
+// transform of the whole record).
+TEST(RunningIntensity, RealRecordsAgreeWithTheirWholeRecordIntensity) {
+  const std::filesystem::path directory = SHINDO_SOURCE_DIR "/../shared/data/real/converted";
+  if (!std::filesystem::is_directory(directory)) GTEST_SKIP() << "no real records at " << directory;
+  int records = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    if (entry.path().filename() == "SUMMARY.txt" || entry.path().extension() != ".txt") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    const TextRecord record = read_text_record(entry.path());
+    ASSERT_GT(record.samples.size(), 1000u);
+    ++records;
+    const shindo::Intensity whole =
+        shindo::compute_intensity(record.samples.slice(0, record.samples.size(), record.dt));
+    ASSERT_EQ(whole.fault, Fault::none);
+
+    const double seconds = static_cast<double>(record.samples.size()) * record.dt;
+    const std::vector<shindo::RunningStep> covering = run(started(record.dt, seconds + 1.0, seconds), record.samples, 4096);
+    ASSERT_EQ(covering.size(), 1u);
+    expect_same_result(covering.back().result, whole);
+
+    float strongest = 0.0f;
+    for (const shindo::RunningStep& step : run(started(record.dt, 60.0, 1.0), record.samples, 4096)) {
+      strongest = std::max(strongest, step.result.shindo);
+    }
+    EXPECT_NEAR(strongest, whole.shindo, 0.05f);
+  }
+  EXPECT_GT(records, 0);
 }
 
 }  // namespace
