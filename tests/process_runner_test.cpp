@@ -19,6 +19,7 @@ using shindo::testing::RunRequest;
 using shindo::testing::RunResult;
 using shindo::testing::run_in_terminal;
 using shindo::testing::run_piped;
+using shindo::testing::run_piped_in_pieces;
 using shindo::testing::TemporaryDirectory;
 using shindo::testing::TypedInput;
 using shindo::testing::write_file;
@@ -103,6 +104,33 @@ TEST(PipedRunner, RefusesAProgramThatCannotStart) {
   EXPECT_THROW(run_piped({"/nonexistent/program", {}, {}, 5s}, ""), std::runtime_error);
   RunRequest request{"/bin/sh", {"-c", "exit 0"}, "/nonexistent/directory", 5s};
   EXPECT_THROW(run_piped(request, ""), std::runtime_error);
+}
+
+struct PiecesCase {
+  const char* name;
+  std::string script;
+  std::vector<TypedInput> pieces;
+  std::string out;
+  bool timed_out;
+};
+
+TEST(PipedRunner, WritesEachPieceOnceItsAwaitedOutputHasAppeared) {
+  const std::vector<PiecesCase> rows = {
+      {"answers_each_line_at_once", "while read line; do echo \"got $line\"; done; echo end",
+       {{"", "a\n"}, {"got a", "b\n"}, {"got b", "c\n"}}, "got a\ngot b\ngot c\nend\n", false},
+      {"input_ends_after_the_last_piece", "cat; echo end", {{"", "x"}, {"x", "y"}}, "xyend\n", false},
+      {"no_pieces_means_no_input", "cat; echo end", {}, "end\n", false},
+      // sort answers only at the end of its input, which never comes.
+      {"output_held_back_runs_out_of_time", "sort", {{"", "b\n"}, {"b", "a\n"}}, "", true},
+  };
+  for (const PiecesCase& row : rows) {
+    SCOPED_TRACE(row.name);
+    RunRequest request = shell(row.script);
+    request.timeout = row.timed_out ? 500ms : 10s;
+    const RunResult result = run_piped_in_pieces(request, row.pieces);
+    EXPECT_EQ(result.out, row.out);
+    EXPECT_EQ(result.timed_out, row.timed_out);
+  }
 }
 
 struct TerminalCase {

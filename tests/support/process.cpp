@@ -259,7 +259,65 @@ RunResult finish(Session& session) {
 
 Clock::time_point deadline_of(const RunRequest& request) { return Clock::now() + request.timeout; }
 
+// Releases every piece of typing whose awaited text has now appeared in
+// `output`, in order, and tells when the last one has gone.
+struct TypingScript {
+  const std::vector<TypedInput>& typing;
+  const std::string& output;
+  std::size_t next_piece = 0;
+  std::size_t search_from = 0;
+
+  std::string ready() {
+    std::string typed;
+    while (next_piece < typing.size()) {
+      const TypedInput& piece = typing[next_piece];
+      const std::size_t at = output.find(piece.wait_for, search_from);
+      if (at == std::string::npos) break;
+      search_from = at + piece.wait_for.size();
+      typed += piece.text;
+      ++next_piece;
+    }
+    return typed;
+  }
+  bool done() const { return next_piece == typing.size(); }
+};
+
 }  // namespace
+
+RunResult run_piped_in_pieces(const RunRequest& request, const std::vector<TypedInput>& pieces) {
+  ignore_broken_pipes();
+  Pipe in = make_pipe();
+  Pipe out = make_pipe();
+  Pipe err = make_pipe();
+  const auto deadline = deadline_of(request);
+  const pid_t pid = start_child(request, {in.read_end.fd, out.write_end.fd, err.write_end.fd, false});
+  in.read_end.reset();
+  out.write_end.reset();
+  err.write_end.reset();
+  for (const Descriptor* own : {&in.write_end, &out.read_end, &err.read_end}) set_nonblocking(own->fd);
+
+  std::string out_bytes;
+  std::string err_bytes;
+  TypingScript script{pieces, out_bytes};
+  Session session{.pid = pid,
+                  .deadline = deadline,
+                  .input = &in.write_end,
+                  .close_input_when_fed = false,
+                  .pending = {},
+                  .outputs = {{&out.read_end, &out_bytes}, {&err.read_end, &err_bytes}},
+                  .on_output = {}};
+  // Standard input ends once the last piece has been written.
+  session.on_output = [&script, &session]() {
+    std::string typed = script.ready();
+    session.close_input_when_fed = script.done();
+    return typed;
+  };
+  RunResult result = finish(session);
+  result.out = std::move(out_bytes);
+  result.err = std::move(err_bytes);
+  return result;
+}
+
 
 RunResult run_piped(const RunRequest& request, std::string_view input) {
   ignore_broken_pipes();
@@ -316,28 +374,14 @@ RunResult run_in_terminal(const RunRequest& request, const std::vector<TypedInpu
 
   std::string out_bytes;
   std::string err_bytes;
-  std::size_t next_piece = 0;
-  std::size_t search_from = 0;
-  // Releases every piece of typing whose text has now appeared, in order.
-  auto type_ready = [&]() {
-    std::string typed;
-    while (next_piece < typing.size()) {
-      const TypedInput& piece = typing[next_piece];
-      const std::size_t at = out_bytes.find(piece.wait_for, search_from);
-      if (at == std::string::npos) break;
-      search_from = at + piece.wait_for.size();
-      typed += piece.text;
-      ++next_piece;
-    }
-    return typed;
-  };
+  TypingScript script{typing, out_bytes};
   Session session{.pid = pid,
                   .deadline = deadline,
                   .input = &master,
                   .close_input_when_fed = false,
                   .pending = {},
                   .outputs = {{&master, &out_bytes}, {&err.read_end, &err_bytes}},
-                  .on_output = type_ready};
+                  .on_output = [&script]() { return script.ready(); }};
   RunResult result = finish(session);
   result.out = std::move(out_bytes);
   result.err = std::move(err_bytes);

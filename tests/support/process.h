@@ -46,6 +46,13 @@ struct TypedInput {
   std::string text;
 };
 
+// Standard input, output and error on pipes, standard input written in
+// pieces: each piece once its `wait_for` has appeared on standard output
+// (searched after the text matched by the previous piece; empty: at once).
+// Standard input is closed after the last piece. A program that holds its
+// output back never gets the next piece and runs into its timeout.
+RunResult run_piped_in_pieces(const RunRequest& request, const std::vector<TypedInput>& pieces);
+
 // Standard input and output on a pseudo-terminal that is the program's
 // controlling terminal, in raw mode with echo off: the program reads exactly
 // the typed bytes (no line editing, CR stays CR) and `out` holds exactly the
