@@ -1,5 +1,6 @@
 #include "recio/units.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -282,6 +283,25 @@ void connect(std::int32_t unit, std::string name, OpenStatus status) {
   table.slots[slot].record = std::move(record);
 }
 
+// Remembers the identity of a file at the first input statement that reads it.
+void note_file_read(UnitRecord& record) {
+  if (record.read_by_input || record.kind != UnitKind::SequentialFormatted) return;
+  record.read_by_input = true;
+  unit_table().files_read.push_back(FileIdentity{record.device, record.inode});
+}
+
+// The results of a run named after the record it has just read would write
+// over that record: such a connection is refused before anything is opened.
+void refuse_a_file_read_in_this_run(const std::string& name) {
+  if (device_of(name) != Device::None) return;
+  struct stat info;
+  if (host().stat(name.c_str(), &info) != 0) return;
+  const std::vector<FileIdentity>& read = unit_table().files_read;
+  if (std::find(read.begin(), read.end(), FileIdentity{info.st_dev, info.st_ino}) != read.end()) {
+    raise_error(err::kOverwritesInput, StatementKind::Open, name);
+  }
+}
+
 void check_unit_number(std::int32_t unit, StatementKind kind) {
   if (unit < -32767 || unit > 32767) raise_error(err::kBadUnit, kind, "");
 }
@@ -306,6 +326,8 @@ void create_console_units(int argc, char** argv) {
   table.console_output.reset();
   table.hold_console_output = !output_is_terminal;
   table.held_console_output.clear();
+  table.standard_output_failed = false;
+  table.files_read.clear();
   if (!(input_is_terminal && output_is_terminal)) {
     table.console_output = console_record(kConsoleOutput, 1, -1);
   }
@@ -327,14 +349,17 @@ UnitRecord& resolve_unit(std::int32_t unit, Direction direction, StatementKind k
   UnitRecord& console = direction == Direction::Output ? console_output_unit() : table.console;
   if (unit == kConsoleOutput || unit == kConsoleInput) return console;
   check_unit_number(unit, kind);
-  if (UnitRecord* record = find_unit(unit)) {
-    return is_console_device(*record) ? console : *record;
+  UnitRecord* record = find_unit(unit);
+  if (record == nullptr) {
+    if (unit == 0 || unit == 5 || unit == 6) return console;
+    std::string name = acquire_file_name(unit);
+    if (direction == Direction::Output) refuse_a_file_read_in_this_run(name);
+    connect(unit, name, direction == Direction::Input ? OpenStatus::Old : OpenStatus::Unknown);
+    record = find_unit(unit);
   }
-  if (unit == 0 || unit == 5 || unit == 6) return console;
-  std::string name = acquire_file_name(unit);
-  connect(unit, name, direction == Direction::Input ? OpenStatus::Old : OpenStatus::Unknown);
-  UnitRecord& record = *find_unit(unit);
-  return is_console_device(record) ? console : record;
+  if (is_console_device(*record)) return console;
+  if (direction == Direction::Input) note_file_read(*record);
+  return *record;
 }
 
 void begin_output(UnitRecord& unit) {
@@ -374,13 +399,33 @@ namespace {
 bool write_held_output(std::string& held) {
   const bool written = write_all(1, held.data(), held.size());
   held.clear();
+  if (!written) unit_table().standard_output_failed = true;
   return written;
+}
+
+// Writes what a file unit's buffer holds without waiting for the buffer to
+// fill. The bytes a failed write leaves stay at the front of the buffer.
+void write_ahead(UnitRecord& unit) {
+  if (unit.kind != UnitKind::SequentialFormatted || !unit.writing || unit.position == 0) return;
+  const std::size_t written = write_until_failure(unit.handle, unit.output.data(), unit.position);
+  unit.file_offset += static_cast<std::int64_t>(written);
+  std::memmove(unit.output.data(), unit.output.data() + written, unit.position - written);
+  unit.position -= written;
 }
 
 }  // namespace
 
+void prepare_console_wait() {
+  release_console_output();
+  for (UnitSlot& slot : unit_table().slots) {
+    if (slot.record) write_ahead(*slot.record);
+  }
+}
+
 bool write_to_handle(int handle, const char* bytes, std::size_t count) {
   UnitTable& table = unit_table();
+  // Its failure has been reported; the run is ending.
+  if (handle == 1 && table.standard_output_failed) return true;
   if (handle == 1 && table.hold_console_output) {
     // Written out whole before it would grow beyond the limit, so that a
     // piece of a record is never split between two writes.
@@ -390,7 +435,9 @@ bool write_to_handle(int handle, const char* bytes, std::size_t count) {
     return true;
   }
   release_console_output();
-  return write_all(handle, bytes, count);
+  if (write_all(handle, bytes, count)) return true;
+  if (handle == 1) table.standard_output_failed = true;
+  return false;
 }
 
 void release_console_output() {
