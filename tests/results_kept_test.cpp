@@ -24,6 +24,13 @@ using shindo::testing::RunResult;
 using shindo::testing::TemporaryDirectory;
 using shindo::testing::write_file;
 
+// A row of a table is shown by its name in the test output.
+template <class Row>
+  requires requires(const Row& row) { row.name; }
+void PrintTo(const Row& row, std::ostream* out) {
+  *out << row.name;
+}
+
 const std::string kClosingMessage = "Data are stored in fort.11 and fort.11";
 const std::string kUnitTenRequest = "UNIT 10? ";
 
@@ -52,8 +59,6 @@ struct Interrupt {
   bool results_argument;    // res.txt named on the command line, else typed at the request
   const std::string* wait;  // the prompt at which the signal comes
 };
-
-void PrintTo(const Interrupt& row, std::ostream* out) { *out << row.name; }
 
 struct InterruptAtAPrompt : ::testing::TestWithParam<Interrupt> {};
 
@@ -113,8 +118,6 @@ struct RecordAsResults {
   const char* shown_name;   // the name in the report
 };
 
-void PrintTo(const RecordAsResults& row, std::ostream* out) { *out << row.name; }
-
 struct RecordNamedAsResultsFile : ::testing::TestWithParam<RecordAsResults> {};
 
 TEST_P(RecordNamedAsResultsFile, IsRefusedAndLeftIntact) {
@@ -160,8 +163,6 @@ struct FailingOutput {
   std::vector<std::string> arguments;
   const char* answers;
 };
-
-void PrintTo(const FailingOutput& row, std::ostream* out) { *out << row.name; }
 
 struct StandardOutputOnAFullDevice : ::testing::TestWithParam<FailingOutput> {};
 
