@@ -220,8 +220,8 @@ void connect(std::int32_t unit, std::string name, OpenStatus status) {
   bool exists = device == Device::None && host().stat(name.c_str(), &info) == 0;
   auto same_file = [&](const UnitRecord& record) {
     if (device != Device::None) return same_ignoring_case(record.name, device_name(device));
-    return exists && record.kind == UnitKind::SequentialFormatted && record.device == info.st_dev &&
-           record.inode == info.st_ino;
+    return exists && record.kind == UnitKind::SequentialFormatted &&
+           record.identity == FileIdentity{info.st_dev, info.st_ino};
   };
   for (const UnitSlot& slot : table.slots) {
     if (slot.record && slot.number != unit && device != Device::Null && same_file(*slot.record)) {
@@ -262,8 +262,7 @@ void connect(std::int32_t unit, std::string name, OpenStatus status) {
       if (handle < 0) raise_error(open_failure_number(errno), StatementKind::Open, name);
       struct stat opened;
       if (host().fstat(handle, &opened) == 0) {
-        record->device = opened.st_dev;
-        record->inode = opened.st_ino;
+        record->identity = FileIdentity{opened.st_dev, opened.st_ino};
       }
       record->name = name;
       record->handle = handle;
@@ -287,7 +286,7 @@ void connect(std::int32_t unit, std::string name, OpenStatus status) {
 void note_file_read(UnitRecord& record) {
   if (record.read_by_input || record.kind != UnitKind::SequentialFormatted) return;
   record.read_by_input = true;
-  unit_table().files_read.push_back(FileIdentity{record.device, record.inode});
+  unit_table().files_read.push_back(record.identity);
 }
 
 // The results of a run named after the record it has just read would write

@@ -31,6 +31,13 @@ inline constexpr std::size_t kFileBufferSize = 65536;
 inline constexpr std::size_t kHeldConsoleLimit = 65536;
 inline constexpr std::size_t kMaxFileName = 259;
 
+// Device and inode: the same file under any of its names.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
 // One connection. Input and output keep separate buffers so that a console
 // line typed ahead is never overwritten by console output.
 struct UnitRecord {
@@ -59,18 +66,10 @@ struct UnitRecord {
   bool delete_on_close = false;
   Disposition close_disposition = Disposition::Keep;
   std::int64_t file_offset = 0;  // OS position after the bytes read into the buffer or written
-  dev_t device = 0;              // file identity, to find the same file on two units
-  ino_t inode = 0;
+  FileIdentity identity;         // to find the same file on two units
   bool read_by_input = false;    // an input statement has read this file
 
   std::size_t capacity() const { return output.size(); }
-};
-
-// Device and inode: the same file under any of its names.
-struct FileIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  bool operator==(const FileIdentity&) const = default;
 };
 
 struct UnitSlot {
