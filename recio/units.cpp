@@ -207,9 +207,17 @@ std::string acquire_file_name(std::int32_t unit) {
   return name;
 }
 
+// Whether an input statement has read the file in this run.
+bool was_read_in_this_run(const FileIdentity& identity) {
+  const std::vector<FileIdentity>& read = unit_table().files_read;
+  return std::find(read.begin(), read.end(), identity) != read.end();
+}
+
 // Connects `unit` to `name` (already trimmed) with `status`; every failure is
-// reported as OPEN with that name.
-void connect(std::int32_t unit, std::string name, OpenStatus status) {
+// reported as OPEN with that name. With `spare_files_read` a file that was
+// read in this run is refused: the results of a run named after the record it
+// has just read would write over that record.
+void connect(std::int32_t unit, std::string name, OpenStatus status, bool spare_files_read = false) {
   UnitTable& table = unit_table();
   if (name.size() > kMaxFileName) name.resize(kMaxFileName);
   table.file_name_buffer = name;
@@ -218,6 +226,9 @@ void connect(std::int32_t unit, std::string name, OpenStatus status) {
 
   struct stat info;
   bool exists = device == Device::None && host().stat(name.c_str(), &info) == 0;
+  if (spare_files_read && exists && was_read_in_this_run(FileIdentity{info.st_dev, info.st_ino})) {
+    raise_error(err::kOverwritesInput, StatementKind::Open, name);
+  }
   auto same_file = [&](const UnitRecord& record) {
     if (device != Device::None) return same_ignoring_case(record.name, device_name(device));
     return exists && record.kind == UnitKind::SequentialFormatted &&
@@ -289,18 +300,6 @@ void note_file_read(UnitRecord& record) {
   unit_table().files_read.push_back(record.identity);
 }
 
-// The results of a run named after the record it has just read would write
-// over that record: such a connection is refused before anything is opened.
-void refuse_a_file_read_in_this_run(const std::string& name) {
-  if (device_of(name) != Device::None) return;
-  struct stat info;
-  if (host().stat(name.c_str(), &info) != 0) return;
-  const std::vector<FileIdentity>& read = unit_table().files_read;
-  if (std::find(read.begin(), read.end(), FileIdentity{info.st_dev, info.st_ino}) != read.end()) {
-    raise_error(err::kOverwritesInput, StatementKind::Open, name);
-  }
-}
-
 void check_unit_number(std::int32_t unit, StatementKind kind) {
   if (unit < -32767 || unit > 32767) raise_error(err::kBadUnit, kind, "");
 }
@@ -352,8 +351,11 @@ UnitRecord& resolve_unit(std::int32_t unit, Direction direction, StatementKind k
   if (record == nullptr) {
     if (unit == 0 || unit == 5 || unit == 6) return console;
     std::string name = acquire_file_name(unit);
-    if (direction == Direction::Output) refuse_a_file_read_in_this_run(name);
-    connect(unit, name, direction == Direction::Input ? OpenStatus::Old : OpenStatus::Unknown);
+    if (direction == Direction::Input) {
+      connect(unit, name, OpenStatus::Old);
+    } else {
+      connect(unit, name, OpenStatus::Unknown, true);
+    }
     record = find_unit(unit);
   }
   if (is_console_device(*record)) return console;
