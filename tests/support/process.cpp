@@ -12,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/ioctl.h>
@@ -331,7 +332,11 @@ struct TypingScript {
 
 }  // namespace
 
-RunResult run_piped(const RunRequest& request, std::string_view input) {
+namespace {
+
+// Standard streams on pipes; standard input is `input` at once, or `pieces`
+// each when its awaited output has appeared.
+RunResult run_on_pipes(const RunRequest& request, std::string_view input, const std::vector<TypedInput>* pieces) {
   ignore_broken_pipes();
   Pipe in = make_pipe();
   Pipe out = make_pipe();
@@ -361,56 +366,37 @@ RunResult run_piped(const RunRequest& request, std::string_view input) {
   Session session{.pid = pid,
                   .deadline = deadline,
                   .input = &in.write_end,
-                  .close_input_when_fed = !signal_awaited,
+                  .close_input_when_fed = !signal_awaited && pieces == nullptr,
                   .pending = std::string(input),
                   .outputs = std::move(outputs),
                   .on_output = {},
                   .signal = request.signal_when_waiting,
                   .shown = &out_bytes,
                   .close_input_after_signal = signal_awaited};
+  std::optional<TypingScript> script;
+  if (pieces != nullptr) {
+    script.emplace(TypingScript{*pieces, out_bytes});
+    // Standard input ends once the last piece has been written.
+    session.on_output = [&script, &session]() {
+      std::string typed = script->ready();
+      session.close_input_when_fed = script->done();
+      return typed;
+    };
+  }
   RunResult result = finish(session);
   result.out = std::move(out_bytes);
   result.err = std::move(err_bytes);
   return result;
 }
 
-RunResult run_piped_in_pieces(const RunRequest& request, const std::vector<TypedInput>& pieces) {
-  ignore_broken_pipes();
-  Pipe in = make_pipe();
-  Pipe out = make_pipe();
-  Pipe err = make_pipe();
-  std::unique_ptr<TemporaryDirectory> program_copy;
-  const std::string executable = executable_for(request, program_copy);
-  const auto deadline = deadline_of(request);
-  const pid_t pid =
-      start_child(request, executable, {in.read_end.fd, out.write_end.fd, err.write_end.fd, false});
-  in.read_end.reset();
-  out.write_end.reset();
-  err.write_end.reset();
-  for (const Descriptor* own : {&in.write_end, &out.read_end, &err.read_end}) set_nonblocking(own->fd);
+}  // namespace
 
-  std::string out_bytes;
-  std::string err_bytes;
-  TypingScript script{pieces, out_bytes};
-  Session session{.pid = pid,
-                  .deadline = deadline,
-                  .input = &in.write_end,
-                  .close_input_when_fed = false,
-                  .pending = {},
-                  .outputs = {{&out.read_end, &out_bytes}, {&err.read_end, &err_bytes}},
-                  .on_output = {},
-                  .signal = {},
-                  .shown = &out_bytes};
-  // Standard input ends once the last piece has been written.
-  session.on_output = [&script, &session]() {
-    std::string typed = script.ready();
-    session.close_input_when_fed = script.done();
-    return typed;
-  };
-  RunResult result = finish(session);
-  result.out = std::move(out_bytes);
-  result.err = std::move(err_bytes);
-  return result;
+RunResult run_piped(const RunRequest& request, std::string_view input) {
+  return run_on_pipes(request, input, nullptr);
+}
+
+RunResult run_piped_in_pieces(const RunRequest& request, const std::vector<TypedInput>& pieces) {
+  return run_on_pipes(request, {}, &pieces);
 }
 
 RunResult run_in_terminal(const RunRequest& request, const std::vector<TypedInput>& typing) {
