@@ -234,6 +234,27 @@ TEST(RunningIntensity, ABlockOfUnequalComponentsIsRefusedWholeAndTheStreamGoesOn
   EXPECT_EQ(steps, 1);
 }
 
+TEST(RunningIntensity, AStreamLongerThanTheLongestRecordKeepsOnlyItsWindow) {
+  // 5 * 2^20 samples, beyond the kMaxSamples the core computes at once, fed
+  // in blocks of 2^16 through a 1 s window.
+  const float dt = 0.01f;
+  const Samples block = shaking(std::size_t{1} << 16, dt);
+  shindo::RunningIntensity stream = started(dt, 1.0, 10485.76);
+  std::vector<shindo::RunningStep> steps;
+  for (int k = 0; k < 80; ++k) {
+    stream.feed(block.block(0, block.size()), [&steps](const shindo::RunningStep& step) { steps.push_back(step); });
+  }
+  EXPECT_GT(stream.samples_received(), static_cast<std::int64_t>(shindo::kMaxSamples));
+  ASSERT_EQ(steps.size(), 5u);
+  for (const shindo::RunningStep& step : steps) {
+    EXPECT_EQ(step.result.fault, Fault::none);
+    EXPECT_EQ(step.window_samples, 100);
+    // Each step ends on a block's end: its window is the block's last second.
+    expect_same_result(step.result, shindo::compute_intensity(block.slice(block.size() - 100, 100, dt)));
+  }
+  EXPECT_EQ(steps.back().end_sample, std::int64_t{5} << 20);
+}
+
 // A record in the console program's text format (time and three components
 // a line), with the interval the console program takes: the second time
 // minus the first.
