@@ -329,9 +329,8 @@ Result<Record> read_jma_csv(std::string_view file, std::string_view bytes) {
 
   // SITE CODE= CCCname   ,lat,lon,depth,magnitude,...
   if (!lines.next(line)) return fail(0, "an empty file");
-  const std::optional<std::string_view> site = value_after_label(line, "SITE CODE=");
-  if (!site) return fail(1, "expected \"SITE CODE=\", found " + quoted(line));
-  std::string_view rest = line.substr(line.find('=') + 1);
+  if (!line.starts_with("SITE CODE=")) return fail(1, "expected \"SITE CODE=\", found " + quoted(line));
+  std::string_view rest = line.substr(10);
   if (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
   const std::size_t comma = rest.find(',');
   const std::string_view code_and_name = rest.substr(0, comma);
