@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -41,6 +42,22 @@ int no_terminal(int) { return 0; }
 
 }  // namespace
 
+void start_fresh_console_read(const std::string& file, int (*close)(int)) {
+  recio::UnitTable& table = recio::unit_table();
+  for (recio::UnitSlot& slot : table.slots) {
+    if (slot.record && slot.record->handle > 2) close(slot.record->handle);
+  }
+  static char program[] = "shindo";
+  static char* argv[] = {program, nullptr};
+  recio::create_console_units(1, argv);
+  using namespace intensity;
+  for (SampleArray* samples : {&TIME, &ACC1, &ACC2, &ACC3}) samples->fill(0.0f);
+  std::memset(FNAME, ' ', sizeof FNAME);
+  std::memcpy(FNAME, file.data(), std::min(file.size(), sizeof FNAME));
+  NT = 0;
+  DT = 0.0f;
+}
+
 ConsoleProgramRead read_as_console_program(std::string_view text) {
   // FNAME holds 20 characters: the file lives in a short temporary directory.
   char directory[] = "/tmp/shcXXXXXX";
@@ -63,25 +80,11 @@ ConsoleProgramRead read_as_console_program(std::string_view text) {
   recio::host().isatty = no_terminal;
   recio::host().exit = end_by_throwing;
 
-  // A fresh run: a new unit table (closing what an earlier failed read left
-  // open) and zeroed storage.
-  recio::UnitTable& table = recio::unit_table();
-  for (recio::UnitSlot& slot : table.slots) {
-    if (slot.record && slot.record->handle > 2) saved.close(slot.record->handle);
-  }
-  static char program[] = "shindo";
-  static char* argv[] = {program, nullptr};
-  recio::create_console_units(1, argv);
-  using namespace intensity;
-  for (SampleArray* samples : {&TIME, &ACC1, &ACC2, &ACC3}) samples->fill(0.0f);
-  std::memset(FNAME, ' ', sizeof FNAME);
-  std::memcpy(FNAME, file.data(), file.size());
-  NT = 0;
-  DT = 0.0f;
+  start_fresh_console_read(file, saved.close);
 
   ConsoleProgramRead result;
   try {
-    read_acceleration_record();
+    intensity::read_acceleration_record();
     result.completed = true;
   } catch (const RunEnded&) {
     result.completed = false;
@@ -93,6 +96,7 @@ ConsoleProgramRead read_as_console_program(std::string_view text) {
 
   result.report = errors;
   if (result.completed) {
+    using namespace intensity;
     const auto stored = static_cast<std::size_t>(NT < MAXPTS ? NT : MAXPTS);
     result.acc1.assign(ACC1.begin(), ACC1.begin() + static_cast<std::ptrdiff_t>(stored));
     result.acc2.assign(ACC2.begin(), ACC2.begin() + static_cast<std::ptrdiff_t>(stored));

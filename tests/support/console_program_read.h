@@ -23,4 +23,12 @@ struct ConsoleProgramRead {
 //   "0 1 2 x\n"            → not completed, report "... F6103 ..."
 ConsoleProgramRead read_as_console_program(std::string_view text);
 
+// Prepares a fresh read of `file` (at most 20 characters) by the console
+// program's own loop: closes, with `close`, the handles an earlier failed read
+// left in the unit table (the end-of-run closing runs once per process, so
+// after the first failure a failure goes straight to the exit and leaves unit
+// 11 open), makes a new unit table, zeroes the samples, NT and DT, and puts
+// the name into FNAME.
+void start_fresh_console_read(const std::string& file, int (*close)(int));
+
 }  // namespace shindo::testing
