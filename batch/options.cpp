@@ -55,6 +55,9 @@ std::variant<Options, UsageError> parse_options(std::span<const std::string_view
     if (const std::size_t equals = argument.find('='); argument.starts_with("--") && equals != std::string_view::npos) {
       name = argument.substr(0, equals);
       value = argument.substr(equals + 1);
+    } else if (argument.starts_with("-j") && argument.size() > 2) {  // "-j4"
+      name = "-j";
+      value = argument.substr(2);
     }
     const auto take_value = [&]() -> std::optional<std::string_view> {
       if (value) return value;

@@ -361,33 +361,64 @@ void walk_path(Walk& walk, const std::string& path) {
   for (const std::string& file : files) classify(walk, file, true);
 }
 
+// At most this many K-NET/KiK-net records of an archive are held while their
+// component files are collected. An archive whose components lie far apart
+// is read again for the records that had to wait, so that memory stays
+// bounded whatever the archive holds.
+constexpr std::size_t kPendingGroups = 64;
+
 void read_archive(const std::string& path, JobQueue& queue, std::size_t& skipped) {
-  std::map<std::string, Group> pending;
-  const std::optional<readers::Error> error = readers::for_each_member(path, [&](readers::Member&& member) {
-    const std::optional<readers::KnetName> knet = readers::knet_name(member.name);
-    if (knet) {
-      add_component(pending, member.name, Input{member.name, "", false, std::move(member.bytes)});
-      Group& group = pending[knet->record];
-      if (group.parts[0] && group.parts[1] && group.parts[2]) {
-        queue.push(job_of_group(knet->record, std::move(group)));
-        pending.erase(knet->record);
+  std::set<std::string> finished;  // records given to the queue
+  std::set<std::string> waiting;   // records left for a later reading
+  bool first_reading = true;
+  do {
+    const std::set<std::string> eligible = std::move(waiting);
+    waiting.clear();
+    std::map<std::string, Group> pending;
+    const auto wants = [&](std::string_view name) {
+      const std::optional<readers::KnetName> knet = readers::knet_name(name);
+      if (!knet) return first_reading;
+      const std::string& record = knet->record;
+      if (finished.count(record) > 0 || waiting.count(record) > 0) return false;
+      if (!first_reading && eligible.count(record) == 0) return false;
+      if (pending.count(record) > 0) return true;
+      if (pending.size() < kPendingGroups) return true;
+      waiting.insert(record);
+      return false;
+    };
+    const auto take = [&](readers::Member&& member) {
+      if (const std::optional<readers::KnetName> knet = readers::knet_name(member.name)) {
+        add_component(pending, member.name, Input{member.name, "", false, std::move(member.bytes)});
+        Group& group = pending[knet->record];
+        if (group.parts[0] && group.parts[1] && group.parts[2]) {
+          finished.insert(knet->record);
+          queue.push(job_of_group(knet->record, std::move(group)));
+          pending.erase(knet->record);
+        }
+        return;
       }
+      const std::optional<readers::Format> format =
+          readers::detect_format(member.name, std::string_view(member.bytes).substr(0, kHeadBytes));
+      if (!format) {
+        ++skipped;
+        return;
+      }
+      Job job;
+      job.record = member.name;
+      job.format = format;
+      job.inputs.push_back(Input{member.name, "", false, std::move(member.bytes)});
+      queue.push(std::move(job));
+    };
+    if (const std::optional<readers::Error> error = readers::for_each_member(path, wants, take)) {
+      queue.push(Job{error->file, std::nullopt, {}, readers::error_text(*error)});
       return;
     }
-    const std::optional<readers::Format> format =
-        readers::detect_format(member.name, std::string_view(member.bytes).substr(0, kHeadBytes));
-    if (!format) {
-      ++skipped;
-      return;
+    for (auto& [record, group] : pending) {
+      finished.insert(record);
+      queue.push(job_of_group(record, std::move(group)));
     }
-    Job job;
-    job.record = member.name;
-    job.format = format;
-    job.inputs.push_back(Input{member.name, "", false, std::move(member.bytes)});
-    queue.push(std::move(job));
-  });
-  if (error) queue.push(Job{error->file, std::nullopt, {}, readers::error_text(*error)});
-  for (auto& [record, group] : pending) queue.push(job_of_group(record, std::move(group)));
+    first_reading = false;
+  } while (!waiting.empty());
 }
 
 // ---------------------------------------------------------------------------

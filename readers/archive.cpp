@@ -82,11 +82,16 @@ Result<std::string> decompress_bytes(const std::string& name, std::string_view b
 
 std::string without_gz(std::string_view name) { return std::string(name.substr(0, name.size() - 3)); }
 
-std::optional<Error> read_members(archive* handle, const std::string& prefix, int depth,
-                                  const std::function<void(Member&&)>& take);
+// What a reading wants and where it goes.
+struct Reading {
+  const std::function<bool(std::string_view)>& wants;
+  const std::function<void(Member&&)>& take;
+};
+
+std::optional<Error> read_members(archive* handle, const std::string& prefix, int depth, const Reading& reading);
 
 std::optional<Error> open_and_read(const std::string& prefix, std::string_view bytes, int depth,
-                                   const std::function<void(Member&&)>& take) {
+                                   const Reading& reading) {
   if (depth > kNestingLimit) return Error{prefix, 0, "archives nested more than 4 deep"};
   ArchiveHandle archive;
   archive_read_support_filter_all(archive.handle);
@@ -94,11 +99,10 @@ std::optional<Error> open_and_read(const std::string& prefix, std::string_view b
   if (archive_read_open_memory(archive.handle, bytes.data(), bytes.size()) != ARCHIVE_OK) {
     return Error{prefix, 0, archive_message(archive.handle)};
   }
-  return read_members(archive.handle, prefix, depth, take);
+  return read_members(archive.handle, prefix, depth, reading);
 }
 
-std::optional<Error> read_members(archive* handle, const std::string& prefix, int depth,
-                                  const std::function<void(Member&&)>& take) {
+std::optional<Error> read_members(archive* handle, const std::string& prefix, int depth, const Reading& reading) {
   for (;;) {
     archive_entry* entry = nullptr;
     const int status = archive_read_next_header(handle, &entry);
@@ -107,17 +111,20 @@ std::optional<Error> read_members(archive* handle, const std::string& prefix, in
     if (archive_entry_filetype(entry) != AE_IFREG) continue;
     const char* path = archive_entry_pathname(entry);
     const std::string member_name = prefix + ":" + (path != nullptr ? path : "");
+    const bool archive_inside = is_archive_name(member_name);
+    const bool compressed = !archive_inside && is_compressed_name(member_name);
+    if (!archive_inside && !reading.wants(compressed ? without_gz(member_name) : member_name)) continue;
     Result<std::string> bytes = entry_bytes(handle, entry, member_name);
     if (const Error* error = std::get_if<Error>(&bytes)) return *error;
     std::string& data = std::get<std::string>(bytes);
-    if (is_archive_name(member_name)) {
-      if (std::optional<Error> error = open_and_read(member_name, data, depth + 1, take)) return error;
-    } else if (is_compressed_name(member_name)) {
+    if (archive_inside) {
+      if (std::optional<Error> error = open_and_read(member_name, data, depth + 1, reading)) return error;
+    } else if (compressed) {
       Result<std::string> plain = decompress_bytes(member_name, data);
       if (const Error* error = std::get_if<Error>(&plain)) return *error;
-      take(Member{without_gz(member_name), std::get<std::string>(std::move(plain))});
+      reading.take(Member{without_gz(member_name), std::get<std::string>(std::move(plain))});
     } else {
-      take(Member{member_name, std::move(data)});
+      reading.take(Member{member_name, std::move(data)});
     }
   }
 }
@@ -139,14 +146,15 @@ bool is_compressed_name(std::string_view path) { return ends_with_nocase(path, "
 
 bool archives_supported() { return true; }
 
-std::optional<Error> for_each_member(const std::string& path, const std::function<void(Member&&)>& take) {
+std::optional<Error> for_each_member(const std::string& path, const std::function<bool(std::string_view)>& wants,
+                                     const std::function<void(Member&&)>& take) {
   ArchiveHandle archive;
   archive_read_support_filter_all(archive.handle);
   archive_read_support_format_all(archive.handle);
   if (archive_read_open_filename(archive.handle, path.c_str(), 65536) != ARCHIVE_OK) {
     return Error{path, 0, archive_message(archive.handle)};
   }
-  return read_members(archive.handle, path, 1, take);
+  return read_members(archive.handle, path, 1, Reading{wants, take});
 }
 
 Result<std::string> decompress_file(const std::string& path) {
@@ -167,7 +175,8 @@ const char* const kNoArchives = "this shindo-batch was built without libarchive 
 
 bool archives_supported() { return false; }
 
-std::optional<Error> for_each_member(const std::string& path, const std::function<void(Member&&)>&) {
+std::optional<Error> for_each_member(const std::string& path, const std::function<bool(std::string_view)>&,
+                                     const std::function<void(Member&&)>&) {
   return Error{path, 0, kNoArchives};
 }
 

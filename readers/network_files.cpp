@@ -117,6 +117,7 @@ constexpr std::string_view kKnetLabels[kHeaderLines] = {
     "Dir.", "Scale Factor", "Max. Acc. (gal)", "Last Correction", "Memo."};
 
 constexpr std::size_t kCountsPerLine = 8;
+constexpr std::ptrdiff_t kCountDigits = 12;
 
 // The sample count Duration x frequency, when it is a whole number.
 std::optional<std::size_t> expected_samples(double duration, double frequency) {
@@ -224,26 +225,30 @@ Result<KnetFile> read_knet_file(std::string_view file, std::string_view text) {
   std::size_t short_line = 0;  // a line with fewer than 8 counts, which must be the last
   while (lines.next(line)) {
     std::size_t on_line = 0;
-    std::size_t i = 0;
+    const char* at = line.data();
+    const char* const end = line.data() + line.size();
     for (;;) {
-      while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-      if (i == line.size()) break;
-      std::size_t end = i;
-      while (end < line.size() && line[end] != ' ' && line[end] != '\t') ++end;
-      const std::string_view token = line.substr(i, end - i);
+      while (at < end && (*at == ' ' || *at == '\t')) ++at;
+      if (at == end) break;
+      // A signed decimal integer of at most 12 digits, up to a blank or the line end.
+      const char* token = at;
+      const bool negative = *at == '-';
+      if (*at == '-' || *at == '+') ++at;
+      const char* digits = at;
       std::int64_t count = 0;
-      const char* first = token.data() + (token.front() == '+' ? 1 : 0);
-      const auto [stop, ec] = std::from_chars(first, token.data() + token.size(), count);
-      if (ec != std::errc() || stop != token.data() + token.size() || count > (std::int64_t{1} << 40) ||
-          count < -(std::int64_t{1} << 40)) {
-        return fail(lines.number, "not an integer count: " + quoted(token));
+      while (at < end && static_cast<unsigned>(*at - '0') <= 9 && at - digits < kCountDigits) {
+        count = count * 10 + (*at - '0');
+        ++at;
+      }
+      if (at == digits || (at < end && *at != ' ' && *at != '\t')) {
+        while (at < end && *at != ' ' && *at != '\t') ++at;
+        return fail(lines.number, "not an integer count: " + quoted(std::string_view(token, static_cast<std::size_t>(at - token))));
       }
       if (short_line != 0) {
         return fail(short_line, "a line of fewer than 8 counts before the last line of counts");
       }
-      result.counts.push_back(count);
+      result.counts.push_back(negative ? -count : count);
       ++on_line;
-      i = end;
     }
     if (on_line > kCountsPerLine) return fail(lines.number, "more than 8 counts on a line");
     if (on_line > 0 && on_line < kCountsPerLine) short_line = lines.number;

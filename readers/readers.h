@@ -185,12 +185,14 @@ struct Member {
   std::string bytes;
 };
 
-// Reads the archive at `path` member by member, giving each regular file to
-// `take` in archive order and then letting it go; archives and compressed
-// files inside it are opened in memory, never unpacked to disk. An error ends
-// the reading (members already given stay given).
+// Reads the archive at `path` member by member, giving each regular file
+// that `wants` (asked with the member's name) to `take` in archive order and
+// then letting it go; the bytes of a member not wanted are skipped unread.
+// Archives and compressed files inside it are opened in memory, never
+// unpacked to disk. An error ends the reading (members already given stay given).
 //   "event.tar" holding "a.knt.tar.gz" holding "X.NS" → take({"event.tar:a.knt.tar.gz:X.NS", ...})
 std::optional<Error> for_each_member(const std::string& path,
+                                     const std::function<bool(std::string_view name)>& wants,
                                      const std::function<void(Member&&)>& take);
 
 // The decompressed bytes of a gzip file.

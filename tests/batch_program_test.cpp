@@ -259,6 +259,25 @@ TEST(BatchProgram, ArchivesNestedAndPlain) {
   EXPECT_EQ(cut.exit_code, 1);
 }
 
+TEST(BatchProgram, ArchiveWithComponentsFarApartIsReadAgainForTheRecordsThatWaited) {
+  if (!readers::archives_supported()) GTEST_SKIP() << "built without libarchive";
+  TemporaryDirectory scratch;
+  const fs::path in = scratch.path / "in";
+  fs::create_directories(in);
+  constexpr int kRecords = 70;  // more than are held at once
+  std::string list;
+  for (const char* letters : {".NS", ".EW", ".UD"}) {
+    for (int r = 0; r < kRecords; ++r) list += " R" + std::to_string(r) + letters;
+  }
+  for (int r = 0; r < kRecords; ++r) write_knet(in / ("R" + std::to_string(r)), "", 200, r % 5);
+  ASSERT_EQ(std::system(("cd '" + in.string() + "' && tar -czf ../all.tgz" + list).c_str()), 0);
+  const RunResult run = batch({"all.tgz"}, scratch.path);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const auto rows = parse_csv(run.out);
+  ASSERT_EQ(rows.size(), static_cast<std::size_t>(kRecords));
+  for (auto row : rows) EXPECT_EQ(row["error"], "") << row["record"];
+}
+
 TEST(BatchProgram, LongRecordsAreComputed) {
   TemporaryDirectory scratch;
   write_file(scratch.path / "long.txt", console_text(40000, 1));

@@ -80,6 +80,7 @@ const OptionsCase kOptions[] = {
     {"defaults", {"d"}, "", 2, false, 1},
     {"everything", {"--format", "json", "-j", "4", "--export", "e", "--output=o", "--keep-offset", "a", "b"}, "", 4, true, 2},
     {"equals_forms", {"--format=csv", "--jobs=256", "d"}, "", 256, false, 1},
+    {"attached_jobs", {"-j3", "d"}, "", 3, false, 1},
     {"after_double_dash", {"--", "--help"}, "", 2, false, 1},
     {"help_alone", {"-h"}, "", 2, false, 0},
     {"no_path", {"--format", "json"}, "no PATH given", 0, false, 0},

@@ -432,7 +432,7 @@ struct ScratchDirectory {
 
 std::map<std::string, std::string> members_of(const std::string& archive, std::optional<Error>& error) {
   std::map<std::string, std::string> members;
-  error = readers::for_each_member(archive, [&](readers::Member&& member) {
+  error = readers::for_each_member(archive, [](std::string_view) { return true; }, [&](readers::Member&& member) {
     members[member.name] = std::move(member.bytes);
   });
   return members;
@@ -461,6 +461,13 @@ TEST(Archive, MembersOfNestedAndCompressedArchivesAreReadInMemory) {
       {archive + ":Y.UD", "ud bytes"},
   };
   EXPECT_EQ(members, expected);
+  // Members not wanted are skipped.
+  std::vector<std::string> taken;
+  error = readers::for_each_member(
+      archive, [](std::string_view name) { return !name.ends_with("X.EW"); },
+      [&](readers::Member&& member) { taken.push_back(member.name); });
+  EXPECT_FALSE(error.has_value());
+  EXPECT_EQ(taken, (std::vector<std::string>{archive + ":a.knt.tar.gz:X.NS", archive + ":Y.UD"}));
   // Nothing was unpacked beside the archive.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path / "empty"),
                           std::filesystem::directory_iterator()),

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int fd = ::open(archive_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size) || ::close(fd) != 0) std::abort();
   const std::string prefix = archive_file + ":";
-  const std::optional<readers::Error> error = readers::for_each_member(archive_file, [&](readers::Member&& member) {
+  const std::optional<readers::Error> error = readers::for_each_member(archive_file, [](std::string_view) { return true; }, [&](readers::Member&& member) {
     if (!member.name.starts_with(prefix)) shindo::fuzzing::reader_finding("a member named " + member.name);
     if (const std::optional<readers::Format> format = readers::detect_format(member.name, member.bytes)) {
       if (*format == readers::Format::jma_csv) {
