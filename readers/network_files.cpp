@@ -300,6 +300,10 @@ Result<Record> join_knet_record(std::string_view name, Format format, std::span<
     float peak = 0.0f;
     for (std::size_t i = 0; i < source.counts.size(); ++i) {
       const float a = static_cast<float>((static_cast<double>(source.counts[i]) - mean) * numerator / denominator);
+      if (!std::isfinite(a)) {
+        return Error{source.file, 0, "the scale factor " + std::to_string(numerator) + "/" + std::to_string(denominator) +
+                                         " gives accelerations beyond the single-precision range"};
+      }
       target[i] = a;
       peak = std::max(peak, std::fabs(a));
     }

@@ -272,6 +272,20 @@ TEST_P(KnetMismatch, IsRefusedNamingTheOddFile) {
       << std::get<Error>(joined).message;
 }
 
+TEST(KnetRecord, ScaleBeyondTheFloatRangeIsRefused) {
+  KnetFileSpec spec;
+  spec.counts = {0, 1000};
+  spec.duration = "0.02";
+  std::string text = shindo::testing::knet_text(spec);
+  text.replace(text.find("3920(gal)"), 4, "1e45");
+  const KnetFile huge = value_of(readers::read_knet_file("X.EW", text));
+  const std::array<KnetFile, 3> files = {knet_file(spec), huge, knet_file(spec)};
+  const readers::Result<Record> joined = readers::join_knet_record("X", Format::knet, files, readers::Offset::keep);
+  ASSERT_TRUE(std::holds_alternative<Error>(joined));
+  EXPECT_EQ(std::get<Error>(joined).file, "X.EW");
+  EXPECT_NE(std::get<Error>(joined).message.find("beyond the single-precision range"), std::string::npos);
+}
+
 INSTANTIATE_TEST_SUITE_P(Triplets, KnetMismatch, ::testing::ValuesIn(mismatch_cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 

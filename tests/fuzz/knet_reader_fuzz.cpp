@@ -21,7 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       shindo::fuzzing::check_record(*joined);
       if (joined->acc1.size() != read->counts.size()) shindo::fuzzing::reader_finding("samples lost in the join");
     } else {
-      shindo::fuzzing::reader_finding("three equal files refused: " + readers::error_text(std::get<readers::Error>(record)));
+      const readers::Error& error = std::get<readers::Error>(record);
+      shindo::fuzzing::check_error(error, "X.NS");
+      if (error.message.find("beyond the single-precision range") == std::string::npos) {
+        shindo::fuzzing::reader_finding("three equal files refused: " + readers::error_text(error));
+      }
     }
   }
   return 0;
