@@ -361,11 +361,12 @@ void walk_path(Walk& walk, const std::string& path) {
   for (const std::string& file : files) classify(walk, file, true);
 }
 
-// At most this many K-NET/KiK-net records of an archive are held while their
-// component files are collected. An archive whose components lie far apart
-// is read again for the records that had to wait, so that memory stays
-// bounded whatever the archive holds.
-constexpr std::size_t kPendingGroups = 64;
+// At most this many K-NET/KiK-net records of an archive, holding at most this
+// many bytes, are held while their component files are collected. An archive
+// whose components lie far apart is read again for the records that had to
+// wait, so that memory stays bounded whatever the archive holds.
+constexpr std::size_t kPendingGroups = 512;
+constexpr std::size_t kPendingBytes = std::size_t{192} << 20;
 
 void read_archive(const std::string& path, JobQueue& queue, std::size_t& skipped) {
   std::set<std::string> finished;  // records given to the queue
@@ -375,6 +376,7 @@ void read_archive(const std::string& path, JobQueue& queue, std::size_t& skipped
     const std::set<std::string> eligible = std::move(waiting);
     waiting.clear();
     std::map<std::string, Group> pending;
+    std::size_t held_bytes = 0;
     const auto wants = [&](std::string_view name) {
       const std::optional<readers::KnetName> knet = readers::knet_name(name);
       if (!knet) return first_reading;
@@ -382,15 +384,17 @@ void read_archive(const std::string& path, JobQueue& queue, std::size_t& skipped
       if (finished.count(record) > 0 || waiting.count(record) > 0) return false;
       if (!first_reading && eligible.count(record) == 0) return false;
       if (pending.count(record) > 0) return true;
-      if (pending.size() < kPendingGroups) return true;
+      if (pending.size() < kPendingGroups && held_bytes < kPendingBytes) return true;
       waiting.insert(record);
       return false;
     };
     const auto take = [&](readers::Member&& member) {
       if (const std::optional<readers::KnetName> knet = readers::knet_name(member.name)) {
+        held_bytes += member.bytes.size();
         add_component(pending, member.name, Input{member.name, "", false, std::move(member.bytes)});
         Group& group = pending[knet->record];
         if (group.parts[0] && group.parts[1] && group.parts[2]) {
+          for (const std::optional<Input>& part : group.parts) held_bytes -= part->bytes.size();
           finished.insert(knet->record);
           queue.push(job_of_group(knet->record, std::move(group)));
           pending.erase(knet->record);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Speed and memory of shindo-batch: N synthetic K-NET records of 30000
 # samples at 100 Hz (three component files each) as files in a directory and
-# as one .tar.gz; records per second from each, against the rate of running
+# as one .tar.gz with its members in name order, as the networks deliver them; records per second from each, against the rate of running
 # the console program once per exported record; and the peak resident memory
 # of runs on 10 and on N records, which must not grow with the number.
 #
@@ -52,7 +52,7 @@ make_set() {  # make_set COUNT DIR: COUNT records as files, and DIR.tar.gz
     name=$(printf 'BNC%06d2401011610' "$i")
     for letters in NS EW UD; do cp "$work/one.$letters" "$2/$name.$letters"; done
   done
-  tar -czf "$2.tar.gz" -C "$2" .
+  tar --sort=name -czf "$2.tar.gz" -C "$2" .
 }
 
 now() { date +%s.%N; }
@@ -62,8 +62,9 @@ peak_kb() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum residen
 make_set 10 "$work/small"
 make_set "$records" "$work/large"
 
-start=$(now); "$batch" "$work/large" >/dev/null 2>&1; end=$(now)
+start=$(now); /usr/bin/time -f '%U %S' -o "$work/cpu" "$batch" "$work/large" >/dev/null 2>&1; end=$(now)
 files_rate=$(rate "$records" "$start" "$end")
+cpu_ms=$(awk -v n="$records" '{ printf "%.1f", ($1 + $2) * 1000 / n }' "$work/cpu")
 start=$(now); "$batch" "$work/large.tar.gz" >/dev/null 2>&1; end=$(now)
 archive_rate=$(rate "$records" "$start" "$end")
 
@@ -80,7 +81,8 @@ end=$(now)
 console_rate=$(awk -v n="$console_runs" -v a="$start" -v b="$end" 'BEGIN { printf "%.1f", n / (b - a) }')
 
 echo "records: $records K-NET records of 30000 samples at 100 Hz, $(nproc) cores"
-echo "files:   $files_rate records/s"
+echo "load:    $(cut -d' ' -f1-3 /proc/loadavg) (load average before the runs)"
+echo "files:   $files_rate records/s ($cpu_ms ms of CPU per record)"
 echo "archive: $archive_rate records/s"
 echo "console: $console_rate records/s (one shindo run per exported record)"
 echo "ratio:   $(awk -v f="$files_rate" -v c="$console_rate" 'BEGIN { printf "%.0f", f / c }') x the console rate (files)"

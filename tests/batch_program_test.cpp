@@ -264,13 +264,14 @@ TEST(BatchProgram, ArchiveWithComponentsFarApartIsReadAgainForTheRecordsThatWait
   TemporaryDirectory scratch;
   const fs::path in = scratch.path / "in";
   fs::create_directories(in);
-  constexpr int kRecords = 70;  // more than are held at once
+  constexpr int kRecords = 520;  // more than are held at once
   std::string list;
   for (const char* letters : {".NS", ".EW", ".UD"}) {
-    for (int r = 0; r < kRecords; ++r) list += " R" + std::to_string(r) + letters;
+    for (int r = 0; r < kRecords; ++r) list += "R" + std::to_string(r) + letters + "\n";
   }
-  for (int r = 0; r < kRecords; ++r) write_knet(in / ("R" + std::to_string(r)), "", 200, r % 5);
-  ASSERT_EQ(std::system(("cd '" + in.string() + "' && tar -czf ../all.tgz" + list).c_str()), 0);
+  for (int r = 0; r < kRecords; ++r) write_knet(in / ("R" + std::to_string(r)), "", 100, r % 5);
+  write_file(in / "list", list);
+  ASSERT_EQ(std::system(("cd '" + in.string() + "' && tar -czf ../all.tgz -T list").c_str()), 0);
   const RunResult run = batch({"all.tgz"}, scratch.path);
   ASSERT_EQ(run.exit_code, 0) << run.err;
   const auto rows = parse_csv(run.out);
