@@ -297,6 +297,22 @@ std::string list_field(float value) {
   return std::string(static_cast<std::size_t>(15 - text.length), ' ') + text.text;
 }
 
+// Runs the console program on an exported record in `directory` and expects
+// its results file to show the row's A0 and Shindo.
+void expect_console_results(const fs::path& directory, const std::string& exported,
+                            const std::map<std::string, std::string>& row) {
+  write_file(directory / "rec.txt", exported);
+  shindo::testing::RunRequest request;
+  request.program = SHINDO_BINARY;
+  request.arguments = {"res.txt"};
+  request.directory = directory;
+  const RunResult shindo_run = shindo::testing::run_piped(request, "rec.txt\n1\n");
+  ASSERT_EQ(shindo_run.exit_code, 0) << shindo_run.err;
+  EXPECT_EQ(read_file(directory / "res.txt"), "  A0 (gal) =" + list_field(float_of(row.at("a0"))) + "\r\n" +
+                                                  "  Shindo   =" + list_field(float_of(row.at("intensity"))) + "\r\n")
+      << row.at("record");
+}
+
 TEST(BatchProgram, ExportedRecordsGiveTheConsoleProgramTheSameResultsAndFiles) {
   TemporaryDirectory scratch;
   const fs::path d = scratch.path / "d";
@@ -322,16 +338,7 @@ TEST(BatchProgram, ExportedRecordsGiveTheConsoleProgramTheSameResultsAndFiles) {
               std::bit_cast<std::uint32_t>(float_of(row["dt"])));
 
     TemporaryDirectory console;
-    write_file(console.path / "rec.txt", exported);
-    shindo::testing::RunRequest request;
-    request.program = SHINDO_BINARY;
-    request.arguments = {"res.txt"};
-    request.directory = console.path;
-    const RunResult shindo_run = shindo::testing::run_piped(request, "rec.txt\n1\n");
-    ASSERT_EQ(shindo_run.exit_code, 0) << shindo_run.err;
-    EXPECT_EQ(read_file(console.path / "res.txt"), "  A0 (gal) =" + list_field(float_of(row["a0"])) + "\r\n" +
-                                                       "  Shindo   =" + list_field(float_of(row["intensity"])) + "\r\n")
-        << row["record"];
+    expect_console_results(console.path, exported, row);
     EXPECT_EQ(read_file(scratch.path / "out" / (name + ".wave.txt")), read_file(console.path / "wave1_dat"));
     EXPECT_EQ(read_file(scratch.path / "out" / (name + ".a0tau.txt")), read_file(console.path / "a0tau_dat"));
   }
@@ -383,16 +390,7 @@ TEST(BatchProgram, RealRecordsAndTheirExportsThroughTheConsoleProgram) {
       EXPECT_EQ(row["reported"], found->second) << row["record"];
     }
     TemporaryDirectory console;
-    write_file(console.path / "rec.txt", read_file(scratch.path / "exp" / (name + ".txt")));
-    shindo::testing::RunRequest request;
-    request.program = SHINDO_BINARY;
-    request.arguments = {"res.txt"};
-    request.directory = console.path;
-    const RunResult shindo_run = shindo::testing::run_piped(request, "rec.txt\n1\n");
-    ASSERT_EQ(shindo_run.exit_code, 0) << shindo_run.err;
-    EXPECT_EQ(read_file(console.path / "res.txt"), "  A0 (gal) =" + list_field(float_of(row["a0"])) + "\r\n" +
-                                                       "  Shindo   =" + list_field(float_of(row["intensity"])) + "\r\n")
-        << row["record"];
+    expect_console_results(console.path, read_file(scratch.path / "exp" / (name + ".txt")), row);
   }
 }
 
