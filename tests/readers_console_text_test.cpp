@@ -24,12 +24,12 @@ std::vector<std::uint32_t> bits(const std::vector<float>& values) {
 
 struct SameAsConsoleCase {
   const char* name;
-  const char* text;
+  std::string text;
   std::size_t samples;  // 0: the console program refuses the text
 };
 
 // Every rule of the free-format record, and the ends of files.
-const SameAsConsoleCase kSameAsConsole[] = {
+const std::vector<SameAsConsoleCase> kSameAsConsole = {
     {"blank_separated", "0 1 2 3\n0.01 4 5 6\n", 2},
     {"commas_and_tabs", "0,1,\t2,3\r\n0.01 ,4 , 5,6\r\n", 2},
     {"null_values_keep_zero", "0,1,,3\n0.01,,5,\n\n7\n", 2},
@@ -55,7 +55,7 @@ const SameAsConsoleCase kSameAsConsole[] = {
     {"quoted_number", "0 1 2 '3'\n", 0},
     {"zero_repeat", "0 0*1 2 3\n", 0},
     {"two_repeat_counts", "0 2*3*1 2\n", 0},
-    {"value_too_long", ("0 1 2 " + std::string(300, '1') + "\n").c_str(), 0},
+    {"value_too_long", "0 1 2 " + std::string(300, '1') + "\n", 0},
     {"exponent_too_large", "0 1 2 1e400\n", 0},
     {"beyond_single_range", "0 1 2 1e39\n", 0},
 };
