@@ -28,6 +28,14 @@ struct Options {
   unsigned jobs = 1;
   readers::Offset offset = readers::Offset::remove_mean;
   bool help = false;
+  // The running intensity: --running adds each record's strongest window;
+  // --follow PATH ("-": standard input) reads one record as a live stream,
+  // the console program's text or, with --dt S, three components a line.
+  bool running = false;
+  double window = shindo::kDefaultWindowSeconds;  // s
+  double step = shindo::kDefaultStepSeconds;      // s
+  std::optional<std::string> follow;
+  std::optional<float> follow_dt;
 };
 
 // A command line that cannot be carried out; the program ends with status 2.
@@ -57,6 +65,10 @@ struct Row {
   std::int32_t reported = 0;  // tenths
   std::string intensity_class;
   std::string error;
+  // --running: the strongest intensity of a window and the time at the
+  // window's end (s from the record's start), when a window was computed.
+  std::optional<float> running_max;
+  std::optional<double> running_max_time;
 };
 
 // The shortest text that reads back as the same float: 0.01f → "0.01",
@@ -67,10 +79,11 @@ std::string shortest_text(float value);
 std::string reported_text(std::int32_t tenths);
 
 // The table: a header row and one line per row, CSV (RFC 4180 quoting) or
-// JSON Lines (absent values null).
-std::string csv_header();
-std::string csv_line(const Row& row);
-std::string json_line(const Row& row);
+// JSON Lines (absent values null). With `running`, the columns running_max
+// and running_max_time come before error.
+std::string csv_header(bool running = false);
+std::string csv_line(const Row& row, bool running = false);
+std::string json_line(const Row& row, bool running = false);
 
 // The peak of the vector of the three components (gal):
 // max over samples of sqrt(a1² + a2² + a3²) in double, rounded once.
@@ -92,5 +105,44 @@ std::string level_table_text(const shindo::Intensity& intensity);
 // and progress to standard error, and gives the exit status: 0 every record
 // computed, 1 any failed.
 int run(const Options& options);
+
+// Writes all of `text` to the descriptor; false when it cannot.
+bool write_out(int fd, const std::string& text);
+
+// ---------------------------------------------------------------------------
+// The running intensity
+
+// A time that is a whole number of intervals `dt`, shown with as many
+// decimals as the interval needs, trailing zeros dropped (the float interval
+// leaves n * dt a little off the decimal time):
+//   (4800 * 0.01f, 0.01f) → "48" (not 47.99999893),  (0.995, 0.005f) → "0.995"
+std::string seconds_text(double seconds, float dt);
+
+// The table of steps (DIR/<record>.running.csv and --follow): time at the
+// window's end, intensity, reported, class, and the fault of a window that
+// was not computed:
+//   "time,intensity,reported,class,error\n"
+//   "61,5.1593127,5.1,5+,\n"
+//   "3,,,,log10 of 0: no level lasts more than 0.299 s (intensity)\n"
+std::string running_header();
+std::string running_line(const shindo::RunningStep& step, float dt);
+
+// A record's running intensity with the window and step of `options`: the
+// strongest computed window and its time, the table of steps when asked, or
+// why the window or step was refused for this record's interval.
+struct RunningOfRecord {
+  std::optional<float> strongest;
+  double strongest_time = 0.0;
+  std::string table;
+  std::string refusal;
+};
+RunningOfRecord running_of_record(const shindo::Record& record, const Options& options, bool with_table);
+
+// --follow: reads options.follow until its end, writing the table of steps
+// to standard output, each row as soon as its step is computed. Gives the
+// exit status: 0 at the end of the stream, 1 when a line is not a sample or
+// the input or output fails (rows written so far stay), 2 when the window
+// or step is refused for the stream's interval.
+int follow(const Options& options);
 
 }  // namespace batch

@@ -16,5 +16,5 @@ int main(int argc, char** argv) {
     std::fwrite(batch::help_text().data(), 1, batch::help_text().size(), stdout);
     return std::ferror(stdout) ? 1 : 0;
   }
-  return batch::run(options);
+  return options.follow ? batch::follow(options) : batch::run(options);
 }

@@ -1,4 +1,5 @@
 #include <charconv>
+#include <cmath>
 #include <string>
 
 #include "batch/batch.h"
@@ -9,10 +10,21 @@ namespace {
 
 constexpr unsigned kMostJobs = 256;
 
+// A number of seconds that is finite and above 0: "0.5" → 0.5; "0", "-1", "x" → nullopt.
+std::optional<double> positive_seconds(std::string_view text) {
+  double seconds = 0.0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(seconds) || seconds <= 0.0) {
+    return std::nullopt;
+  }
+  return seconds;
+}
+
 }  // namespace
 
 std::string_view help_text() {
   return "Usage: shindo-batch [OPTIONS] PATH...\n"
+         "       shindo-batch --follow PATH [--window S] [--step S] [--dt S]\n"
          "Computes the JMA instrumental seismic intensity of many strong-motion records.\n"
          "\n"
          "PATH is a record file, a directory (walked recursively) or an archive\n"
@@ -29,6 +41,15 @@ std::string_view help_text() {
          "  -j, --jobs N       records computed in parallel (default: the number of cores)\n"
          "  --keep-offset      keep the offset of K-NET/KiK-net counts (default: subtract\n"
          "                     each component's mean)\n"
+         "  --running          add each record's strongest running intensity (columns\n"
+         "                     running_max, running_max_time: s from the record's start);\n"
+         "                     with --output also DIR/<record>.running.csv, one row a step\n"
+         "  --window S         running window length in seconds (default 60)\n"
+         "  --step S           running step in seconds (default 1), at least one sample\n"
+         "  --follow PATH      read one record as a live stream (- : standard input) and\n"
+         "                     write a CSV row for each step as soon as it is computed\n"
+         "  --dt S             with --follow: lines of three components sampled at S s\n"
+         "                     (default: the console program's text, time first)\n"
          "  -h, --help         show this help and exit\n"
          "\n"
          "Exit status: 0 every record computed, 1 any record failed, 2 usage error.\n";
@@ -39,6 +60,7 @@ std::variant<Options, UsageError> parse_options(std::span<const std::string_view
   Options options;
   options.jobs = default_jobs == 0 ? 1 : std::min(default_jobs, kMostJobs);
   bool only_paths = false;
+  std::string window_or_step;  // the option given, for a message
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string_view argument = arguments[i];
     if (only_paths || argument == "-" || !argument.starts_with("-")) {
@@ -93,11 +115,37 @@ std::variant<Options, UsageError> parse_options(std::span<const std::string_view
         return needs("a whole number from 1 to 256: \"" + std::string(*text) + "\"");
       }
       options.jobs = jobs;
+    } else if (name == "--running" && !value) {
+      options.running = true;
+    } else if (name == "--window" || name == "--step" || name == "--dt") {
+      const std::optional<std::string_view> text = take_value();
+      const std::optional<double> seconds = text ? positive_seconds(*text) : std::nullopt;
+      if (!seconds) return needs("a positive number of seconds" + (text ? ": \"" + std::string(*text) + "\"" : ""));
+      if (name == "--dt") {
+        options.follow_dt = static_cast<float>(*seconds);
+      } else {
+        (name == "--window" ? options.window : options.step) = *seconds;
+        window_or_step = std::string(name);
+      }
+    } else if (name == "--follow") {
+      const std::optional<std::string_view> path = take_value();
+      if (!path || path->empty()) return needs("a path, - for standard input");
+      options.follow = std::string(*path);
     } else {
       return UsageError{"unknown option " + std::string(argument)};
     }
   }
-  if (!options.help && options.paths.empty()) return UsageError{"no PATH given"};
+  if (options.help) return options;
+  if (options.follow) {
+    if (!options.paths.empty()) return UsageError{"--follow reads one stream: no PATH besides it"};
+    if (options.export_directory || options.output_directory || options.format != TableFormat::csv) {
+      return UsageError{"--follow writes CSV rows to standard output: no --export, --output or --format"};
+    }
+    return options;
+  }
+  if (options.follow_dt) return UsageError{"--dt belongs to --follow"};
+  if (!window_or_step.empty() && !options.running) return UsageError{window_or_step + " needs --running or --follow"};
+  if (options.paths.empty()) return UsageError{"no PATH given"};
   return options;
 }
 

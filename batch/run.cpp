@@ -240,6 +240,26 @@ readers::Result<readers::Record> read_record(Job& job, const Options& options) {
   return record;
 }
 
+// The strongest window of the record for its row and, with --output, the
+// table of its steps, DIR/<record>.running.csv.
+void add_running(const readers::Record& record, const Options& options, std::size_t job_number, Outcome& outcome) {
+  const RunningOfRecord running =
+      running_of_record({record.acc1, record.acc2, record.acc3, record.dt}, options, options.output_directory.has_value());
+  if (!running.refusal.empty()) {
+    outcome.row.error = "running intensity: " + running.refusal;
+    return;
+  }
+  outcome.row.running_max = running.strongest;
+  if (running.strongest) outcome.row.running_max_time = running.strongest_time;
+  if (options.output_directory) {
+    if (auto failure = write_temporary(*options.output_directory, job_number, ".running.csv", running.table,
+                                       outcome.files)) {
+      outcome.row.error = *failure;
+      outcome.row.computed = false;
+    }
+  }
+}
+
 Outcome process(Job&& job, const Options& options, std::size_t job_number) {
   Outcome outcome;
   Row& row = outcome.row;
@@ -293,6 +313,7 @@ Outcome process(Job&& job, const Options& options, std::size_t job_number) {
       }
     }
   }
+  if (options.running) add_running(record, options, job_number, outcome);
   return outcome;
 }
 
@@ -461,6 +482,8 @@ void place_files(std::vector<Outcome>& outcomes, const std::set<FileIdentity>& i
   }
 }
 
+}  // namespace
+
 bool write_out(int fd, const std::string& text) {
   std::size_t done = 0;
   while (done < text.size()) {
@@ -471,8 +494,6 @@ bool write_out(int fd, const std::string& text) {
   }
   return true;
 }
-
-}  // namespace
 
 int run(const Options& options) {
   for (const std::optional<std::string>& directory : {options.export_directory, options.output_directory}) {
@@ -524,11 +545,12 @@ int run(const Options& options) {
                    [](const Outcome& a, const Outcome& b) { return a.row.record < b.row.record; });
   place_files(outcomes, walk.inputs);
 
-  std::string table = options.format == TableFormat::csv ? csv_header() : "";
+  std::string table = options.format == TableFormat::csv ? csv_header(options.running) : "";
   std::size_t failed = 0;
   std::string notes;
   for (const Outcome& outcome : outcomes) {
-    table += options.format == TableFormat::csv ? csv_line(outcome.row) : json_line(outcome.row);
+    table += options.format == TableFormat::csv ? csv_line(outcome.row, options.running)
+                                                : json_line(outcome.row, options.running);
     failed += outcome.row.error.empty() ? 0 : 1;
     for (const std::string& warning : outcome.warnings) notes += "shindo-batch: warning: " + warning + "\n";
   }

@@ -1,5 +1,7 @@
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "batch/batch.h"
@@ -54,7 +56,7 @@ struct Cell {
   bool number = false;
 };
 
-std::vector<Cell> cells(const Row& row) {
+std::vector<Cell> cells(const Row& row, bool running) {
   const auto number = [](std::optional<std::string> text) { return Cell{std::move(text), true}; };
   const auto text = [](const std::string& value) { return Cell{value, false}; };
   const auto optional_float = [&](std::optional<float> value) {
@@ -66,7 +68,7 @@ std::vector<Cell> cells(const Row& row) {
   const auto computed = [&](std::string value, bool is_number) {
     return Cell{row.computed ? std::optional<std::string>(std::move(value)) : std::nullopt, is_number};
   };
-  return {
+  std::vector<Cell> all = {
       text(row.record),
       text(row.format),
       text(row.station),
@@ -80,13 +82,26 @@ std::vector<Cell> cells(const Row& row) {
       computed(shortest_text(row.intensity), true),
       computed(reported_text(row.reported), true),
       computed(row.intensity_class, false),
-      Cell{row.error.empty() ? std::nullopt : std::optional<std::string>(row.error), false},
   };
+  if (running) {
+    all.push_back(optional_float(row.running_max));
+    all.push_back(number(row.running_max_time ? std::optional<std::string>(seconds_text(*row.running_max_time, row.dt.value_or(0.0f)))
+                                              : std::nullopt));
+  }
+  all.push_back(Cell{row.error.empty() ? std::nullopt : std::optional<std::string>(row.error), false});
+  return all;
 }
 
 constexpr const char* kColumns[] = {"record", "format",  "station", "latitude", "longitude",
                                     "samples", "dt",     "pga",     "amax",     "a0",
                                     "intensity", "reported", "class", "error"};
+
+std::vector<std::string_view> columns(bool running) {
+  std::vector<std::string_view> names(std::begin(kColumns), std::end(kColumns) - 1);
+  if (running) names.insert(names.end(), {"running_max", "running_max_time"});
+  names.push_back("error");
+  return names;
+}
 
 }  // namespace
 
@@ -101,16 +116,18 @@ std::string reported_text(std::int32_t tenths) {
   return (tenths < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." + std::to_string(magnitude % 10);
 }
 
-std::string csv_header() {
+std::string csv_header(bool running) {
   std::string header;
-  for (const char* column : kColumns) header += std::string(header.empty() ? "" : ",") + column;
+  for (const std::string_view column : columns(running)) {
+    header += std::string(header.empty() ? "" : ",") + std::string(column);
+  }
   return header + "\n";
 }
 
-std::string csv_line(const Row& row) {
+std::string csv_line(const Row& row, bool running) {
   std::string line;
   bool first = true;
-  for (const Cell& cell : cells(row)) {
+  for (const Cell& cell : cells(row, running)) {
     if (!first) line += ',';
     first = false;
     if (cell.text) line += csv_field(*cell.text);
@@ -118,12 +135,13 @@ std::string csv_line(const Row& row) {
   return line + "\n";
 }
 
-std::string json_line(const Row& row) {
+std::string json_line(const Row& row, bool running) {
   std::string line = "{";
-  const std::vector<Cell> all = cells(row);
+  const std::vector<Cell> all = cells(row, running);
+  const std::vector<std::string_view> names = columns(running);
   for (std::size_t i = 0; i < all.size(); ++i) {
     if (i > 0) line += ',';
-    line += json_string(kColumns[i]) + ":";
+    line += json_string(names[i]) + ":";
     const Cell& cell = all[i];
     line += !cell.text ? "null" : cell.number ? *cell.text : json_string(*cell.text);
   }
@@ -137,6 +155,39 @@ float peak_vector(const readers::Record& record) {
     peak = std::fmax(peak, std::sqrt(a1 * a1 + a2 * a2 + a3 * a3));
   }
   return static_cast<float>(peak);
+}
+
+std::string seconds_text(double seconds, float dt) {
+  // The decimals that show the interval as it was written (0.01f: 2), at most 9.
+  int decimals = 0;
+  char text[64];
+  for (; decimals < 9; ++decimals) {
+    std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(dt));
+    if (std::strtof(text, nullptr) == dt) break;
+  }
+  std::snprintf(text, sizeof text, "%.*f", decimals, seconds);
+  std::string shown(text);
+  if (shown.find('.') != std::string::npos) {
+    shown.erase(shown.find_last_not_of('0') + 1);
+    if (shown.back() == '.') shown.pop_back();
+  }
+  return shown;
+}
+
+std::string running_header() { return "time,intensity,reported,class,error\n"; }
+
+std::string running_line(const shindo::RunningStep& step, float dt) {
+  const shindo::Intensity& result = step.result;
+  std::string line = seconds_text(step.time, dt) + ",";
+  if (result.fault != shindo::Fault::none) {
+    return line + ",,," +
+           csv_field(std::string(shindo::fault_text(result.fault)) + " (" +
+                     std::string(shindo::stage_name(result.stage)) + ")") +
+           "\n";
+  }
+  const std::int32_t tenths = shindo::reported_tenths(result.shindo);
+  return line + shortest_text(result.shindo) + "," + reported_text(tenths) + "," +
+         std::string(shindo::class_label(shindo::intensity_class(tenths))) + ",\n";
 }
 
 }  // namespace batch
