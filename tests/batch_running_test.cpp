@@ -222,6 +222,7 @@ TEST(BatchFollow, EachRowArrivesBeforeTheNextPieceAndAQuietWindowDoesNotStopTheS
   // The same rows as the table of steps of the record read whole.
   const RunResult whole = shindo::testing::run_piped(
       batch_request({"--running", "--window", "1", "--step", "0.5", "--output", "o", "r.txt"}, scratch.path), "");
+  ASSERT_EQ(whole.exit_code, 0) << whole.err;
   EXPECT_EQ(live.out, shindo::testing::read_file(scratch.path / "o" / "r.txt.running.csv"));
 }
 
