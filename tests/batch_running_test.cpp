@@ -16,13 +16,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-using shindo::testing::parse_csv;
-using shindo::testing::RunResult;
-using shindo::testing::TemporaryDirectory;
-using shindo::testing::TypedInput;
+using namespace shindo::testing;
 
-shindo::testing::RunRequest batch_request(const std::vector<std::string>& arguments, const fs::path& directory) {
-  shindo::testing::RunRequest request;
+RunRequest batch_request(const std::vector<std::string>& arguments, const fs::path& directory) {
+  RunRequest request;
   request.program = SHINDO_BATCH_BINARY;
   request.arguments = arguments;
   request.directory = directory;
@@ -141,13 +138,13 @@ TEST(BatchRunningOptions, CommandLines) {
 
 TEST(BatchRunning, RowsGetTheStrongestWindowAndTheOutputTheTableOfSteps) {
   TemporaryDirectory scratch;
-  shindo::testing::write_file(scratch.path / "grows.txt", joined(sample_lines(1250)));
-  const RunResult run = shindo::testing::run_piped(
+  write_file(scratch.path / "grows.txt", joined(sample_lines(1250)));
+  const RunResult run = run_piped(
       batch_request({"--running", "--window", "2", "--step", "1", "--output", "o", "grows.txt"}, scratch.path), "");
   ASSERT_EQ(run.exit_code, 0) << run.err;
   const auto rows = parse_csv(run.out);
   ASSERT_EQ(rows.size(), 1u);
-  const auto steps = parse_csv(shindo::testing::read_file(scratch.path / "o" / "grows.txt.running.csv"));
+  const auto steps = parse_csv(read_file(scratch.path / "o" / "grows.txt.running.csv"));
   // Steps at 1 .. 12 s and the end of the record at 12.5 s.
   ASSERT_EQ(steps.size(), 13u);
   EXPECT_EQ(steps[0].at("time"), "1");
@@ -164,19 +161,19 @@ TEST(BatchRunning, RowsGetTheStrongestWindowAndTheOutputTheTableOfSteps) {
   EXPECT_EQ(rows[0].at("running_max_time"), "4");
 
   // A window covering the record ends with the whole record's intensity.
-  const RunResult whole = shindo::testing::run_piped(
+  const RunResult whole = run_piped(
       batch_request({"--running", "--window", "60", "--output", "w", "grows.txt"}, scratch.path), "");
   ASSERT_EQ(whole.exit_code, 0) << whole.err;
-  const auto whole_steps = parse_csv(shindo::testing::read_file(scratch.path / "w" / "grows.txt.running.csv"));
+  const auto whole_steps = parse_csv(read_file(scratch.path / "w" / "grows.txt.running.csv"));
   ASSERT_EQ(whole_steps.size(), 13u);
   EXPECT_EQ(whole_steps.back().at("intensity"), parse_csv(whole.out)[0].at("intensity"));
 }
 
 TEST(BatchRunning, AStepShorterThanTheRecordsIntervalFailsItsRow) {
   TemporaryDirectory scratch;
-  shindo::testing::write_file(scratch.path / "r.txt", joined(sample_lines(300)));
+  write_file(scratch.path / "r.txt", joined(sample_lines(300)));
   const RunResult run =
-      shindo::testing::run_piped(batch_request({"--running", "--step", "0.004", "r.txt"}, scratch.path), "");
+      run_piped(batch_request({"--running", "--step", "0.004", "r.txt"}, scratch.path), "");
   EXPECT_EQ(run.exit_code, 1);
   const auto rows = parse_csv(run.out);
   ASSERT_EQ(rows.size(), 1u);
@@ -202,11 +199,11 @@ TEST(BatchFollow, EachRowArrivesBeforeTheNextPieceAndAQuietWindowDoesNotStopTheS
   TemporaryDirectory scratch;
   // Zeros from 2 s to 3.5 s: the 1 s windows ending at 3 s and 3.5 s hold nothing else.
   const std::vector<std::string> lines = sample_lines(600, 2.0, 3.5);
-  shindo::testing::write_file(scratch.path / "r.txt", joined(lines));
-  shindo::testing::RunRequest request =
+  write_file(scratch.path / "r.txt", joined(lines));
+  RunRequest request =
       batch_request({"--follow", "-", "--window", "1", "--step", "0.5"}, scratch.path);
   request.timeout = std::chrono::milliseconds(20000);
-  const RunResult live = shindo::testing::run_piped_in_pieces(request, half_second_pieces(lines));
+  const RunResult live = run_piped_in_pieces(request, half_second_pieces(lines));
   ASSERT_FALSE(live.timed_out) << "rows so far:\n" << live.out;
   ASSERT_EQ(live.exit_code, 0) << live.err;
   const auto steps = parse_csv(live.out);
@@ -220,18 +217,18 @@ TEST(BatchFollow, EachRowArrivesBeforeTheNextPieceAndAQuietWindowDoesNotStopTheS
   EXPECT_EQ(steps[5].at("error"), "log10 of 0: no level lasts more than 0.299 s (intensity)");
 
   // The same rows as the table of steps of the record read whole.
-  const RunResult whole = shindo::testing::run_piped(
+  const RunResult whole = run_piped(
       batch_request({"--running", "--window", "1", "--step", "0.5", "--output", "o", "r.txt"}, scratch.path), "");
   ASSERT_EQ(whole.exit_code, 0) << whole.err;
-  EXPECT_EQ(live.out, shindo::testing::read_file(scratch.path / "o" / "r.txt.running.csv"));
+  EXPECT_EQ(live.out, read_file(scratch.path / "o" / "r.txt.running.csv"));
 }
 
 TEST(BatchFollow, LinesOfThreeComponentsWithTheirInterval) {
   TemporaryDirectory scratch;
   const std::vector<std::string> lines = sample_lines(300, 0.0, 0.0, false);
-  shindo::testing::RunRequest request = batch_request({"--follow", "-", "--dt", "0.01", "--step", "0.5"}, scratch.path);
+  RunRequest request = batch_request({"--follow", "-", "--dt", "0.01", "--step", "0.5"}, scratch.path);
   request.timeout = std::chrono::milliseconds(20000);
-  const RunResult live = shindo::testing::run_piped_in_pieces(request, half_second_pieces(lines));
+  const RunResult live = run_piped_in_pieces(request, half_second_pieces(lines));
   ASSERT_FALSE(live.timed_out) << live.out;
   ASSERT_EQ(live.exit_code, 0) << live.err;
   const auto steps = parse_csv(live.out);
@@ -271,7 +268,7 @@ TEST(BatchFollow, WhatStopsAStreamAndWhatDoesNot) {
     SCOPED_TRACE(c.name);
     std::vector<std::string> arguments = {"--follow", "-"};
     arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-    const RunResult run = shindo::testing::run_piped(batch_request(arguments, scratch.path), c.input);
+    const RunResult run = run_piped(batch_request(arguments, scratch.path), c.input);
     EXPECT_EQ(run.exit_code, c.status) << run.err;
     if (*c.error_part != '\0') {
       EXPECT_NE(run.err.find(c.error_part), std::string::npos) << run.err;
@@ -288,7 +285,7 @@ TEST(BatchFollow, WhatStopsAStreamAndWhatDoesNot) {
 
 TEST(BatchFollow, AFileThatIsNotThereIsNamed) {
   TemporaryDirectory scratch;
-  const RunResult run = shindo::testing::run_piped(batch_request({"--follow", "nowhere.txt"}, scratch.path), "");
+  const RunResult run = run_piped(batch_request({"--follow", "nowhere.txt"}, scratch.path), "");
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_NE(run.err.find("nowhere.txt: No such file or directory"), std::string::npos) << run.err;
 }
