@@ -132,7 +132,13 @@ void append_frame(std::string& out, const Panel& panel, std::string_view unit) {
   append_attribute(out, "width", panel.width);
   append_attribute(out, "height", panel.height);
   out += " fill=\"none\" stroke=\"#999999\"/>\n";
-  append_text(out, panel.left - 6, panel.top - 5, "text-anchor=\"end\" font-size=\"11\" fill=\"#555555\"", unit);
+  // The unit along the left edge, beside the tick labels.
+  const double x = panel.left - 58;
+  const double y = panel.top + panel.height / 2;
+  append_text(out, x, y,
+              "text-anchor=\"middle\" font-size=\"12\" fill=\"#555555\" transform=\"rotate(-90 " + fixed(x, 1) + " " +
+                  fixed(y, 1) + ")\"",
+              unit);
 }
 
 // The samples as a polyline. A record with more samples than twice the
@@ -320,7 +326,7 @@ void append_a0_tau(std::string& out, const Intensity& result) {
     }
   }
   append_x_ticks(out, panel, level_ticks, true);
-  append_frame(out, panel, "s");
+  append_frame(out, panel, "time (s)");
   append_text(out, panel.left + panel.width / 2, panel.top + panel.height + 30,
               "text-anchor=\"middle\" font-size=\"12\"", "level (gal)");
   append_text(out, panel.left + 8, panel.top + 18, "font-size=\"14\" font-weight=\"bold\"",
