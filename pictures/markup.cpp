@@ -189,6 +189,24 @@ Ticks ticks_up_to(double value, int target) {
 }
 
 void append_fixed(std::string& out, double value, int decimals) {
+  // Most texts are coordinates and labels: scaled to an integer, rounded
+  // half away from zero and written as digits, which is several times faster
+  // than a general conversion. Larger values and more decimals take that.
+  constexpr std::array<long long, 7> kScale = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  if (decimals >= 0 && decimals < static_cast<int>(kScale.size()) && std::fabs(value) < 1e12) {
+    const long long scale = kScale[static_cast<std::size_t>(decimals)];
+    const long long scaled = std::llround(value * static_cast<double>(scale));
+    const long long magnitude = scaled < 0 ? -scaled : scaled;
+    std::array<char, 32> digits{};
+    if (scaled < 0) out += '-';
+    out.append(digits.data(), std::to_chars(digits.data(), digits.data() + digits.size(), magnitude / scale).ptr);
+    if (decimals > 0) {
+      out += '.';
+      char* end = std::to_chars(digits.data(), digits.data() + digits.size(), magnitude % scale + scale).ptr;
+      out.append(digits.data() + 1, end);  // the fraction with its leading zeros, after the scale's 1
+    }
+    return;
+  }
   std::array<char, 512> buffer{};
   const auto [end, error] =
       std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, decimals);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <span>
 
 namespace shindo::pictures {
@@ -166,10 +167,20 @@ void append_trace(std::string& out, std::span<const float> values, const Panel& 
       const std::size_t end = (column + 1) * n / columns;
       std::size_t lowest = n;
       std::size_t highest = n;
+      float low = std::numeric_limits<float>::max();
+      float high = std::numeric_limits<float>::lowest();
       for (std::size_t i = begin; i < end; ++i) {
-        if (!std::isfinite(values[i])) continue;
-        if (lowest == n || values[i] < values[lowest]) lowest = i;
-        if (highest == n || values[i] > values[highest]) highest = i;
+        // Comparisons with a value that is not a number are false, and the
+        // infinities are outside the bounds: only finite values are taken.
+        const float v = values[i];
+        if (v <= low && v >= std::numeric_limits<float>::lowest()) {
+          if (v < low || lowest == n) lowest = i;
+          low = v;
+        }
+        if (v >= high && v <= std::numeric_limits<float>::max()) {
+          if (v > high || highest == n) highest = i;
+          high = v;
+        }
       }
       if (lowest == n) continue;
       point(std::min(lowest, highest));
@@ -183,9 +194,13 @@ void append_trace(std::string& out, std::span<const float> values, const Panel& 
 // The index of the largest |value| among the finite values; values.size() when none.
 std::size_t peak_index(std::span<const float> values) {
   std::size_t peak = values.size();
+  float largest = -1.0f;
   for (std::size_t i = 0; i < values.size(); ++i) {
-    if (!std::isfinite(values[i])) continue;
-    if (peak == values.size() || std::fabs(values[i]) > std::fabs(values[peak])) peak = i;
+    const float magnitude = std::fabs(values[i]);
+    if (magnitude > largest && magnitude <= std::numeric_limits<float>::max()) {
+      largest = magnitude;
+      peak = i;
+    }
   }
   return peak;
 }

@@ -115,7 +115,12 @@ TEST(NumberTexts, AreFixedShortestOrInTenths) {
   EXPECT_EQ(fixed(73.40448, 2), "73.40");
   EXPECT_EQ(fixed(-0.001, 1), "0.0");
   EXPECT_EQ(fixed(-0.06, 1), "-0.1");
+  EXPECT_EQ(fixed(2.25, 1), "2.3");
+  EXPECT_EQ(fixed(-2.25, 1), "-2.3");
+  EXPECT_EQ(fixed(0.05, 3), "0.050");
+  EXPECT_EQ(fixed(-130.4, 0), "-130");
   EXPECT_EQ(fixed(1e20, 0), "100000000000000000000");
+  EXPECT_EQ(fixed(-1e13, 1), "-10000000000000.0");
   EXPECT_EQ(shortest(73.40448f), "73.40448");
   EXPECT_EQ(shortest(0.01f), "0.01");
   EXPECT_EQ(shortest(4.674445f), "4.674445");
