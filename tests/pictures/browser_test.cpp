@@ -86,12 +86,13 @@ TEST(Browser, ShowsTheReportAndARecordWithTheirClassColours) {
   std::vector<std::string> colours;
   for (const auto& r : records) {
     const testing::SyntheticRecord record = testing::synthetic_record(6000, 0.01f, r.scale);
-    const RecordPicture picture{.name = r.name, .station = r.name.substr(0, 6), .record = {record.ns, record.ew, record.ud, record.dt}};
+    const std::string station = r.name.substr(0, 6);
+    const RecordPicture picture{.name = r.name, .station = station, .record = {record.ns, record.ew, record.ud, record.dt}};
     testing::write_file(folder / "event" / (r.name + ".svg"), record_svg(picture, record.result));
     ReportRow row;
     row.record = r.name;
     row.format = "knet";
-    row.station = r.name.substr(0, 6);
+    row.station = station;
     row.location = r.place;
     row.epicentre = GeoPoint{32.75f, 130.76f};
     row.samples = 6000;

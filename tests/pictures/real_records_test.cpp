@@ -56,7 +56,8 @@ TEST(RealRecords, AreDrawnSmallAndWellFormed) {
     const TextRecord r = read_text_record(entry.path());
     const Intensity result = compute_intensity({r.ns, r.ew, r.ud, r.dt});
     ASSERT_EQ(result.fault, Fault::none) << name;
-    const std::string svg = record_svg({.name = name, .station = name.substr(0, name.find('_')), .record = {r.ns, r.ew, r.ud, r.dt}}, result);
+    const std::string station = name.substr(0, name.find('_'));
+    const std::string svg = record_svg({.name = name, .station = station, .record = {r.ns, r.ew, r.ud, r.dt}}, result);
     EXPECT_LT(svg.size(), 300u * 1024u) << name;
     const testing::XmlDocument document(svg);
     EXPECT_TRUE(document.well_formed()) << name << ": " << document.error();
