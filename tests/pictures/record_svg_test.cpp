@@ -173,6 +173,20 @@ TEST(RecordPicture, TitleNamesTheRecordAndShowsTheClassInItsColour) {
   }
 }
 
+TEST(RecordPicture, LabelsThePanelsWithTheComponentNamesOfTheFormat) {
+  SHINDO_REQUIRE_LIBXML2();
+  const SyntheticRecord r = synthetic_record(1500, 0.01f, 1.0);
+  const std::array<std::string_view, 3> names[] = {{"NS", "EW", "UD"}, {"1", "2", "3"}, {"N<S", "E&W", "\"UD\""}};
+  for (const auto& components : names) {
+    RecordPicture picture = picture_of(r);
+    picture.component_names = components;
+    const XmlDocument svg(record_svg(picture, r.result));
+    ASSERT_TRUE(svg.well_formed()) << svg.error();
+    EXPECT_EQ(svg.values("//svg:g[@class='component']/svg:text[@font-weight='bold']"),
+              (std::vector<std::string>(components.begin(), components.end())));
+  }
+}
+
 TEST(RecordPicture, IsSelfContainedAndTheSameBytesEveryTime) {
   const SyntheticRecord r = synthetic_record(4000, 0.01f, 1.0);
   const std::string first = record_svg(picture_of(r), r.result);
