@@ -192,19 +192,21 @@ void append_fixed(std::string& out, double value, int decimals) {
   // Most texts are coordinates and labels: scaled to an integer, rounded
   // half away from zero and written as digits, which is several times faster
   // than a general conversion. Larger values and more decimals take that.
-  constexpr std::array<long long, 7> kScale = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  constexpr std::array<double, 7> kScale = {1, 10, 100, 1000, 10000, 100000, 1000000};
   if (decimals >= 0 && decimals < static_cast<int>(kScale.size()) && std::fabs(value) < 1e12) {
-    const long long scale = kScale[static_cast<std::size_t>(decimals)];
-    const long long scaled = std::llround(value * static_cast<double>(scale));
-    const long long magnitude = scaled < 0 ? -scaled : scaled;
+    const double scaled = value * kScale[static_cast<std::size_t>(decimals)];
+    auto magnitude = static_cast<unsigned long long>(std::floor(std::fabs(scaled) + 0.5));
     std::array<char, 32> digits{};
-    if (scaled < 0) out += '-';
-    out.append(digits.data(), std::to_chars(digits.data(), digits.data() + digits.size(), magnitude / scale).ptr);
-    if (decimals > 0) {
-      out += '.';
-      char* end = std::to_chars(digits.data(), digits.data() + digits.size(), magnitude % scale + scale).ptr;
-      out.append(digits.data() + 1, end);  // the fraction with its leading zeros, after the scale's 1
-    }
+    char* first = digits.data() + digits.size();
+    for (int i = 0; i < decimals; ++i, magnitude /= 10) *--first = static_cast<char>('0' + magnitude % 10);
+    if (decimals > 0) *--first = '.';
+    do {
+      *--first = static_cast<char>('0' + magnitude % 10);
+      magnitude /= 10;
+    } while (magnitude != 0);
+    const bool zero = std::floor(std::fabs(scaled) + 0.5) == 0.0;
+    if (scaled < 0.0 && !zero) *--first = '-';
+    out.append(first, static_cast<std::size_t>(digits.data() + digits.size() - first));
     return;
   }
   std::array<char, 512> buffer{};

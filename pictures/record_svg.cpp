@@ -153,36 +153,32 @@ void append_trace(std::string& out, std::span<const float> values, const Panel& 
   out += attributes;
   out += " points=\"";
   const auto point = [&](std::size_t i) {
-    append_point(out, panel.x(static_cast<double>(i) * time.step), panel.y(values[i]));
+    if (std::isfinite(values[i])) append_point(out, panel.x(static_cast<double>(i) * time.step), panel.y(values[i]));
   };
   const double span_pixels = panel.x(static_cast<double>(n) * time.step) - panel.x(0.0);
   const auto columns = static_cast<std::size_t>(std::max(1.0, std::ceil(span_pixels)));
   if (n <= 2 * columns) {
-    for (std::size_t i = 0; i < n; ++i) {
-      if (std::isfinite(values[i])) point(i);
-    }
+    for (std::size_t i = 0; i < n; ++i) point(i);
   } else {
     for (std::size_t column = 0; column < columns; ++column) {
       const std::size_t begin = column * n / columns;
       const std::size_t end = (column + 1) * n / columns;
+      // Comparisons with a value that is not a number are false, so such
+      // values are never taken; the first of equal extremes is.
       std::size_t lowest = n;
       std::size_t highest = n;
-      float low = std::numeric_limits<float>::max();
-      float high = std::numeric_limits<float>::lowest();
+      float low = std::numeric_limits<float>::infinity();
+      float high = -std::numeric_limits<float>::infinity();
       for (std::size_t i = begin; i < end; ++i) {
-        // Comparisons with a value that is not a number are false, and the
-        // infinities are outside the bounds: only finite values are taken.
         const float v = values[i];
-        if (v <= low && v >= std::numeric_limits<float>::lowest()) {
-          if (v < low || lowest == n) lowest = i;
-          low = v;
-        }
-        if (v >= high && v <= std::numeric_limits<float>::max()) {
-          if (v > high || highest == n) highest = i;
-          high = v;
-        }
+        const bool below = v < low;
+        const bool above = v > high;
+        low = below ? v : low;
+        lowest = below ? i : lowest;
+        high = above ? v : high;
+        highest = above ? i : highest;
       }
-      if (lowest == n) continue;
+      if (lowest == n || highest == n) continue;
       point(std::min(lowest, highest));
       if (lowest != highest) point(std::max(lowest, highest));
     }
@@ -197,10 +193,9 @@ std::size_t peak_index(std::span<const float> values) {
   float largest = -1.0f;
   for (std::size_t i = 0; i < values.size(); ++i) {
     const float magnitude = std::fabs(values[i]);
-    if (magnitude > largest && magnitude <= std::numeric_limits<float>::max()) {
-      largest = magnitude;
-      peak = i;
-    }
+    const bool larger = magnitude > largest && magnitude <= std::numeric_limits<float>::max();
+    largest = larger ? magnitude : largest;
+    peak = larger ? i : peak;
   }
   return peak;
 }
@@ -266,10 +261,14 @@ void append_wave(std::string& out, const Intensity& result, double x_high, const
   const bool complete = result.fault == Fault::none || result.stage == Stage::level_scan ||
                         result.stage == Stage::intensity;
   const bool has_a0 = result.fault == Fault::none;
+  // A complete wave peaks at Amax; a wave cut short by a fault is searched.
   double highest = has_a0 ? result.a0 : 0.0;
-  if (complete && std::isfinite(result.amax)) highest = std::max(highest, static_cast<double>(result.amax));
-  for (const float value : wave) {
-    if (std::isfinite(value)) highest = std::max(highest, static_cast<double>(value));
+  if (complete && std::isfinite(result.amax)) {
+    highest = std::max(highest, static_cast<double>(result.amax));
+  } else {
+    for (const float value : wave) {
+      if (std::isfinite(value)) highest = std::max(highest, static_cast<double>(value));
+    }
   }
   const Ticks ticks = ticks_up_to(highest, 4);
   const Panel panel{.top = 510.0, .height = 170.0, .x_high = x_high, .y_low = 0.0, .y_high = ticks.values.back()};
@@ -302,8 +301,8 @@ void append_wave(std::string& out, const Intensity& result, double x_high, const
     }
     out += "</g>\n";
   }
-  if (complete && !wave.empty()) {
-    const auto peak = static_cast<std::size_t>(std::max_element(wave.begin(), wave.end()) - wave.begin());
+  const auto peak = static_cast<std::size_t>(std::find(wave.begin(), wave.end(), result.amax) - wave.begin());
+  if (complete && peak < wave.size()) {
     append_circle(out, panel.x(static_cast<double>(peak) * time.step), panel.y(result.amax), 4.5,
                   "id=\"amax-mark\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.5\"");
     append_text(out, panel.left + panel.width - 8, panel.top + 16, "text-anchor=\"end\" font-size=\"12\"",
@@ -387,7 +386,7 @@ std::string record_svg(const RecordPicture& picture, const Intensity& result) {
   const Ticks time_ticks = round_ticks(0.0, x_high, 10);
 
   std::string out;
-  out.reserve(64 * 1024);
+  out.reserve(256 * 1024);
   const std::string size = "width=\"" + fixed(kWidth, 0) + "\" height=\"" + fixed(kHeight, 0) + "\"";
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" " + size + " viewBox=\"0 0 " + fixed(kWidth, 0) + " " +
          fixed(kHeight, 0) + "\" font-family=\"DejaVu Sans, Liberation Sans, Arial, sans-serif\">\n<title>";
