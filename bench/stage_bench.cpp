@@ -1,8 +1,8 @@
 // Timings of the stages of a run on a record of the largest transform size
-// (32768 samples at 0.01 s): the computing stages on their own, and the
-// stages that go through the record I/O layer (reading the record file, the
-// console echo, the wave file, the real-number text), so that a slower run
-// shows where it lost its time. File stages work in a temporary directory;
+// (32768 samples at 0.01 s): the whole computation of the core and its
+// stages on their own, and the stages that go through the record I/O layer
+// (reading the record file, the console echo, the results and their files,
+// the real-number text), so that a slower run shows where it lost its time. File stages work in a temporary directory;
 // console output goes to /dev/null.
 #include <benchmark/benchmark.h>
 
@@ -19,19 +19,22 @@
 #include <string>
 #include <vector>
 
-#include "intensity/band_filter.h"
-#include "intensity/fft.h"
-#include "intensity/level_scan.h"
+#include "core/band_filter.h"
+#include "core/fft.h"
+#include "core/level_scan.h"
+#include "core/vector_wave.h"
 #include "intensity/record_input.h"
+#include "intensity/results.h"
 #include "intensity/storage.h"
-#include "intensity/vector_wave.h"
 #include "recio/realtext.h"
+#include "shindo/intensity.h"
 #include "recio/statement.h"
 #include "recio/units.h"
 
 namespace {
 
 using namespace intensity;
+using namespace shindo::core;
 
 constexpr std::int32_t kSamples = 32768;
 constexpr float kInterval = 0.01f;
@@ -51,42 +54,72 @@ void make_record() {
   }
 }
 
-ComponentSpectra spectra() { return {SPEC1, SPEC2, SPEC3}; }
+// The three complex work arrays and the vector of the computation.
+struct Work {
+  std::vector<ComplexFloat> spec1 = std::vector<ComplexFloat>(kSamples);
+  std::vector<ComplexFloat> spec2 = std::vector<ComplexFloat>(kSamples);
+  std::vector<ComplexFloat> spec3 = std::vector<ComplexFloat>(kSamples);
+  std::vector<float> vector = std::vector<float>(kSamples);
+  std::vector<float> sorted = std::vector<float>(kSamples);
+  std::vector<float> scratch = std::vector<float>(kSamples);
+  ComponentSpectra spectra() { return {spec1, spec2, spec3}; }
+};
 
-ComponentSamples samples() {
-  return {std::span<const float>(ACC1), std::span<const float>(ACC2), std::span<const float>(ACC3)};
+std::span<const float> first_samples(const SampleArray& samples) {
+  return std::span<const float>(samples).first(kSamples);
 }
 
+shindo::Record record() { return {first_samples(ACC1), first_samples(ACC2), first_samples(ACC3), kInterval}; }
+
 // Leaves the filtered record in the work arrays and returns DUR.
-float filter_record() {
-  const float duration = transform_forward(samples(), kSamples, kSamples, kInterval, spectra());
-  filter_and_invert(kSamples, frequency_step(kSamples, duration).NOM, duration, spectra());
+float filter_record(Work& work) {
+  const float duration = transform_forward({first_samples(ACC1), first_samples(ACC2), first_samples(ACC3)},
+                                           kSamples, kSamples, kInterval, work.spectra());
+  if (filter_and_invert(kSamples, frequency_step(kSamples, duration).NOM, duration, work.spectra()) != shindo::Fault::none) {
+    std::fputs("shindo_bench: the record does not filter\n", stderr);
+    std::exit(1);
+  }
   return duration;
 }
 
-void BM_Transform(benchmark::State& state) {
+// The whole computation: transforms, filter, vector, level scan, intensity.
+void BM_ComputeIntensity(benchmark::State& state) {
   make_record();
   for (auto _ : state) {
-    for (std::int32_t i = 0; i < kSamples; ++i) SPEC1[i] = {ACC1[i], 0.0f};
-    FFT(kSamples, SPEC1.data(), MAXPTS, kForward);
-    benchmark::DoNotOptimize(SPEC1[1]);
+    const shindo::Intensity result = shindo::compute_intensity(record());
+    if (result.fault != shindo::Fault::none) state.SkipWithError("the record does not compute");
+    benchmark::DoNotOptimize(result.shindo);
+  }
+  state.SetItemsProcessed(state.iterations() * kSamples);
+}
+BENCHMARK(BM_ComputeIntensity)->Unit(benchmark::kMillisecond);
+
+void BM_Transform(benchmark::State& state) {
+  make_record();
+  Work work;
+  for (auto _ : state) {
+    for (std::int32_t i = 0; i < kSamples; ++i) work.spec1[i] = {ACC1[i], 0.0f};
+    FFT(kSamples, work.spec1.data(), kSamples, kForward);
+    benchmark::DoNotOptimize(work.spec1[1]);
   }
 }
 BENCHMARK(BM_Transform)->Unit(benchmark::kMillisecond);
 
 void BM_TransformAndFilter(benchmark::State& state) {
   make_record();
+  Work work;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(filter_record());
+    benchmark::DoNotOptimize(filter_record(work));
   }
 }
 BENCHMARK(BM_TransformAndFilter)->Unit(benchmark::kMillisecond);
 
 void BM_VectorComposition(benchmark::State& state) {
   make_record();
-  const float duration = filter_record();
+  Work work;
+  const float duration = filter_record(work);
   for (auto _ : state) {
-    const float peak = compose_vector(spectra(), kSamples, duration, AVEC, [](std::int32_t, float) {});
+    const float peak = compose_vector(work.spectra(), kSamples, duration, work.vector, [](std::int32_t, float) {});
     benchmark::DoNotOptimize(peak);
   }
 }
@@ -94,12 +127,12 @@ BENCHMARK(BM_VectorComposition)->Unit(benchmark::kMicrosecond);
 
 void BM_LevelScan(benchmark::State& state) {
   make_record();
-  const float duration = filter_record();
-  const float peak = compose_vector(spectra(), kSamples, duration, AVEC, [](std::int32_t, float) {});
-  const std::span<const float> vector = std::span<const float>(AVEC).first(kSamples);
+  Work work;
+  const float duration = filter_record(work);
+  const float peak = compose_vector(work.spectra(), kSamples, duration, work.vector, [](std::int32_t, float) {});
   for (auto _ : state) {
     std::int64_t counted = 0;
-    const auto level = scan_levels(vector, peak, kInterval, AVEC_SORTED,
+    const auto level = scan_levels(work.vector, peak, kInterval, work.sorted, work.scratch,
                                    [&counted](float, std::int32_t NOVER) { counted += NOVER; });
     benchmark::DoNotOptimize(level);
     benchmark::DoNotOptimize(counted);
@@ -172,9 +205,11 @@ struct StageScope {
       std::exit(1);
     }
     close(null);
+    // Unit 10 connects to the results file named here, without a request.
     char program[] = "shindo_bench";
-    char* argv[] = {program};
-    recio::create_console_units(1, argv);
+    char results[] = "res.txt";
+    char* argv[] = {program, results};
+    recio::create_console_units(2, argv);
   }
   ~StageScope() {
     dup2(saved_output, 1);
@@ -271,8 +306,9 @@ std::span<const float> wave_values() {
   static std::vector<float> values;
   if (values.empty()) {
     make_record();
-    const float duration = filter_record();
-    compose_vector(spectra(), kSamples, duration, AVEC, [](std::int32_t I, float value) {
+    Work work;
+    const float duration = filter_record(work);
+    compose_vector(work.spectra(), kSamples, duration, work.vector, [](std::int32_t I, float value) {
       values.push_back(static_cast<float>(static_cast<double>(I - 1) * kInterval));
       values.push_back(value);
     });
@@ -319,23 +355,20 @@ void BM_E12_4Text(benchmark::State& state) {
 }
 BENCHMARK(BM_E12_4Text)->Unit(benchmark::kMillisecond);
 
-// The vector stage of a run: composition, wave1_dat written through unit 11
-// (one "(4E12.4)" statement per sample) and its console lines.
-void BM_VectorWaveStage(benchmark::State& state) {
+// The output of a computed result: its console lines, wave1_dat and
+// a0tau_dat written through unit 11 (one "(4E12.4)" statement per record)
+// and the two lines of unit 10.
+void BM_ResultsOutput(benchmark::State& state) {
   StageScope scope;
   make_record();
-  NT = kSamples;
   DT = kInterval;
-  DUR = filter_record();
-  for (auto _ : state) {
-    vector_wave_stage();
-    benchmark::DoNotOptimize(Amax);
-  }
+  const shindo::Intensity result = shindo::compute_intensity(record());
+  for (auto _ : state) write_results(result);
   if (std::filesystem::file_size("wave1_dat") != 26u * kSamples) {
     state.SkipWithError("wave1_dat is not 26 bytes a sample");
   }
   state.SetItemsProcessed(state.iterations() * kSamples);
 }
-BENCHMARK(BM_VectorWaveStage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResultsOutput)->Unit(benchmark::kMillisecond);
 
 }  // namespace

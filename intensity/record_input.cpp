@@ -38,15 +38,6 @@ void echo_record(const RecordItems& items) {
 
 }  // namespace
 
-std::optional<TransformSize> transform_size(std::int32_t NT) {
-  std::int32_t size = 2;
-  for (std::int32_t exponent = 2; exponent <= 15; ++exponent) {
-    size *= 2;
-    if (NT <= size) return TransformSize{exponent, size};
-  }
-  return std::nullopt;
-}
-
 void read_acceleration_record() {
   recio::open_unit(kRecordUnit, FNAME, kFileNameLength, "OLD", 3);
   // Records beyond the capacity of the arrays pass through here.
@@ -74,22 +65,11 @@ void read_acceleration_record() {
   recio::end_write();
 }
 
-void choose_transform_size() {
-  const std::optional<TransformSize> size = transform_size(NT);
-  if (!size) {
-    console_text_line(" NT>2**15 !!!!!");
-    // Nothing was computed: the run ends as a failure.
-    recio::stop(nullptr, 0, 1);
-  }
-  IF1 = size->IF1;
-  NF = size->NF;
-
-  console_empty_line();
-  recio::begin_write(recio::kConsoleOutput);
-  write_text(" IF1,NF=");
-  recio::write_integer(IF1);
-  recio::write_integer(NF);
-  recio::end_write();
+void stop_when_too_long() {
+  if (NT <= kLongestRecord) return;
+  console_text_line(" NT>2**15 !!!!!");
+  // Nothing was computed: the run ends as a failure.
+  recio::stop(nullptr, 0, 1);
 }
 
 }  // namespace intensity

@@ -1,12 +1,13 @@
 #include "intensity/run.h"
 
-#include "intensity/band_filter.h"
+#include <span>
+
 #include "intensity/console.h"
-#include "intensity/level_scan.h"
 #include "intensity/record_input.h"
+#include "intensity/results.h"
 #include "intensity/storage.h"
-#include "intensity/vector_wave.h"
 #include "recio/statement.h"
+#include "shindo/intensity.h"
 
 namespace intensity {
 
@@ -43,10 +44,11 @@ void run() {
   write_banner();
   read_file_name();
   read_acceleration_record();
-  choose_transform_size();
-  band_filter_stage();
-  vector_wave_stage();
-  level_scan_stage();
+  stop_when_too_long();
+  const auto samples = static_cast<std::size_t>(NT);
+  write_results(shindo::compute_intensity({std::span<const float>(ACC1).first(samples),
+                                           std::span<const float>(ACC2).first(samples),
+                                           std::span<const float>(ACC3).first(samples), DT}));
   close_dialogue();
   recio::stop();
 }

@@ -1,6 +1,6 @@
 // The run sequence of the program: banner and prompt, the file-name read, the
-// computing stages in their fixed order, the closing message and reply, and
-// the stop.
+// record read, one computation of the intensity by the computing core and its
+// results, the closing message and reply, and the stop.
 #pragma once
 
 namespace intensity {

@@ -1,8 +1,6 @@
 #include "recio/run_end.h"
 
-#include <cerrno>
 #include <cfenv>
-#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <string>
@@ -171,40 +169,6 @@ void stop(const char* text, std::int32_t length, int exit_status) {
     write_console("\r\n");
   }
   end_of_run(exit_status);
-}
-
-// The arguments are checked before the library is called, so that no trap is
-// raised inside an intrinsic: its condition is reported by name instead.
-void sqrt_domain_error() { raise_math_error(err::kMathDomain, "sqrt: DOMAIN error"); }
-
-double LOG10(double x) {
-  if (x == 0.0) raise_math_error(err::kMathSing, "log10: SING error");
-  if (x < 0.0) raise_math_error(err::kMathDomain, "log10: DOMAIN error");
-  return std::log10(x);
-}
-
-double EXP(double x) {
-  constexpr double kLargestArgument = 709.782712893384;  // log of the largest double
-  if (x > kLargestArgument) raise_math_error(err::kMathOverflow, "exp: OVERFLOW error");
-  return std::exp(x);
-}
-
-ComplexFloat CEXP(float x, float y) {
-  constexpr double kLargestArgument = 709.782712893384;
-  constexpr double kTotalLoss = 9223372036854775808.0;  // 2^63: no significant digit of an angle left
-  if (x > kLargestArgument) raise_math_error(err::kMathOverflow, "cexp: OVERFLOW error");
-  if (!(std::fabs(static_cast<double>(y)) < kTotalLoss) && !std::isnan(y)) {
-    raise_math_error(err::kMathTloss, "cexp: TLOSS error");
-  }
-  // exp(0) is exactly 1: the twiddle factors of a transform need no exp.
-  const double magnitude = x == 0.0f ? 1.0 : std::exp(static_cast<double>(x));
-  // The magnitude is stored in single precision outside the intrinsic, so a
-  // value too large for it is an overflow of the computation.
-  const float e = static_cast<float>(magnitude);
-  ComplexFloat result;
-  result.re = static_cast<float>(static_cast<double>(e) * std::cos(static_cast<double>(y)));
-  result.im = static_cast<float>(static_cast<double>(e) * std::sin(static_cast<double>(y)));
-  return result;
 }
 
 void enable_floating_point_traps() {

@@ -1,10 +1,8 @@
 // Run end and errors: the end-of-run closing, the run-time error reports on
-// standard error (one table from error number to message), the mathematical
-// intrinsics with their MATH conditions, and the floating-point traps of the
-// computation's own arithmetic.
+// standard error (one table from error number to message, and the MATH
+// reports), and the floating-point traps of the console run's own arithmetic.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <string_view>
 
@@ -53,22 +51,6 @@ int raise_error(int number, StatementKind kind, std::string_view file_name,
 
 // The end-of-run closing (at most once), then process exit with `exit_status`.
 [[noreturn]] void end_of_run(int exit_status);
-
-// The math intrinsics of the computation, evaluated in double precision. A
-// DOMAIN, SING, OVERFLOW or TLOSS condition ends the run with its MATH report;
-// UNDERFLOW and PLOSS give the library's default result silently.
-[[noreturn]] void sqrt_domain_error();
-inline double SQRT(double x) {
-  if (x < 0.0) sqrt_domain_error();
-  return std::sqrt(x);
-}
-double LOG10(double x);
-double EXP(double x);
-struct ComplexFloat {
-  float re;
-  float im;
-};
-ComplexFloat CEXP(float x, float y);
 
 // Turns on the traps for invalid operation, division by zero and overflow and
 // installs their report (M6101, M6103, M6104). Called by start_run.

@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "intensity/band_filter.h"
+#include "core/band_filter.h"
 
 namespace {
 
-using namespace intensity;
-using recio::ComplexFloat;
+using namespace shindo::core;
+using shindo::core::ComplexFloat;
 
 constexpr float kDT = 0.01f;
 

@@ -10,14 +10,14 @@
 
 #include <gtest/gtest.h>
 
-#include "intensity/fft.h"
-#include "intensity/fft_kernels.h"
+#include "core/fft.h"
+#include "core/fft_kernels.h"
 
 namespace {
 
-using intensity::ButterflyKernel;
-using intensity::FFT;
-using recio::ComplexFloat;
+using shindo::core::ButterflyKernel;
+using shindo::core::FFT;
+using shindo::core::ComplexFloat;
 
 struct KnownTransform {
   std::string name;
@@ -109,7 +109,7 @@ std::vector<std::complex<double>> direct_sum(const std::vector<ComplexFloat>& x,
 
 TEST(Fft, AgreesWithTheDefiningSumInBothDirections) {
   for (const std::int32_t n : {8, 64, 512}) {
-    for (const std::int32_t IND : {intensity::kForward, intensity::kInverse}) {
+    for (const std::int32_t IND : {shindo::core::kForward, shindo::core::kInverse}) {
       SCOPED_TRACE("N=" + std::to_string(n) + " IND=" + std::to_string(IND));
       std::vector<ComplexFloat> x = random_values(static_cast<std::size_t>(n), false, 7u + n);
       const std::vector<std::complex<double>> expected = direct_sum(x, IND);
@@ -127,7 +127,7 @@ TEST(Fft, AgreesWithTheDefiningSumInBothDirections) {
 TEST(Fft, RealInputHasRealZeroAndFoldingBins) {
   for (const std::int32_t n : {4, 16, 1024, 32768}) {
     std::vector<ComplexFloat> x = random_values(static_cast<std::size_t>(n), true, 3u + n);
-    FFT(n, x.data(), 33000, intensity::kForward);
+    FFT(n, x.data(), 33000, shindo::core::kForward);
     EXPECT_EQ(x[0].im, 0.0f) << "N=" << n;
     EXPECT_EQ(x[n / 2].im, 0.0f) << "N=" << n;
   }
@@ -154,7 +154,8 @@ std::vector<ComplexFloat> plain_loops(std::vector<ComplexFloat> X, std::int32_t 
       const float angle = static_cast<float>(static_cast<double>((M - 1) * IND) * static_cast<double>(3.1415927f) /
                                              static_cast<double>(L));
       for (std::int32_t I = M; I <= N; I += 2 * L) {
-        const ComplexFloat W = recio::CEXP(0.0f, angle);
+        const ComplexFloat W = {static_cast<float>(std::cos(static_cast<double>(angle))),
+                                 static_cast<float>(std::sin(static_cast<double>(angle)))};
         ComplexFloat& a = X[I - 1];
         ComplexFloat& b = X[I + L - 1];
         const ComplexFloat T = {
@@ -207,7 +208,7 @@ std::vector<ComplexFloat> content(Content kind, std::size_t n, unsigned seed) {
 
 // The butterfly kernels this processor runs.
 std::vector<ButterflyKernel> runnable_kernels() {
-  if (intensity::avx_available()) return {ButterflyKernel::Sse2, ButterflyKernel::Avx};
+  if (shindo::core::avx_available()) return {ButterflyKernel::Sse2, ButterflyKernel::Avx};
   return {ButterflyKernel::Sse2};
 }
 
@@ -232,7 +233,7 @@ TEST_P(FftBitsTest, EqualsThePlainLoopsBitForBit) {
     SCOPED_TRACE(kernel_name(kernel));
     x = input;
     ComplexFloat* const arrays[] = {x.data()};
-    intensity::transform_together(c.N, arrays, c.IND, kernel);
+    shindo::core::transform_together(c.N, arrays, c.IND, kernel);
     expect_same_bits(x, expected);
   }
 }
@@ -240,7 +241,7 @@ TEST_P(FftBitsTest, EqualsThePlainLoopsBitForBit) {
 std::vector<PlainCase> plain_cases() {
   std::vector<PlainCase> cases;
   for (const std::int32_t N : {1, 2, 4, 8, 16, 32, 1024, 32768}) {
-    for (const std::int32_t IND : {intensity::kForward, intensity::kInverse}) {
+    for (const std::int32_t IND : {shindo::core::kForward, shindo::core::kInverse}) {
       for (const Content kind : {Content::Complex, Content::Real, Content::Awkward, Content::WideRange}) {
         cases.push_back({N, IND, kind});
       }
@@ -251,7 +252,7 @@ std::vector<PlainCase> plain_cases() {
 
 std::string plain_case_name(const ::testing::TestParamInfo<PlainCase>& info) {
   const char* const kinds[] = {"complex", "real", "awkward", "wide_range"};
-  return "N" + std::to_string(info.param.N) + (info.param.IND == intensity::kForward ? "_forward_" : "_inverse_") +
+  return "N" + std::to_string(info.param.N) + (info.param.IND == shindo::core::kForward ? "_forward_" : "_inverse_") +
          kinds[static_cast<int>(info.param.kind)];
 }
 
@@ -263,14 +264,14 @@ INSTANTIATE_TEST_SUITE_P(Fft, FftBitsTest, ::testing::ValuesIn(plain_cases()), p
 class KernelAgreementTest : public ::testing::TestWithParam<PlainCase> {};
 
 TEST_P(KernelAgreementTest, AvxGivesTheSse2Bits) {
-  if (!intensity::avx_available()) GTEST_SKIP() << "this processor has no AVX";
+  if (!shindo::core::avx_available()) GTEST_SKIP() << "this processor has no AVX";
   const PlainCase& c = GetParam();
   std::vector<std::vector<ComplexFloat>> sse2;
   for (unsigned a = 0; a < 3; ++a) sse2.push_back(content(c.kind, static_cast<std::size_t>(c.N), 29u * a + c.N));
   std::vector<std::vector<ComplexFloat>> avx = sse2;
   const auto transform = [&c](std::vector<std::vector<ComplexFloat>>& data, ButterflyKernel kernel) {
     ComplexFloat* const arrays[] = {data[0].data(), data[1].data(), data[2].data()};
-    intensity::transform_together(c.N, arrays, c.IND, kernel);
+    shindo::core::transform_together(c.N, arrays, c.IND, kernel);
   };
   transform(sse2, ButterflyKernel::Sse2);
   transform(avx, ButterflyKernel::Avx);
@@ -283,7 +284,7 @@ TEST_P(KernelAgreementTest, AvxGivesTheSse2Bits) {
 std::vector<PlainCase> agreement_cases() {
   std::vector<PlainCase> cases;
   for (const std::int32_t N : {4, 8, 16, 64, 128, 4096, 32768}) {
-    for (const std::int32_t IND : {intensity::kForward, intensity::kInverse}) {
+    for (const std::int32_t IND : {shindo::core::kForward, shindo::core::kInverse}) {
       for (const Content kind : {Content::Complex, Content::Awkward, Content::WideRange}) {
         cases.push_back({N, IND, kind});
       }
@@ -297,7 +298,7 @@ INSTANTIATE_TEST_SUITE_P(Fft, KernelAgreementTest, ::testing::ValuesIn(agreement
 TEST(Fft, ArraysTransformedTogetherEqualEachAlone) {
   for (const std::int32_t N : {1, 2, 4, 16, 4096}) {
     for (const std::size_t count : {1u, 2u, 3u}) {
-      for (const std::int32_t IND : {intensity::kForward, intensity::kInverse}) {
+      for (const std::int32_t IND : {shindo::core::kForward, shindo::core::kInverse}) {
         SCOPED_TRACE("N=" + std::to_string(N) + " arrays=" + std::to_string(count) + " IND=" + std::to_string(IND));
         std::vector<std::vector<ComplexFloat>> together;
         for (std::size_t a = 0; a < count; ++a) {
@@ -307,7 +308,7 @@ TEST(Fft, ArraysTransformedTogetherEqualEachAlone) {
         std::vector<std::vector<ComplexFloat>> alone = together;
         std::vector<ComplexFloat*> arrays;
         for (std::vector<ComplexFloat>& x : together) arrays.push_back(x.data());
-        intensity::transform_together(N, arrays, IND);
+        shindo::core::transform_together(N, arrays, IND);
         for (std::size_t a = 0; a < count; ++a) {
           FFT(N, alone[a].data(), 33000, IND);
           expect_same_bits(together[a], alone[a]);

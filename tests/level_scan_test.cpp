@@ -10,11 +10,11 @@
 
 #include <gtest/gtest.h>
 
-#include "intensity/level_scan.h"
+#include "core/level_scan.h"
 
 namespace {
 
-using namespace intensity;
+using namespace shindo::core;
 
 // The scan's count as a direct pass over every sample: the reference for the
 // count over the sorted copy.
@@ -34,8 +34,9 @@ struct Level {
 
 std::vector<Level> scan(const std::vector<float>& samples, float peak, float DT, std::optional<float>& A0) {
   std::vector<float> sorted(samples.size() + 3);
+  std::vector<float> scratch(samples.size());
   std::vector<Level> levels;
-  A0 = scan_levels(samples, peak, DT, sorted,
+  A0 = scan_levels(samples, peak, DT, sorted, scratch,
                    [&levels](float ALEVEL, std::int32_t NOVER) { levels.push_back({ALEVEL, NOVER}); });
   return levels;
 }
@@ -59,7 +60,7 @@ TEST(LevelScan, TenSamplesOneTenthSecondApart) {
   EXPECT_EQ(exceedance_time(levels[999].NOVER, 0.1f), 1.0f);
   ASSERT_TRUE(A0.has_value());
   EXPECT_EQ(*A0, levels[200].ALEVEL);
-  EXPECT_EQ(intensity_value(*A0), 2.7480936f);
+  EXPECT_EQ(intensity_value(*A0).shindo, 2.7480936f);
 }
 
 TEST(LevelScan, LevelsNeverQualifyingLeaveNoA0) {
@@ -98,7 +99,7 @@ TEST(LevelScan, DurationThreshold) {
 
 TEST(LevelScan, IntensityFromTheLevel) {
   const std::pair<float, float> rows[] = {{100.0f, 4.943f}, {1.0f, 0.943f}, {10.0f, 2.943f}};
-  for (const auto& [A0, expected] : rows) EXPECT_EQ(intensity_value(A0), expected) << A0;
+  for (const auto& [A0, expected] : rows) EXPECT_EQ(intensity_value(A0).shindo, expected) << A0;
 }
 
 TEST(LevelScan, SampleEqualToTheLevelIsNotCounted) {
@@ -129,7 +130,8 @@ TEST(LevelScan, SortedCountMatchesTheDirectCount) {
         ASSERT_EQ(level.NOVER, count_above_directly(samples, level.ALEVEL)) << "level " << level.ALEVEL;
       }
       std::vector<float> sorted(size);
-      sort_samples(samples, sorted);
+      std::vector<float> scratch(size);
+      sort_samples(samples, sorted, scratch);
       const std::size_t step = std::max<std::size_t>(1, size / 500);
       for (std::size_t i = 0; i < size; i += step) {
         ASSERT_EQ(count_above(sorted, samples[i]), count_above_directly(samples, samples[i]))
@@ -169,7 +171,8 @@ TEST(LevelScan, SortOrdersEveryKindOfValue) {
     std::vector<float> samples(row.size);
     for (float& v : samples) v = row.value(generator);
     std::vector<float> sorted(row.size + 2, -9.0f);
-    sort_samples(samples, sorted);
+    std::vector<float> scratch(row.size);
+    sort_samples(samples, sorted, scratch);
     std::vector<float> expected = samples;
     std::sort(expected.begin(), expected.end());
     for (std::size_t i = 0; i < row.size; ++i) ASSERT_EQ(sorted[i], expected[i]) << "place " << i;

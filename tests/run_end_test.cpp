@@ -44,45 +44,6 @@ TEST_F(Reports, EveryNumberOfTheLayerHasAMessage) {
   }
 }
 
-struct MathCase {
-  const char* name;
-  double (*call)();
-  const char* report;
-};
-
-const MathCase kMathCases[] = {
-    {"sqrt_of_negative", [] { return SQRT(-1.0); }, "M6201: MATH\r\n- sqrt: DOMAIN error"},
-    {"log10_of_zero", [] { return LOG10(0.0); }, "M6202: MATH\r\n- log10: SING error"},
-    {"log10_of_negative_zero", [] { return LOG10(-0.0); }, "M6202: MATH\r\n- log10: SING error"},
-    {"log10_of_negative", [] { return LOG10(-2.0); }, "M6201: MATH\r\n- log10: DOMAIN error"},
-    {"exp_too_large", [] { return EXP(710.0); }, "M6203: MATH\r\n- exp: OVERFLOW error"},
-    {"cexp_too_large", [] { return double(CEXP(800.0f, 0.0f).re); }, "M6203: MATH\r\n- cexp: OVERFLOW error"},
-};
-
-struct MathReports : testing::FreshRun, ::testing::WithParamInterface<MathCase> {};
-
-TEST_P(MathReports, EndTheRunNamingTheFunction) {
-  start();
-  EXPECT_EXIT(
-      {
-        enable_floating_point_traps();
-        GetParam().call();
-      },
-      ExitedWithCode(1), std::string("^\r\nrun-time error ") + GetParam().report + "\r\n$");
-}
-
-INSTANTIATE_TEST_SUITE_P(Intrinsics, MathReports, ::testing::ValuesIn(kMathCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Intrinsics, UnderflowIsSilentAndValuesAreTheLibrarys) {
-  EXPECT_EQ(EXP(-1000.0), 0.0);
-  EXPECT_EQ(SQRT(2.25), 1.5);
-  EXPECT_EQ(LOG10(1000.0), 3.0);
-  ComplexFloat w = CEXP(0.0f, 3.1415927f / 2.0f);
-  EXPECT_EQ(w.re, -4.371139e-08f);
-  EXPECT_EQ(w.im, 1.0f);
-}
-
 struct TrapCase {
   const char* name;
   void (*operation)();

@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "intensity/band_filter.h"
-#include "intensity/vector_wave.h"
+#include "core/band_filter.h"
+#include "core/vector_wave.h"
 
 namespace {
 
-using namespace intensity;
-using recio::ComplexFloat;
+using namespace shindo::core;
+using shindo::core::ComplexFloat;
 
 TEST(VectorWave, LengthOfTheFilteredComponents) {
   struct Row {

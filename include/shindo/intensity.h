@@ -112,8 +112,10 @@ std::string_view fault_text(Fault fault);
 std::string_view stage_name(Stage stage);
 
 // The intensity reported the JMA way, in tenths: the exact decimal value
-// rounded half up at the second decimal, then cut to one decimal.
+// rounded half up at the second decimal, then cut to one decimal (toward 0).
+// For intensities of magnitude below 10^7 (a computed one lies within ±90).
 //   5.1538 → 51,  4.9960 → 50,  4.9949 → 49,  -0.155 → -1
+//   6.995 → 69: the float nearest 6.995 is 6.99499988...
 std::int32_t reported_tenths(float intensity);
 
 // The intensity classes of the JMA scale.

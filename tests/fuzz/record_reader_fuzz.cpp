@@ -1,13 +1,13 @@
 // Fuzzes the reading of the acceleration record: the input bytes are the file
 // on unit 11, read by the program's own loop to its end-of-file branch and
-// followed by the choice of the transform size.
+// followed by the check of the record's length.
 //
 // The host calls are replaced for the whole fuzz process: standard output and
 // standard error are kept in memory and the process exit becomes an exception
 // caught here, so that a run that ends early is seen to end with status 1 and
 // exactly one report of a read failure on the record file. A complete read
 // must have echoed one 63-column console line per record counted, then the
-// NT and transform-size lines. The floating-point traps stay off in this
+// NT line. The floating-point traps stay off in this
 // process; instead the read must leave the invalid, division and overflow
 // flags clear, as the program's traps would otherwise have ended it. Each
 // input starts from a fresh unit table and zeroed run storage.
@@ -105,8 +105,6 @@ void start_fresh_run() {
   std::memcpy(FNAME, record_file.data(), record_file.size());
   NT = 0;
   DT = 0.0f;
-  IF1 = 0;
-  NF = 0;
   console_bytes.clear();
   error_bytes.clear();
 }
@@ -127,7 +125,7 @@ std::string right_justified(const std::string& text, std::size_t columns) {
 
 // A record too long to transform stops the run after its line, without a report.
 bool stopped_as_too_long() {
-  return intensity::NT > intensity::kMaxTransformSize && error_bytes.empty() &&
+  return intensity::NT > intensity::kLongestRecord && error_bytes.empty() &&
          console_bytes.find("\r\n NT>2**15 !!!!!\r\nStop - Program terminated.\r\n") != std::string::npos;
 }
 
@@ -147,7 +145,7 @@ void check_complete_read() {
   if (!error_bytes.empty()) finding("a complete read wrote to standard error");
   if (NT < 0) finding("NT is negative");
   const std::vector<std::string> lines = console_lines(console_bytes);
-  if (lines.size() != static_cast<std::size_t>(NT) + 3) {
+  if (lines.size() != static_cast<std::size_t>(NT) + 1) {
     finding(std::to_string(lines.size()) + " console lines for NT = " + std::to_string(NT));
   }
   for (std::int32_t I = 0; I < NT; ++I) {
@@ -159,13 +157,6 @@ void check_complete_read() {
   const std::string& nt_line = lines[static_cast<std::size_t>(NT)];
   if (nt_line.size() != 35 || !nt_line.starts_with(" nt, dt=" + right_justified(std::to_string(NT), 11))) {
     finding("the NT line is \"" + nt_line + "\"");
-  }
-  std::int32_t exponent = 2;
-  while ((std::int32_t{1} << exponent) < NT) ++exponent;
-  const std::string size_line = " IF1,NF=" + right_justified(std::to_string(exponent), 11) +
-                                right_justified(std::to_string(std::int32_t{1} << exponent), 12);
-  if (lines[lines.size() - 2] != "" || lines.back() != size_line) {
-    finding("the transform size lines are \"" + lines[lines.size() - 2] + "\", \"" + lines.back() + "\"");
   }
 }
 
@@ -195,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int end_status = 0;
   try {
     intensity::read_acceleration_record();
-    intensity::choose_transform_size();
+    intensity::stop_when_too_long();
   } catch (const RunEnded& ended) {
     completed = false;
     end_status = ended.status;

@@ -6,19 +6,19 @@
 #include <cstdint>
 #include <span>
 
-#include "recio/run_end.h"
+#include "core/complex.h"
 
-namespace intensity {
+namespace shindo::core {
 
 enum class ButterflyKernel { Sse2, Avx };
 
-// Whether this processor (and its operating system) runs AVX instructions;
-// asked once and remembered.
+// Whether this processor (and its operating system) runs AVX instructions,
+// as the run-time's processor model, set at program start, tells.
 bool avx_available();
 
 // transform_together with the butterflies of `kernel`. ButterflyKernel::Avx
 // needs avx_available().
-void transform_together(std::int32_t N, std::span<recio::ComplexFloat* const> arrays, std::int32_t IND,
+void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
                         ButterflyKernel kernel);
 
-}  // namespace intensity
+}  // namespace shindo::core

@@ -1,14 +1,13 @@
 // The filtered vector acceleration: the length of the vector of the three
-// filtered components at every sample, its peak Amax, and the time history
-// written to the file wave1_dat.
+// filtered components at every sample, and its peak Amax.
 #pragma once
 
 #include <cstdint>
 #include <span>
 
-#include "intensity/band_filter.h"
+#include "core/band_filter.h"
 
-namespace intensity {
+namespace shindo::core {
 
 // The vector acceleration (gal) of one sample from the real parts of the three
 // inverse-transformed spectra, which hold DUR times the filtered components.
@@ -16,7 +15,8 @@ float vector_sample(float re1, float re2, float re3, float DUR);
 
 // Fills AVEC[0..NT-1] from the spectra and returns the peak (the first of
 // equal maxima; 0 when no value is positive). Each sample is handed to
-// `record` (sample number from 1, value) as soon as it is computed.
+// `record` (sample number from 1, value) as soon as it is computed. A value
+// that overflows is infinite, and so is the peak from it on.
 template <class RecordSink>
 float compose_vector(const ComponentSpectra& spectra, std::int32_t NT, float DUR,
                      std::span<float> AVEC, RecordSink&& record) {
@@ -31,8 +31,4 @@ float compose_vector(const ComponentSpectra& spectra, std::int32_t NT, float DUR
   return peak;
 }
 
-// The stage of the run: sets AVEC and Amax from SPEC1..SPEC3, writes
-// wave1_dat on unit 11 and reports Amax on the console.
-void vector_wave_stage();
-
-}  // namespace intensity
+}  // namespace shindo::core

@@ -7,11 +7,12 @@
 #include <cstdint>
 #include <span>
 
-#include "recio/run_end.h"
+#include "core/complex.h"
+#include "shindo/intensity.h"
 
-namespace intensity {
+namespace shindo::core {
 
-// The three components read, side by side (samples 1..NT at [0..NT-1]).
+// The three components, side by side (samples 1..NT at [0..NT-1]).
 struct ComponentSamples {
   std::span<const float> acc1;
   std::span<const float> acc2;
@@ -20,9 +21,9 @@ struct ComponentSamples {
 
 // The three complex work arrays, side by side (element k at [k-1]).
 struct ComponentSpectra {
-  std::span<recio::ComplexFloat> spec1;
-  std::span<recio::ComplexFloat> spec2;
-  std::span<recio::ComplexFloat> spec3;
+  std::span<ComplexFloat> spec1;
+  std::span<ComplexFloat> spec2;
+  std::span<ComplexFloat> spec3;
 };
 
 // The filter of one bin, evaluated at FREQ = I/DUR, one frequency step above
@@ -33,6 +34,9 @@ struct FilterFactors {
   float HCUT;  // high cut, 1/sqrt of a polynomial in (FREQ/10)^2
   float LCUT;  // low cut, sqrt(1 - exp(-(2 FREQ)^3))
   float FILT;  // LCUT * PERF * HCUT
+  // Fault::sqrt_domain when FREQ is negative (a negative interval): then
+  // only FREQ is set.
+  Fault fault;
 };
 
 FilterFactors filter_factors(std::int32_t I, float DUR);
@@ -54,20 +58,18 @@ FrequencyStep frequency_step(std::int32_t NF, float DUR);
 float transform_forward(const ComponentSamples& samples, std::int32_t NT, std::int32_t NF, float DT,
                         const ComponentSpectra& spectra);
 
-// Multiplies bins 1..NOM of each spectrum by their filter factor.
-void filter_spectra(std::int32_t NOM, float DUR, const ComponentSpectra& spectra);
+// Multiplies bins 1..NOM of each spectrum by their filter factor; stops at
+// the first bin whose factor has a fault and returns it.
+Fault filter_spectra(std::int32_t NOM, float DUR, const ComponentSpectra& spectra);
 
 // Overwrites bins NF/2+2..NF with the conjugates of bins NF/2..2; bin 1 and
 // the folding bin keep their values.
 void complete_conjugates(std::int32_t NF, const ComponentSpectra& spectra);
 
 // Filters, completes and transforms the three spectra back: element I then
-// holds DUR times the filtered component at sample I in its real part.
-void filter_and_invert(std::int32_t NF, std::int32_t NOM, float DUR,
+// holds DUR times the filtered component at sample I in its real part. A
+// fault of the filter stops it there.
+Fault filter_and_invert(std::int32_t NF, std::int32_t NOM, float DUR,
                        const ComponentSpectra& spectra);
 
-// The stage of the run: works on ACC1..ACC3 and SPEC1..SPEC3 with NT, DT and
-// NF, sets DUR, DOM, NOM and EOM and reports them on the console.
-void band_filter_stage();
-
-}  // namespace intensity
+}  // namespace shindo::core

@@ -1,16 +1,18 @@
 // The level-duration scan: 1000 levels from just below the peak down to zero,
-// the total time the vector acceleration lies strictly above each (the table
-// a0tau_dat), the level A0 that is exceeded for more than 0.299 s, and the
-// intensity Shindo = 2 log10(A0) + 0.943.
+// the total time the vector acceleration lies strictly above each, the level
+// A0 that is exceeded for more than 0.299 s, and the intensity
+// Shindo = 2 log10(A0) + 0.943.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
 
-namespace intensity {
+#include "shindo/intensity.h"
 
-inline constexpr std::int32_t NLEVEL = 1000;
+namespace shindo::core {
+
+inline constexpr std::int32_t NLEVEL = kLevels;
 
 // DA, the step between levels.
 float level_step(float Amax);
@@ -18,9 +20,11 @@ float level_step(float Amax);
 // ALEVEL of level J: Amax - J * DA.
 float level_at(float Amax, float DA, std::int32_t J);
 
-// Copies `samples` (at most MAXPTS values, none of them NaN) into `sorted`
-// (at least as long) in increasing order.
-void sort_samples(std::span<const float> samples, std::span<float> sorted);
+// Copies `samples` (at most kMaxSamples values, none of them NaN) into
+// `sorted` in increasing order; `scratch` holds the values between passes.
+// Both are at least as long as `samples` and overlap neither it nor each
+// other.
+void sort_samples(std::span<const float> samples, std::span<float> sorted, std::span<float> scratch);
 
 // NOVER: the number of values of the increasing `sorted` strictly above
 // `level`; a value equal to the level does not count.
@@ -32,17 +36,22 @@ float exceedance_time(std::int32_t NOVER, float DT);
 // Whether NOVER samples at DT last for more than 0.299 s (the product unrounded).
 bool lasts_long_enough(std::int32_t NOVER, float DT);
 
-// Shindo from A0; a non-positive A0 ends the run with the logarithm's report.
-float intensity_value(float A0);
+// Shindo from A0, or the logarithm's fault when A0 is not positive (then
+// `shindo` is 0).
+struct IntensityValue {
+  float shindo;
+  Fault fault;
+};
+IntensityValue intensity_value(float A0);
 
 // Scans the NLEVEL levels below Amax over `samples`, handing each level and its
 // count to `record` (ALEVEL, NOVER) in order of decreasing level. `sorted_work`
-// receives the samples in increasing order. Returns the first level that
-// lasts long enough, none when no level does.
+// receives the samples in increasing order, with the help of `scratch`.
+// Returns the first level that lasts long enough, none when no level does.
 template <class LevelSink>
 std::optional<float> scan_levels(std::span<const float> samples, float Amax, float DT,
-                                 std::span<float> sorted_work, LevelSink&& record) {
-  sort_samples(samples, sorted_work);
+                                 std::span<float> sorted_work, std::span<float> scratch, LevelSink&& record) {
+  sort_samples(samples, sorted_work, scratch);
   const std::span<const float> sorted = sorted_work.first(samples.size());
   const float DA = level_step(Amax);
   std::optional<float> found;
@@ -55,8 +64,4 @@ std::optional<float> scan_levels(std::span<const float> samples, float Amax, flo
   return found;
 }
 
-// The stage of the run: writes a0tau_dat on unit 11 from AVEC, Amax, NT and
-// DT, sets A0 and Shindo and reports both on the console and on unit 10.
-void level_scan_stage();
-
-}  // namespace intensity
+}  // namespace shindo::core

@@ -1,4 +1,4 @@
-#include "intensity/fft.h"
+#include "core/fft.h"
 
 #include <immintrin.h>
 
@@ -6,13 +6,12 @@
 #include <cstddef>
 #include <utility>
 
-#include "intensity/fft_kernels.h"
+#include "core/fft_kernels.h"
+#include "core/math.h"
 
-namespace intensity {
+namespace shindo::core {
 
 namespace {
-
-using recio::ComplexFloat;
 
 // The single-precision value nearest pi.
 constexpr float PI = 3.1415927f;
@@ -41,7 +40,7 @@ struct GroupFactors {
 void set_factor(GroupFactors& W, std::int32_t g, std::int32_t M, std::int32_t L, std::int32_t IND) {
   const float angle = static_cast<float>(static_cast<double>((M - 1) * IND) * static_cast<double>(PI) /
                                          static_cast<double>(L));
-  const ComplexFloat factor = recio::CEXP(0.0f, angle);
+  const ComplexFloat factor = unit_exponential(angle);
   W.re[2 * g] = factor.re;
   W.re[2 * g + 1] = factor.re;
   W.im_signed[2 * g] = -factor.im;
@@ -161,9 +160,14 @@ void reorder(std::int32_t N, std::span<ComplexFloat* const> arrays) {
 
 }  // namespace
 
+TransformSize transform_size(std::int32_t NT) {
+  std::int32_t IF1 = 2;
+  while ((std::int32_t{1} << IF1) < NT) ++IF1;
+  return {IF1, std::int32_t{1} << IF1};
+}
+
 bool avx_available() {
-  static const bool available = __builtin_cpu_supports("avx");
-  return available;
+  return __builtin_cpu_supports("avx") != 0;
 }
 
 void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
@@ -193,4 +197,4 @@ void FFT(std::int32_t N, ComplexFloat X[], std::int32_t NMAX, std::int32_t IND) 
   transform_together(N, std::span<ComplexFloat* const>(&X, 1), IND);
 }
 
-}  // namespace intensity
+}  // namespace shindo::core

@@ -1,11 +1,11 @@
-#include "intensity/band_filter.h"
+#include "core/band_filter.h"
 
-#include "intensity/console.h"
-#include "intensity/fft.h"
-#include "intensity/storage.h"
-#include "recio/statement.h"
+#include <cmath>
 
-namespace intensity {
+#include "core/fft.h"
+#include "core/math.h"
+
+namespace shindo::core {
 
 namespace {
 
@@ -28,12 +28,12 @@ constexpr double kTwoPi = 6.2831855f;
 // rounding to single precision is the single-precision product itself.
 float scaled(float part, float factor) { return part * factor; }
 
-void scale_bin(recio::ComplexFloat& bin, float factor) {
+void scale_bin(ComplexFloat& bin, float factor) {
   bin.re = scaled(bin.re, factor);
   bin.im = scaled(bin.im, factor);
 }
 
-void mirror_bin(std::span<recio::ComplexFloat> spectrum, std::int32_t from, std::int32_t to) {
+void mirror_bin(std::span<ComplexFloat> spectrum, std::int32_t from, std::int32_t to) {
   spectrum[to - 1] = {spectrum[from - 1].re, -spectrum[from - 1].im};
 }
 
@@ -48,7 +48,10 @@ void transform_all(std::int32_t NF, const ComponentSpectra& spectra, std::int32_
 FilterFactors filter_factors(std::int32_t I, float DUR) {
   FilterFactors f{};
   f.FREQ = static_cast<float>(static_cast<double>(I) / DUR);
-  f.PERF = static_cast<float>(recio::SQRT(1.0 / f.FREQ));
+  const MathValue period = checked_sqrt(1.0 / f.FREQ);
+  f.fault = period.fault;
+  if (f.fault != Fault::none) return f;
+  f.PERF = static_cast<float>(period.value);
 
   const float y = static_cast<float>(f.FREQ / 10.0);
   const float y2 = static_cast<float>(static_cast<double>(y) * y);
@@ -59,13 +62,14 @@ FilterFactors filter_factors(std::int32_t I, float DUR) {
   const float y12 = static_cast<float>(static_cast<double>(y8) * y4);
   // Highest power first; the y^2 term comes before the y^4 term and 1 last.
   const double S = kY12 * y12 + kY10 * y10 + kY8 * y8 + kY6 * y6 + kY2 * y2 + kY4 * y4 + 1.0;
-  f.HCUT = static_cast<float>(1.0 / recio::SQRT(S));
+  f.HCUT = static_cast<float>(1.0 / std::sqrt(S));
 
   const double twice = 2.0 * f.FREQ;
   const double cube = twice * twice * twice;
   // Beyond this cube exp(-cube) lies below 2^-57, so 1 - exp(-cube) rounds
-  // to 1 in double precision and the factor is exactly 1.
-  f.LCUT = cube > kCubeOfFullLowCut ? 1.0f : static_cast<float>(recio::SQRT(1.0 - recio::EXP(-cube)));
+  // to 1 in double precision and the factor is exactly 1. S >= 1 and
+  // 1 - exp(-cube) >= 0: neither root has a fault.
+  f.LCUT = cube > kCubeOfFullLowCut ? 1.0f : static_cast<float>(std::sqrt(1.0 - exponential(-cube)));
 
   f.FILT = static_cast<float>(static_cast<double>(f.LCUT) * f.PERF * f.HCUT);
   return f;
@@ -106,13 +110,15 @@ float transform_forward(const ComponentSamples& samples, std::int32_t NT, std::i
   return duration;
 }
 
-void filter_spectra(std::int32_t NOM, float DUR, const ComponentSpectra& spectra) {
+Fault filter_spectra(std::int32_t NOM, float DUR, const ComponentSpectra& spectra) {
   for (std::int32_t I = 1; I <= NOM; ++I) {
-    const float FILT = filter_factors(I, DUR).FILT;
-    scale_bin(spectra.spec1[I - 1], FILT);
-    scale_bin(spectra.spec2[I - 1], FILT);
-    scale_bin(spectra.spec3[I - 1], FILT);
+    const FilterFactors f = filter_factors(I, DUR);
+    if (f.fault != Fault::none) return f.fault;
+    scale_bin(spectra.spec1[I - 1], f.FILT);
+    scale_bin(spectra.spec2[I - 1], f.FILT);
+    scale_bin(spectra.spec3[I - 1], f.FILT);
   }
+  return Fault::none;
 }
 
 void complete_conjugates(std::int32_t NF, const ComponentSpectra& spectra) {
@@ -124,31 +130,11 @@ void complete_conjugates(std::int32_t NF, const ComponentSpectra& spectra) {
   }
 }
 
-void filter_and_invert(std::int32_t NF, std::int32_t NOM, float DUR,
-                       const ComponentSpectra& spectra) {
-  filter_spectra(NOM, DUR, spectra);
+Fault filter_and_invert(std::int32_t NF, std::int32_t NOM, float DUR, const ComponentSpectra& spectra) {
+  if (const Fault fault = filter_spectra(NOM, DUR, spectra); fault != Fault::none) return fault;
   complete_conjugates(NF, spectra);
   transform_all(NF, spectra, kInverse);
+  return Fault::none;
 }
 
-void band_filter_stage() {
-  const ComponentSpectra spectra{SPEC1, SPEC2, SPEC3};
-  DUR = transform_forward({ACC1, ACC2, ACC3}, NT, NF, DT, spectra);
-  const FrequencyStep step = frequency_step(NF, DUR);
-  DOM = step.DOM;
-  NOM = step.NOM;
-  EOM = step.EOM;
-
-  console_empty_line();
-  recio::begin_write(recio::kConsoleOutput);
-  write_text(" DUR,DOM,NOM,EOM=");
-  recio::write_real(DUR);
-  recio::write_real(DOM);
-  recio::write_integer(NOM);
-  recio::write_real(EOM);
-  recio::end_write();
-
-  filter_and_invert(NF, NOM, DUR, spectra);
-}
-
-}  // namespace intensity
+}  // namespace shindo::core

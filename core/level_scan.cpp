@@ -1,48 +1,27 @@
-#include "intensity/level_scan.h"
+#include "core/level_scan.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
-#include <string_view>
 #include <utility>
 
-#include "intensity/console.h"
-#include "intensity/storage.h"
-#include "recio/run_end.h"
-#include "recio/statement.h"
+#include "core/math.h"
 
-namespace intensity {
+namespace shindo::core {
 
 namespace {
-
-constexpr std::int32_t kTableUnit = 11;
-constexpr std::int32_t kResultsUnit = 10;
 
 // Exceedance time above which a level qualifies (s), and the intensity offset,
 // as single-precision values.
 constexpr double kDurationThreshold = 0.299f;
 constexpr double kIntensityOffset = 0.943f;
 
-void write_level_record(float ALEVEL, std::int32_t NOVER) {
-  recio::begin_write(kTableUnit, "(4E12.4)", -1);
-  recio::write_real(ALEVEL);
-  recio::write_real(exceedance_time(NOVER, DT));
-  recio::end_write();
-}
-
-void write_result(std::int32_t unit, std::string_view label, float value) {
-  recio::begin_write(unit);
-  write_text(label);
-  recio::write_real(value);
-  recio::end_write();
-}
-
 // The samples are sorted by a radix sort on the bits of their order keys,
 // least significant digit first: integer work only, so the order is exactly
 // that of the values whatever their distribution. Each pass moves the values
 // stably by one digit from one array to another: the samples to the sorted
-// copy, the copy to the scratch array, the scratch array back to the copy.
+// copy, the copy to a scratch array, the scratch array back to the copy.
 constexpr std::int32_t kDigitBits = 11;
 constexpr std::size_t kDigitValues = std::size_t{1} << kDigitBits;
 constexpr std::int32_t kPasses = 3;  // 11 + 11 + 10 bits
@@ -77,7 +56,7 @@ float level_at(float Amax, float DA, std::int32_t J) {
   return static_cast<float>(static_cast<double>(Amax) - static_cast<double>(J) * DA);
 }
 
-void sort_samples(std::span<const float> samples, std::span<float> sorted) {
+void sort_samples(std::span<const float> samples, std::span<float> sorted, std::span<float> scratch) {
   // The first place of each digit value in each pass: the counts of the
   // smaller digit values.
   std::array<DigitPlaces, kPasses> places{};
@@ -90,7 +69,7 @@ void sort_samples(std::span<const float> samples, std::span<float> sorted) {
     for (std::uint32_t& place : next) first += std::exchange(place, first);
   }
   const std::span<float> copy = sorted.first(samples.size());
-  const std::span<float> middle = std::span<float>(SORT_SCRATCH).first(samples.size());
+  const std::span<float> middle = scratch.first(samples.size());
   distribute(samples, copy, places[0], 0);
   distribute(copy, middle, places[1], 1);
   distribute(middle, copy, places[2], 2);
@@ -109,28 +88,10 @@ bool lasts_long_enough(std::int32_t NOVER, float DT) {
   return static_cast<double>(NOVER) * DT > kDurationThreshold;
 }
 
-float intensity_value(float A0) {
-  return static_cast<float>(2.0 * recio::LOG10(A0) + kIntensityOffset);
+IntensityValue intensity_value(float A0) {
+  const MathValue logarithm = checked_log10(A0);
+  if (logarithm.fault != Fault::none) return {0.0f, logarithm.fault};
+  return {static_cast<float>(2.0 * logarithm.value + kIntensityOffset), Fault::none};
 }
 
-void level_scan_stage() {
-  console_empty_line();
-  console_text_line("a0tau_dat (A0-Tau Relation):");
-
-  recio::open_unit(kTableUnit, "a0tau_dat", 9, "UNKNOWN", 7);
-  const std::span<const float> samples = std::span<const float>(AVEC).first(NT);
-  // A0 keeps its initial zero when no level qualifies.
-  if (const std::optional<float> level = scan_levels(samples, Amax, DT, AVEC_SORTED, write_level_record)) {
-    A0 = *level;
-  }
-  recio::close_unit(kTableUnit);
-
-  console_empty_line();
-  write_result(recio::kConsoleOutput, " A0 (gal) =", A0);
-  write_result(kResultsUnit, " A0 (gal) =", A0);
-  Shindo = intensity_value(A0);
-  write_result(recio::kConsoleOutput, " Shindo   =", Shindo);
-  write_result(kResultsUnit, " Shindo   =", Shindo);
-}
-
-}  // namespace intensity
+}  // namespace shindo::core

@@ -1,0 +1,184 @@
+// compute_intensity: the stages in the console program's order, each one's
+// faults read from the floating-point flags (or from the checked functions)
+// before the next begins; and the reported value and class of an intensity.
+#include "shindo/intensity.h"
+
+#include <cmath>
+#include <memory>
+#include <optional>
+
+#include "core/band_filter.h"
+#include "core/complex.h"
+#include "core/fft.h"
+#include "core/fp_environment.h"
+#include "core/level_scan.h"
+#include "core/vector_wave.h"
+
+namespace shindo {
+
+namespace {
+
+using core::ComplexFloat;
+
+bool all_finite(std::span<const float> values) {
+  bool finite = true;
+  for (const float value : values) finite &= std::isfinite(value);
+  return finite;
+}
+
+Fault refusal(const Record& record) {
+  const std::size_t n = record.acc1.size();
+  if (record.acc2.size() != n || record.acc3.size() != n) return Fault::length_mismatch;
+  if (n > kMaxSamples) return Fault::too_long;
+  if (!std::isfinite(record.dt) || !all_finite(record.acc1) || !all_finite(record.acc2) ||
+      !all_finite(record.acc3)) {
+    return Fault::not_finite;
+  }
+  return Fault::none;
+}
+
+Intensity& stopped(Intensity& result, Fault fault, Stage stage) {
+  result.fault = fault;
+  result.stage = stage;
+  return result;
+}
+
+// The place of the first infinite value: where the first overflow of the
+// vector stage happened (an overflow rounds to infinity, and no value before
+// it is infinite).
+std::size_t first_infinite(std::span<const float> values) {
+  std::size_t place = 0;
+  while (place < values.size() && !std::isinf(values[place])) ++place;
+  return place;
+}
+
+}  // namespace
+
+Intensity compute_intensity(const Record& record) {
+  Intensity result;
+  if (const Fault fault = refusal(record); fault != Fault::none) return stopped(result, fault, Stage::input);
+
+  const auto NT = static_cast<std::int32_t>(record.acc1.size());
+  const float DT = record.dt;
+  result.samples = NT;
+  result.dt = DT;
+  const core::TransformSize size = core::transform_size(NT);
+  const std::int32_t NF = size.NF;
+  result.log2_size = size.IF1;
+  result.transform_size = NF;
+
+  const core::DefaultEnvironment environment;
+
+  // One block holds the three work arrays, each filled before it is read;
+  // after the vector stage it serves the sort of the level scan.
+  const auto slots = static_cast<std::size_t>(NF);
+  const std::unique_ptr<ComplexFloat[]> work(new ComplexFloat[3 * slots]);
+  const std::span<ComplexFloat> spec1(work.get(), slots);
+  const std::span<ComplexFloat> spec2(work.get() + slots, slots);
+  const std::span<ComplexFloat> spec3(work.get() + 2 * slots, slots);
+  const core::ComponentSpectra spectra{spec1, spec2, spec3};
+
+  // Packing, forward transforms, DUR, scaling by DT, DOM, NOM and EOM.
+  float DUR = core::transform_forward({record.acc1, record.acc2, record.acc3}, NT, NF, DT, spectra);
+  core::FrequencyStep step = core::frequency_step(NF, DUR);
+  core::settle_stores(work.get());
+  core::settle(DUR);
+  core::settle(step);
+  if (const Fault fault = core::raised_fault(); fault != Fault::none) return stopped(result, fault, Stage::spectrum);
+  result.duration = DUR;
+  result.frequency_step = step.DOM;
+  result.filtered_bins = step.NOM;
+  result.top_frequency = step.EOM;
+
+  // Band filter, conjugate completion, inverse transforms.
+  const Fault filter_fault = core::filter_and_invert(NF, step.NOM, DUR, spectra);
+  core::settle_stores(work.get());
+  if (const Fault fault = core::raised_fault(); fault != Fault::none) return stopped(result, fault, Stage::filter);
+  if (filter_fault != Fault::none) return stopped(result, filter_fault, Stage::filter);
+
+  // Vector acceleration and its peak; only an overflow can stop it.
+  result.wave.resize(static_cast<std::size_t>(NT));
+  float amax = core::compose_vector(spectra, NT, DUR, result.wave, [](std::int32_t, float) {});
+  core::settle_stores(result.wave.data());
+  core::settle(amax);
+  if (const Fault fault = core::raised_fault(); fault != Fault::none) {
+    result.wave.resize(first_infinite(result.wave));
+    return stopped(result, fault, Stage::vector);
+  }
+  result.amax = amax;
+
+  // Levels and A0: finite values against finite levels, and every duration
+  // at most NT * DT <= DUR, which is finite: no fault can arise here.
+  const std::span<float> sort_space(reinterpret_cast<float*>(work.get()), 6 * slots);
+  result.levels.reserve(kLevels);
+  const std::optional<float> level =
+      core::scan_levels(result.wave, amax, DT, sort_space.first(result.wave.size()),
+                        sort_space.subspan(result.wave.size(), result.wave.size()),
+                        [&result, DT](float ALEVEL, std::int32_t NOVER) {
+                          result.levels.push_back({ALEVEL, NOVER, core::exceedance_time(NOVER, DT)});
+                        });
+  result.a0 = level.value_or(0.0f);
+
+  const core::IntensityValue value = core::intensity_value(result.a0);
+  if (value.fault != Fault::none) return stopped(result, value.fault, Stage::intensity);
+  result.shindo = value.shindo;
+  return result;
+}
+
+std::string_view fault_text(Fault fault) {
+  switch (fault) {
+    case Fault::none: return "no fault: the intensity was computed";
+    case Fault::length_mismatch: return "the three components differ in length";
+    case Fault::too_long: return "the record is longer than the core computes (2^22 samples)";
+    case Fault::not_finite: return "a sample or the sampling interval is infinite or not a number";
+    case Fault::divide_by_zero: return "division by zero: the sampling interval is 0";
+    case Fault::overflow: return "overflow: a value grew too large for a float";
+    case Fault::invalid: return "invalid floating-point operation";
+    case Fault::sqrt_domain: return "square root of a negative frequency: the sampling interval is negative";
+    case Fault::log10_singularity: return "log10 of 0: no level lasts more than 0.299 s";
+    case Fault::log10_domain: return "log10 of a negative level: only the lowest level lasts more than 0.299 s";
+  }
+  return "unknown fault";
+}
+
+std::string_view stage_name(Stage stage) {
+  switch (stage) {
+    case Stage::none: return "none";
+    case Stage::input: return "input";
+    case Stage::spectrum: return "spectrum";
+    case Stage::filter: return "filter";
+    case Stage::vector: return "vector";
+    case Stage::level_scan: return "level scan";
+    case Stage::intensity: return "intensity";
+  }
+  return "unknown";
+}
+
+std::int32_t reported_tenths(float intensity) {
+  // 100 x is exact in double (24 + 7 significant bits), and so is its
+  // distance to the integer below; the half is compared, not added, so that
+  // no rounding of a sum can move a value across it.
+  const double hundredfold = 100.0 * static_cast<double>(intensity);
+  double hundredths = std::floor(hundredfold);
+  if (hundredfold - hundredths >= 0.5) hundredths += 1.0;
+  return static_cast<std::int32_t>(static_cast<long long>(hundredths) / 10);
+}
+
+IntensityClass intensity_class(std::int32_t tenths) {
+  constexpr std::int32_t kLowerBounds[] = {5, 15, 25, 35, 45, 50, 55, 60, 65};
+  std::int32_t c = 0;
+  while (c < 9 && tenths >= kLowerBounds[c]) ++c;
+  return static_cast<IntensityClass>(c);
+}
+
+std::string_view class_label(IntensityClass c) {
+  constexpr std::string_view kLabels[] = {"0", "1", "2", "3", "4", "5-", "5+", "6-", "6+", "7"};
+  return kLabels[static_cast<int>(c)];
+}
+
+std::string_view class_label_ja(IntensityClass c) {
+  constexpr std::string_view kLabels[] = {"0", "1", "2", "3", "4", "5弱", "5強", "6弱", "6強", "7"};
+  return kLabels[static_cast<int>(c)];
+}
+
+}  // namespace shindo
