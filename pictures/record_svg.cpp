@@ -270,7 +270,7 @@ void append_wave(std::string& out, const Intensity& result, double x_high, const
       if (std::isfinite(value)) highest = std::max(highest, static_cast<double>(value));
     }
   }
-  const Ticks ticks = ticks_up_to(highest, 4);
+  const Ticks ticks = ticks_up_to(highest, 7);
   const Panel panel{.top = 510.0, .height = 170.0, .x_high = x_high, .y_low = 0.0, .y_high = ticks.values.back()};
   out += "<g id=\"wave-panel\">\n";
   for (const double value : ticks.values) append_y_tick(out, panel, value, fixed(value, ticks.decimals));
@@ -285,7 +285,9 @@ void append_wave(std::string& out, const Intensity& result, double x_high, const
     const double y = panel.y(result.a0);
     append_line(out, panel.left, y, panel.left + panel.width, y,
                 "id=\"a0-line\" stroke=\"" + std::string(kMarkColour) + "\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\"");
-    append_text(out, panel.left + panel.width - 8, y - 5,
+    // Above the line, or below it when that would run into the Amax text at the top.
+    const double label_y = y - 5 < panel.top + 32 ? y + 15 : y - 5;
+    append_text(out, panel.left + panel.width - 8, label_y,
                 "text-anchor=\"end\" font-size=\"12\" fill=\"" + std::string(kMarkColour) + "\"",
                 "A0 " + fixed(result.a0, kValueDecimals) + " gal");
     // One mark per pixel column that holds samples above A0.
@@ -325,7 +327,7 @@ void append_a0_tau(std::string& out, const Intensity& result) {
   if (std::isfinite(result.amax)) top_level = std::max(top_level, static_cast<double>(result.amax));
   const double y_low = std::min(0.1, std::pow(10.0, std::floor(std::log10(shortest_time))));
   const double y_high = std::max(1.0, ticks_up_to(longest, 1).values.back());
-  const Ticks level_ticks = ticks_up_to(top_level, 6);
+  const Ticks level_ticks = ticks_up_to(top_level, 8);
   const Panel panel{
       .top = 750.0, .height = 210.0, .x_high = level_ticks.values.back(), .y_low = y_low, .y_high = y_high, .y_log = true};
 
@@ -368,7 +370,11 @@ void append_a0_tau(std::string& out, const Intensity& result) {
     append_line(out, x, y, x, panel.top + panel.height,
                 "stroke=\"" + std::string(kMarkColour) + "\" stroke-width=\"1\" stroke-dasharray=\"4 3\"");
     append_circle(out, x, y, 5.0, "id=\"a0-point\" fill=\"" + std::string(kMarkColour) + "\"");
-    append_text(out, x + 8, y - 8, "font-size=\"12\" fill=\"" + std::string(kMarkColour) + "\"",
+    // Right of the point, or left of it near the right edge, where the 0.3 s text is.
+    const bool near_right = x > panel.left + panel.width - 160;
+    append_text(out, near_right ? x - 8 : x + 8, y - 8,
+                std::string(near_right ? "text-anchor=\"end\" " : "") + "font-size=\"12\" fill=\"" +
+                    std::string(kMarkColour) + "\"",
                 "A0 " + fixed(result.a0, kValueDecimals) + " gal");
   }
   out += "</g>\n";

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -68,7 +70,12 @@ TEST(RealRecords, AreDrawnSmallAndWellFormed) {
     ReportRow row;
     row.record = name;
     row.format = "console";
+    row.station = station;
     row.samples = result.samples;
+    for (std::size_t i = 0; i < r.ns.size(); ++i) {
+      const double ns = r.ns[i], ew = r.ew[i], ud = r.ud[i];
+      row.pga = std::max(row.pga, static_cast<float>(std::sqrt(ns * ns + ew * ew + ud * ud)));
+    }
     row.dt = r.dt;
     row.amax = result.amax;
     row.a0 = result.a0;
