@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <span>
 
@@ -84,25 +85,30 @@ void append_text(std::string& out, double x, double y, std::string_view attribut
   out += "</text>\n";
 }
 
-void append_line(std::string& out, double x1, double y1, double x2, double y2, std::string_view attributes) {
-  out += "<line";
-  append_attribute(out, "x1", x1);
-  append_attribute(out, "y1", y1);
-  append_attribute(out, "x2", x2);
-  append_attribute(out, "y2", y2);
-  out += ' ';
-  out += attributes;
+struct Coordinate {
+  std::string_view name;
+  double value = 0.0;
+};
+
+// An empty element: its coordinates, then further attributes as written.
+void append_shape(std::string& out, std::string_view element, std::initializer_list<Coordinate> coordinates,
+                  std::string_view attributes) {
+  out += '<';
+  out += element;
+  for (const Coordinate& c : coordinates) append_attribute(out, c.name, c.value);
+  if (!attributes.empty()) {
+    out += ' ';
+    out += attributes;
+  }
   out += "/>\n";
 }
 
+void append_line(std::string& out, double x1, double y1, double x2, double y2, std::string_view attributes) {
+  append_shape(out, "line", {{"x1", x1}, {"y1", y1}, {"x2", x2}, {"y2", y2}}, attributes);
+}
+
 void append_circle(std::string& out, double x, double y, double r, std::string_view attributes) {
-  out += "<circle";
-  append_attribute(out, "cx", x);
-  append_attribute(out, "cy", y);
-  append_attribute(out, "r", r);
-  out += ' ';
-  out += attributes;
-  out += "/>\n";
+  append_shape(out, "circle", {{"cx", x}, {"cy", y}, {"r", r}}, attributes);
 }
 
 // Vertical grid lines with their labels under the panel.
@@ -127,12 +133,9 @@ void append_y_tick(std::string& out, const Panel& panel, double value, std::stri
 }
 
 void append_frame(std::string& out, const Panel& panel, std::string_view unit) {
-  out += "<rect";
-  append_attribute(out, "x", panel.left);
-  append_attribute(out, "y", panel.top);
-  append_attribute(out, "width", panel.width);
-  append_attribute(out, "height", panel.height);
-  out += " fill=\"none\" stroke=\"#999999\"/>\n";
+  append_shape(out, "rect",
+               {{"x", panel.left}, {"y", panel.top}, {"width", panel.width}, {"height", panel.height}},
+               "fill=\"none\" stroke=\"#999999\"");
   // The unit along the left edge, beside the tick labels.
   const double x = panel.left - 58;
   const double y = panel.top + panel.height / 2;
