@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <utility>
+#include <vector>
 
 #include "core/fft_kernels.h"
 #include "core/math.h"
@@ -33,14 +34,28 @@ struct GroupFactors {
   alignas(32) double im_signed[2 * kGroupRun];
 };
 
-// Sets the factor of group M (from 1) in the stage of half-length L as the
-// g-th of the run: the angle (M-1) * IND * PI / L is carried in double
-// precision and rounded once to single precision, and W is the complex
-// exponential of (0, angle).
-void set_factor(GroupFactors& W, std::int32_t g, std::int32_t M, std::int32_t L, std::int32_t IND) {
-  const float angle = static_cast<float>(static_cast<double>((M - 1) * IND) * static_cast<double>(PI) /
-                                         static_cast<double>(L));
-  const ComplexFloat factor = unit_exponential(angle);
+// The factors of the last stage (half-length N/2), W_k = exp(i angle_k) for
+// k = 0..N/2-1: the angle k * IND * PI / (N/2) is carried in double precision
+// and rounded once to single precision.
+//
+// Group M (from 1) of the stage of half-length L takes W_k with
+// k = (M-1) * N/(2L): its own angle (M-1) * IND * PI / L differs from the last
+// stage's angle of k only by the power of two N/(2L) in the product and in the
+// divisor, which changes no rounding. So every stage takes the factors it
+// would compute itself, and each is computed once per transform.
+std::vector<ComplexFloat> last_stage_factors(std::int32_t N, std::int32_t IND) {
+  const std::int32_t L = N / 2;
+  std::vector<ComplexFloat> factors(static_cast<std::size_t>(L));
+  for (std::int32_t k = 0; k < L; ++k) {
+    const float angle =
+        static_cast<float>(static_cast<double>(k * IND) * static_cast<double>(PI) / static_cast<double>(L));
+    factors[static_cast<std::size_t>(k)] = unit_exponential(angle);
+  }
+  return factors;
+}
+
+// Sets `factor` as the g-th of the run.
+void set_factor(GroupFactors& W, std::int32_t g, ComplexFloat factor) {
   W.re[2 * g] = factor.re;
   W.re[2 * g + 1] = factor.re;
   W.im_signed[2 * g] = -factor.im;
@@ -173,6 +188,7 @@ bool avx_available() {
 void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
                         ButterflyKernel kernel) {
   reorder(N, arrays);
+  const std::vector<ComplexFloat> factors = last_stage_factors(N, IND);
   // The butterflies of one stage touch disjoint pairs, so their order within
   // the stage is free: a run of neighbouring groups is taken block by block,
   // which walks each array through whole cache lines, and the arrays take
@@ -182,7 +198,9 @@ void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, s
     const GroupKernel groups = kernel == ButterflyKernel::Avx && run % 4 == 0 ? avx_groups : sse2_groups;
     for (std::int32_t M = 1; M <= L; M += run) {
       GroupFactors W;
-      for (std::int32_t g = 0; g < run; ++g) set_factor(W, g, M + g, L, IND);
+      for (std::int32_t g = 0; g < run; ++g) {
+        set_factor(W, g, factors[static_cast<std::size_t>(M - 1 + g) * static_cast<std::size_t>(N / (2 * L))]);
+      }
       for (ComplexFloat* X : arrays) groups(W, run, L, N / (2 * L), X + M - 1);
     }
   }

@@ -34,16 +34,20 @@ HostCalls& host() {
   return calls;
 }
 
-bool write_all(int fd, const void* buffer, std::size_t count) {
+std::size_t write_until_failure(int fd, const void* buffer, std::size_t count) {
   const char* bytes = static_cast<const char*>(buffer);
-  while (count > 0) {
-    ssize_t written = host().write(fd, bytes, count);
+  std::size_t done = 0;
+  while (done < count) {
+    ssize_t written = host().write(fd, bytes + done, count - done);
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    bytes += written;
-    count -= static_cast<std::size_t>(written);
+    if (written <= 0) break;
+    done += static_cast<std::size_t>(written);
   }
-  return true;
+  return done;
+}
+
+bool write_all(int fd, const void* buffer, std::size_t count) {
+  return write_until_failure(fd, buffer, count) == count;
 }
 
 }  // namespace recio

@@ -31,8 +31,12 @@ HostCalls system_host();
 // The calls in force; system_host() unless a test installed others.
 HostCalls& host();
 
-// Writes all `count` bytes with as many write calls as the host needs; false
-// when a write fails or transfers nothing.
+// Writes `count` bytes with as many write calls as the host needs and returns
+// how many were written before a write failed or transferred nothing (`count`
+// when all were).
+std::size_t write_until_failure(int fd, const void* buffer, std::size_t count);
+
+// Writes all `count` bytes; false when a write fails or transfers nothing.
 bool write_all(int fd, const void* buffer, std::size_t count);
 
 }  // namespace recio

@@ -44,6 +44,7 @@ constexpr ErrorText kErrorTexts[] = {
     {err::kFileNotFound, "file not found"},
     {err::kTooManyFiles, "too many open files"},
     {err::kNoFreeUnit, "too many units connected"},
+    {err::kOverwritesInput, "file was read as input in this run and would be overwritten"},
     {err::kReadFailed, "read error"},
     {err::kEndOfFile, "end of file encountered"},
     {err::kRepeatZero, "repeat count of zero"},

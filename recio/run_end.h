@@ -29,7 +29,7 @@ inline constexpr int kKeepScratch = 6300, kScratchNamed = 6301, kIntegerRange = 
 inline constexpr int kDeleteRefused = 6404, kReadAfterEnd = 6405, kLineTooLong = 6407,
                      kInvalidOpen = 6412, kAlreadyConnected = 6413, kAccessRefused = 6414,
                      kFileExists = 6415, kFileNotFound = 6416, kTooManyFiles = 6417,
-                     kNoFreeUnit = 6418;
+                     kNoFreeUnit = 6418, kOverwritesInput = 6419;
 inline constexpr int kReadFailed = 6500, kEndOfFile = 6501, kRepeatZero = 6502,
                      kRepeatTwice = 6503, kQuotedNumeric = 6504, kComplexNoComma = 6506,
                      kLogicalSyntax = 6507, kItemTooWide = 6602, kWriteFailed = 6605,

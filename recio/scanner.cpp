@@ -66,7 +66,7 @@ Fill refill(UnitRecord& unit) {
   const bool whole_lines = unit.kind == UnitKind::SequentialFormatted;
   std::size_t count = 0;
   bool failed = false;
-  if (unit.kind == UnitKind::Console) release_console_output();
+  if (unit.kind == UnitKind::Console) prepare_console_wait();
   do {
     ssize_t got = read_retrying(unit.input_handle, buffer + count, capacity - count);
     if (got < 0) {
@@ -553,6 +553,7 @@ int end_read() {
 std::optional<std::string> read_typed_line(UnitRecord& console) {
   std::string line;
   if (console.interactive) {
+    prepare_console_wait();
     char typed[kTypedLineLimit + 2];
     ssize_t got = read_retrying(console.input_handle, typed, sizeof typed);
     if (got <= 0) return std::nullopt;

@@ -1,5 +1,6 @@
 #include "recio/units.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -206,9 +207,17 @@ std::string acquire_file_name(std::int32_t unit) {
   return name;
 }
 
+// Whether an input statement has read the file in this run.
+bool was_read_in_this_run(const FileIdentity& identity) {
+  const std::vector<FileIdentity>& read = unit_table().files_read;
+  return std::find(read.begin(), read.end(), identity) != read.end();
+}
+
 // Connects `unit` to `name` (already trimmed) with `status`; every failure is
-// reported as OPEN with that name.
-void connect(std::int32_t unit, std::string name, OpenStatus status) {
+// reported as OPEN with that name. With `spare_files_read` a file that was
+// read in this run is refused: the results of a run named after the record it
+// has just read would write over that record.
+void connect(std::int32_t unit, std::string name, OpenStatus status, bool spare_files_read = false) {
   UnitTable& table = unit_table();
   if (name.size() > kMaxFileName) name.resize(kMaxFileName);
   table.file_name_buffer = name;
@@ -217,10 +226,13 @@ void connect(std::int32_t unit, std::string name, OpenStatus status) {
 
   struct stat info;
   bool exists = device == Device::None && host().stat(name.c_str(), &info) == 0;
+  if (spare_files_read && exists && was_read_in_this_run(FileIdentity{info.st_dev, info.st_ino})) {
+    raise_error(err::kOverwritesInput, StatementKind::Open, name);
+  }
   auto same_file = [&](const UnitRecord& record) {
     if (device != Device::None) return same_ignoring_case(record.name, device_name(device));
-    return exists && record.kind == UnitKind::SequentialFormatted && record.device == info.st_dev &&
-           record.inode == info.st_ino;
+    return exists && record.kind == UnitKind::SequentialFormatted &&
+           record.identity == FileIdentity{info.st_dev, info.st_ino};
   };
   for (const UnitSlot& slot : table.slots) {
     if (slot.record && slot.number != unit && device != Device::Null && same_file(*slot.record)) {
@@ -261,8 +273,7 @@ void connect(std::int32_t unit, std::string name, OpenStatus status) {
       if (handle < 0) raise_error(open_failure_number(errno), StatementKind::Open, name);
       struct stat opened;
       if (host().fstat(handle, &opened) == 0) {
-        record->device = opened.st_dev;
-        record->inode = opened.st_ino;
+        record->identity = FileIdentity{opened.st_dev, opened.st_ino};
       }
       record->name = name;
       record->handle = handle;
@@ -280,6 +291,13 @@ void connect(std::int32_t unit, std::string name, OpenStatus status) {
   record->number = unit;
   table.slots[slot].number = unit;
   table.slots[slot].record = std::move(record);
+}
+
+// Remembers the identity of a file at the first input statement that reads it.
+void note_file_read(UnitRecord& record) {
+  if (record.read_by_input || record.kind != UnitKind::SequentialFormatted) return;
+  record.read_by_input = true;
+  unit_table().files_read.push_back(record.identity);
 }
 
 void check_unit_number(std::int32_t unit, StatementKind kind) {
@@ -306,6 +324,8 @@ void create_console_units(int argc, char** argv) {
   table.console_output.reset();
   table.hold_console_output = !output_is_terminal;
   table.held_console_output.clear();
+  table.standard_output_failed = false;
+  table.files_read.clear();
   if (!(input_is_terminal && output_is_terminal)) {
     table.console_output = console_record(kConsoleOutput, 1, -1);
   }
@@ -327,14 +347,20 @@ UnitRecord& resolve_unit(std::int32_t unit, Direction direction, StatementKind k
   UnitRecord& console = direction == Direction::Output ? console_output_unit() : table.console;
   if (unit == kConsoleOutput || unit == kConsoleInput) return console;
   check_unit_number(unit, kind);
-  if (UnitRecord* record = find_unit(unit)) {
-    return is_console_device(*record) ? console : *record;
+  UnitRecord* record = find_unit(unit);
+  if (record == nullptr) {
+    if (unit == 0 || unit == 5 || unit == 6) return console;
+    std::string name = acquire_file_name(unit);
+    if (direction == Direction::Input) {
+      connect(unit, name, OpenStatus::Old);
+    } else {
+      connect(unit, name, OpenStatus::Unknown, true);
+    }
+    record = find_unit(unit);
   }
-  if (unit == 0 || unit == 5 || unit == 6) return console;
-  std::string name = acquire_file_name(unit);
-  connect(unit, name, direction == Direction::Input ? OpenStatus::Old : OpenStatus::Unknown);
-  UnitRecord& record = *find_unit(unit);
-  return is_console_device(record) ? console : record;
+  if (is_console_device(*record)) return console;
+  if (direction == Direction::Input) note_file_read(*record);
+  return *record;
 }
 
 void begin_output(UnitRecord& unit) {
@@ -374,13 +400,33 @@ namespace {
 bool write_held_output(std::string& held) {
   const bool written = write_all(1, held.data(), held.size());
   held.clear();
+  if (!written) unit_table().standard_output_failed = true;
   return written;
+}
+
+// Writes what a file unit's buffer holds without waiting for the buffer to
+// fill. The bytes a failed write leaves stay at the front of the buffer.
+void write_ahead(UnitRecord& unit) {
+  if (unit.kind != UnitKind::SequentialFormatted || !unit.writing || unit.position == 0) return;
+  const std::size_t written = write_until_failure(unit.handle, unit.output.data(), unit.position);
+  unit.file_offset += static_cast<std::int64_t>(written);
+  std::memmove(unit.output.data(), unit.output.data() + written, unit.position - written);
+  unit.position -= written;
 }
 
 }  // namespace
 
+void prepare_console_wait() {
+  release_console_output();
+  for (UnitSlot& slot : unit_table().slots) {
+    if (slot.record) write_ahead(*slot.record);
+  }
+}
+
 bool write_to_handle(int handle, const char* bytes, std::size_t count) {
   UnitTable& table = unit_table();
+  // Its failure has been reported; the run is ending.
+  if (handle == 1 && table.standard_output_failed) return true;
   if (handle == 1 && table.hold_console_output) {
     // Written out whole before it would grow beyond the limit, so that a
     // piece of a record is never split between two writes.
@@ -390,7 +436,9 @@ bool write_to_handle(int handle, const char* bytes, std::size_t count) {
     return true;
   }
   release_console_output();
-  return write_all(handle, bytes, count);
+  if (write_all(handle, bytes, count)) return true;
+  if (handle == 1) table.standard_output_failed = true;
+  return false;
 }
 
 void release_console_output() {

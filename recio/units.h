@@ -31,6 +31,13 @@ inline constexpr std::size_t kFileBufferSize = 65536;
 inline constexpr std::size_t kHeldConsoleLimit = 65536;
 inline constexpr std::size_t kMaxFileName = 259;
 
+// Device and inode: the same file under any of its names.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
 // One connection. Input and output keep separate buffers so that a console
 // line typed ahead is never overwritten by console output.
 struct UnitRecord {
@@ -59,8 +66,8 @@ struct UnitRecord {
   bool delete_on_close = false;
   Disposition close_disposition = Disposition::Keep;
   std::int64_t file_offset = 0;  // OS position after the bytes read into the buffer or written
-  dev_t device = 0;              // file identity, to find the same file on two units
-  ino_t inode = 0;
+  FileIdentity identity;         // to find the same file on two units
+  bool read_by_input = false;    // an input statement has read this file
 
   std::size_t capacity() const { return output.size(); }
 };
@@ -81,6 +88,12 @@ struct UnitTable {
   // `held_console_output` and written in large pieces (write_to_handle).
   bool hold_console_output = false;
   std::string held_console_output;
+  // A write to standard output has failed and been reported: the end of the
+  // run writes nothing more there, so that the failure is reported once.
+  bool standard_output_failed = false;
+  // The files that input statements have read in this run: an implicit
+  // connection for output never writes over one of them.
+  std::vector<FileIdentity> files_read;
 };
 
 // The run's unit table: an object of the program, so that every statement
@@ -121,6 +134,13 @@ bool write_to_handle(int handle, const char* bytes, std::size_t count);
 // Writes out the held console output; done before every console read, every
 // report and the end of the run. A failure is reported as a WRITE on CON.
 void release_console_output();
+
+// Done before a console read that may wait for the user: the held console
+// output is shown, and every record already written to a file unit goes out
+// to its file, so that an interrupt during the wait loses none of them. A
+// file write that fails here keeps its bytes for the end of the run, which
+// writes them again and reports a failure then.
+void prepare_console_wait();
 
 // Writes bytes to the console output handle directly (line ends, the stop
 // message, the file-name request); a failure is reported as a WRITE on CON.

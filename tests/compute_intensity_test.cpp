@@ -163,6 +163,31 @@ TEST(ComputeIntensity, RecordLongerThanTheLimitIsRefused) {
   EXPECT_EQ(r.stage, Stage::input);
 }
 
+// At the largest size every index of the transform and of the sort runs up
+// to 2^22: a sine of 100 gal at 1 Hz (20972 whole periods in the record, so
+// that its transform is one bin) comes out as 100 gal times the filter at
+// 1 Hz, 0.9959, everywhere.
+TEST(ComputeIntensity, LongestRecordGivesTheFilteredAmplitude) {
+  const std::size_t n = shindo::kMaxSamples;
+  const float dt = 0.005f;
+  const Samples sine = generated(n, dt, [](std::size_t i, int c) {
+    const double periods = 20972.0 * static_cast<double>(i) / static_cast<double>(shindo::kMaxSamples);
+    return c == 0 ? static_cast<float>(100.0 * std::sin(2.0 * 3.141592653589793 * periods)) : 0.0f;
+  });
+  const shindo::Intensity r = shindo::compute_intensity(sine.record());
+  ASSERT_EQ(r.fault, Fault::none) << shindo::fault_text(r.fault);
+  EXPECT_EQ(r.transform_size, 1 << 22);
+  EXPECT_EQ(r.log2_size, 22);
+  ASSERT_EQ(r.wave.size(), n);
+  EXPECT_NEAR(r.amax, 99.6f, 0.1f);
+  EXPECT_NEAR(r.wave[n / 4 + 1], 99.59f * std::fabs(std::sin(2.0 * 3.141592653589793 * 20972.0 * (n / 4 + 1) / n)), 0.01f);
+  EXPECT_EQ(r.levels.back().count, static_cast<std::int32_t>(n));
+  // A0, the level exceeded for more than 0.299 s in all, lies just below the
+  // filtered amplitude that the sine reaches every second.
+  EXPECT_LT(r.a0, r.amax);
+  EXPECT_GT(r.a0, 0.99f * r.amax);
+}
+
 // The caller's environment: traps on, rounding upward, some flags raised.
 struct CallerEnvironment {
   int traps;

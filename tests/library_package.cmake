@@ -2,7 +2,9 @@
 # example as a project of its own against the installed package, runs it and
 # compares its output with the same example built in the project.
 #
-#   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DCXX=... -DIN_PROJECT=... -P library_package.cmake
+#   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DCXX=... -DIN_PROJECT=... [-DLINK_FLAGS=...] -P library_package.cmake
+#
+# LINK_FLAGS links the example with the sanitizer runtime of a sanitized build.
 set(work ${BUILD_DIR}/library_package)
 file(REMOVE_RECURSE ${work})
 
@@ -23,7 +25,7 @@ foreach(installed lib/libshindo.a include/shindo/intensity.h lib/cmake/shindo/sh
 endforeach()
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/library -B ${work}/build -DCMAKE_PREFIX_PATH=${work}/prefix
-    -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Release)
+    -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Release "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}")
 run(${CMAKE_COMMAND} --build ${work}/build)
 run(${work}/build/intensity_of_a_record)
 set(installed_output "${out}")

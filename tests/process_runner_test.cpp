@@ -1,6 +1,9 @@
 // The child-process runners and directory helpers that whole-run tests rely
 // on, checked against /bin/sh and /bin/cat.
+#include <unistd.h>
+
 #include <csignal>
+#include <ostream>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -104,6 +107,56 @@ TEST(PipedRunner, RefusesAProgramThatCannotStart) {
   RunRequest request{"/bin/sh", {"-c", "exit 0"}, "/nonexistent/directory", 5s};
   EXPECT_THROW(run_piped(request, ""), std::runtime_error);
 }
+
+TEST(PipedRunner, WritesStandardOutputToAGivenFile) {
+  TemporaryDirectory directory;
+  RunRequest request = shell("printf out; printf err >&2");
+  request.standard_output_file = directory.path / "out.txt";
+  const RunResult result = run_piped(request, "");
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "err");
+  EXPECT_EQ(read_file(directory.path / "out.txt"), "out");
+}
+
+TEST(PipedRunner, RunsAnUnprivilegedProgramFromADirectoryClosedToOthers) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs the superuser";
+  TemporaryDirectory closed;
+  std::filesystem::copy_file("/bin/sh", closed.path / "sh");
+  std::filesystem::permissions(closed.path, std::filesystem::perms::owner_all);
+  RunRequest request = shell("id -u");
+  request.program = (closed.path / "sh").string();
+  request.unprivileged = true;
+  const RunResult result = run_piped(request, "");
+  EXPECT_EQ(result.out, "65534\n");
+  EXPECT_EQ(result.exit_code, 0);
+}
+
+struct SignalCase {
+  const char* name;
+  bool terminal;
+  int signal_number;
+};
+
+void PrintTo(const SignalCase& row, std::ostream* out) { *out << row.name; }
+
+class SignalWhileWaiting : public ::testing::TestWithParam<SignalCase> {};
+
+TEST_P(SignalWhileWaiting, ComesOnceThePromptIsShownAndTheProgramWaits) {
+  // The prompt appears before a pause in which a signal would be too early.
+  RunRequest request = shell("printf 'Name? '; i=0; while [ $i -lt 20000 ]; do i=$((i+1)); done; read line; printf never");
+  request.signal_when_waiting = {"Name? ", GetParam().signal_number};
+  const RunResult result =
+      GetParam().terminal ? run_in_terminal(request, {}) : run_piped(request, "");
+  EXPECT_EQ(result.out, "Name? ");
+  EXPECT_EQ(result.term_signal, GetParam().signal_number);
+  EXPECT_FALSE(result.timed_out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runner, SignalWhileWaiting,
+                         ::testing::Values(SignalCase{"piped_interrupt", false, SIGINT},
+                                           SignalCase{"piped_hangup", false, SIGHUP},
+                                           SignalCase{"terminal_termination", true, SIGTERM}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct TerminalCase {
   const char* name;

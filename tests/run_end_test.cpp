@@ -1,3 +1,6 @@
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <string>
 
@@ -142,6 +145,27 @@ TEST_F(Stop, ClosingWritesBufferedRecordsOfEveryUnit) {
   EXPECT_EQ(read_file("a.txt"), " \r\n");
   EXPECT_EQ(read_file("b.txt"), "          12\r\n");
 }
+
+struct FailingStandardOutput : Stop, ::testing::WithParamInterface<bool> {};
+
+TEST_P(FailingStandardOutput, IsReportedOnce) {
+  console.output_terminal = GetParam();
+  start();
+  EXPECT_EXIT(
+      {
+        host().write = [](int fd, const void* bytes, std::size_t count) -> ssize_t {
+          if (fd != 1) return ::write(fd, bytes, count);
+          errno = ENOSPC;
+          return -1;
+        };
+        line(" shown");
+        stop();
+      },
+      ExitedWithCode(1), "^\r\nrun-time error F6605: WRITE\\(CON\\)\r\n- write error\r\n$");
+}
+
+INSTANTIATE_TEST_SUITE_P(Console, FailingStandardOutput, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "terminal" : "held"; });
 
 TEST_F(Stop, FailureDuringTheClosingIsReportedOnceAndFailsTheRun) {
   start();

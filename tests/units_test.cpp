@@ -1,6 +1,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <ostream>
 #include <unistd.h>
 #include <string>
 #include <vector>
@@ -293,6 +294,120 @@ TEST_F(Units, ConsoleUnitNumbersNeedNoConnection) {
   EXPECT_EQ(find_unit(6), nullptr);
 }
 
+struct ReadFileCase {
+  const char* name;
+  const char* results_name;  // the name unit 10 is given
+  bool refused;
+};
+
+void PrintTo(const ReadFileCase& row, std::ostream* out) { *out << row.name; }
+
+struct FileReadInThisRun : testing::FreshRun, ::testing::WithParamInterface<ReadFileCase> {};
+
+TEST_P(FileReadInThisRun, IsNeverConnectedImplicitlyForOutput) {
+  const ReadFileCase& row = GetParam();
+  write_file("in.txt", "1 2 3 4\n");
+  ASSERT_EQ(::link("in.txt", "link.txt"), 0);
+  start({row.results_name});
+  open_unit(11, "in.txt", 6, "OLD", 3);
+  float value = 0.0f;
+  begin_read(11, true);
+  read_real(&value);
+  end_read();
+  close_unit(11);
+  if (row.refused) {
+    EXPECT_EXIT(write_line(10, " x"), ::testing::ExitedWithCode(1),
+                std::string("^\r\nrun-time error F6419: OPEN\\(") + row.results_name + "\\)\r\n- .+\r\n$");
+    EXPECT_EQ(read_file("in.txt"), "1 2 3 4\n");
+  } else {
+    write_line(10, " x");
+    close_unit(10);
+    EXPECT_EQ(read_file("in.txt"), "1 2 3 4\n");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, FileReadInThisRun,
+    ::testing::Values(ReadFileCase{"same_name", "in.txt", true},
+                      ReadFileCase{"name_with_a_directory", "./in.txt", true},
+                      ReadFileCase{"hard_link", "link.txt", true},
+                      ReadFileCase{"another_file", "out.txt", false},
+                      ReadFileCase{"null_device", "NUL", false},
+                      ReadFileCase{"console", "CON", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// How the host's writes to a file behave while a console read waits.
+enum class FileWrites { Succeed, Fail, ShortThenFail };
+
+struct WaitCase {
+  const char* name;
+  FileWrites writes;
+  const char* during_the_wait;  // the file's bytes while the console read waits
+};
+
+void PrintTo(const WaitCase& row, std::ostream* out) { *out << row.name; }
+
+struct RecordsBeforeAConsoleRead : testing::FreshRun, ::testing::WithParamInterface<WaitCase> {
+  static FileWrites& behaviour() {
+    static FileWrites writes = FileWrites::Succeed;
+    return writes;
+  }
+  static int& file_writes() {
+    static int count = 0;
+    return count;
+  }
+  static HostCalls& inner() {
+    static HostCalls calls;
+    return calls;
+  }
+  static std::string& seen_during_the_wait() {
+    static std::string bytes;
+    return bytes;
+  }
+};
+
+TEST_P(RecordsBeforeAConsoleRead, AreInTheirFileWhileTheReadWaits) {
+  console.input = "7\r\n";
+  start();
+  open_unit(12, "out.txt", 7, "UNKNOWN", 7);
+  write_line(12, " one");
+  write_line(12, " two");
+  behaviour() = GetParam().writes;
+  file_writes() = 0;
+  inner() = host();
+  HostCalls before = host();
+  host().write = [](int fd, const void* bytes, std::size_t count) -> ssize_t {
+    if (fd <= 2) return inner().write(fd, bytes, count);
+    ++file_writes();
+    if (behaviour() == FileWrites::Fail || (behaviour() == FileWrites::ShortThenFail && file_writes() > 1)) {
+      errno = ENOSPC;
+      return -1;
+    }
+    return inner().write(fd, bytes, behaviour() == FileWrites::ShortThenFail ? 3 : count);
+  };
+  host().read = [](int fd, void* bytes, std::size_t count) -> ssize_t {
+    if (fd == 0) seen_during_the_wait() = read_file("out.txt");
+    return inner().read(fd, bytes, count);
+  };
+  float answer = 0.0f;
+  begin_read(kConsoleInput, false);
+  read_real(&answer);
+  end_read();
+  host() = before;
+  EXPECT_EQ(seen_during_the_wait(), GetParam().during_the_wait);
+  // What a failed write left is written at the close, once.
+  write_line(12, " three");
+  close_unit(12);
+  EXPECT_EQ(read_file("out.txt"), "  one\r\n  two\r\n  three\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writes, RecordsBeforeAConsoleRead,
+    ::testing::Values(WaitCase{"written", FileWrites::Succeed, "  one\r\n  two\r\n"},
+                      WaitCase{"write_failing", FileWrites::Fail, ""},
+                      WaitCase{"short_write_then_failing", FileWrites::ShortThenFail, "  o"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Console output through a standard output that is not a terminal is held and
 // written in large pieces, but never later than the next console read, write
 // to another handle or report.
@@ -351,6 +466,18 @@ TEST_F(HeldConsole, HeldRecordsPrecedeTheBytesOfAnotherHandle) {
   EXPECT_EQ(events(), (std::vector<std::string>{
                           "w1: before\r\nFile name missing or blank - please enter file name\r\nUNIT 10? ",
                           "r0", "w1:\r\n after", "w3:  file\r\n"}));
+}
+
+TEST_F(HeldConsole, RequestIsShownBeforeATypedAnswerIsAwaited) {
+  console.input = "res.txt\r\n";
+  console.input_terminal = true;
+  start();
+  write_line(kConsoleOutput, " before");
+  write_line(10, " ten");
+  close_unit(10);
+  EXPECT_EQ(events(), (std::vector<std::string>{
+                          "w1: before\r\nFile name missing or blank - please enter file name\r\nUNIT 10? ",
+                          "r0", "w3:  ten\r\n"}));
 }
 
 TEST_F(HeldConsole, HeldRecordsPrecedeTheReport) {

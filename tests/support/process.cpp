@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <stdexcept>
@@ -87,8 +88,8 @@ struct ChildStreams {
 
 // Runs in the forked child: only async-signal-safe calls. A failure to start
 // is reported through `exec_error` as the errno value.
-[[noreturn]] void exec_child(const RunRequest& request, char* const* argv, const ChildStreams& streams,
-                             int exec_error) {
+[[noreturn]] void exec_child(const RunRequest& request, const char* executable, char* const* argv,
+                             const ChildStreams& streams, int exec_error) {
   if (streams.terminal) {
     if (::setsid() < 0 || ::ioctl(streams.input, TIOCSCTTY, 0) != 0) report_start_failure(exec_error);
   } else if (::setpgid(0, 0) != 0) {
@@ -116,13 +117,13 @@ struct ChildStreams {
   ::sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
 
-  ::execv(request.program.c_str(), argv);
+  ::execv(executable, argv);
   report_start_failure(exec_error);
 }
 
 // Forks and execs the program; the child is the leader of its own process
 // group, so that a timeout can kill whatever it started as well.
-pid_t start_child(const RunRequest& request, const ChildStreams& streams) {
+pid_t start_child(const RunRequest& request, const std::string& executable, const ChildStreams& streams) {
   std::vector<std::string> words{request.program};
   words.insert(words.end(), request.arguments.begin(), request.arguments.end());
   std::vector<char*> argv;
@@ -132,7 +133,7 @@ pid_t start_child(const RunRequest& request, const ChildStreams& streams) {
   Pipe exec_error = make_pipe();
   const pid_t pid = ::fork();
   if (pid < 0) fail("fork");
-  if (pid == 0) exec_child(request, argv.data(), streams, exec_error.write_end.fd);
+  if (pid == 0) exec_child(request, executable.c_str(), argv.data(), streams, exec_error.write_end.fd);
 
   exec_error.write_end.reset();
   int code = 0;
@@ -145,6 +146,32 @@ pid_t start_child(const RunRequest& request, const ChildStreams& streams) {
     fail("cannot start " + request.program, code);
   }
   return pid;
+}
+
+// The file the child executes: for an unprivileged run a copy of the program
+// in a directory of its own that the user nobody can reach, so that a program
+// in a directory closed to other users (a checkout under a home directory of
+// mode 0700) still runs. The copy goes with `copy`.
+std::string executable_for(const RunRequest& request, std::unique_ptr<TemporaryDirectory>& copy) {
+  if (!request.unprivileged || ::geteuid() != 0) return request.program;
+  namespace fs = std::filesystem;
+  copy = std::make_unique<TemporaryDirectory>();
+  const fs::path target = copy->path / fs::path(request.program).filename();
+  fs::copy_file(request.program, target);
+  const fs::perms everyone_runs = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec;
+  fs::permissions(target, everyone_runs);
+  fs::permissions(copy->path, everyone_runs);
+  return target.string();
+}
+
+// Whether the process is asleep in the kernel (state S), as a program blocked
+// in a read that waits for input is.
+bool is_asleep(pid_t pid) {
+  std::ifstream stat_file("/proc/" + std::to_string(pid) + "/stat");
+  const std::string stat((std::istreambuf_iterator<char>(stat_file)), std::istreambuf_iterator<char>());
+  const std::size_t name_end = stat.rfind(')');
+  return name_end != std::string::npos && name_end + 2 < stat.size() && stat[name_end + 2] == 'S';
 }
 
 // One descriptor the parent reads from until its end, into `sink`.
@@ -165,7 +192,26 @@ struct Session {
   std::string pending;
   std::vector<Output> outputs;
   std::function<std::string()> on_output;
+  // The signal to send once its text is on `shown` and the child waits.
+  RunRequest::SignalWhenWaiting signal;
+  const std::string* shown = nullptr;
+  bool close_input_after_signal = false;
+  int asleep_checks = 0;
+  bool signal_sent = false;
 };
+
+// The child counts as waiting once it has been found asleep at two checks in
+// a row after the text appeared, so that a moment's sleep inside a write is
+// not taken for the wait at a read.
+void signal_when_waiting(Session& session) {
+  if (session.signal_sent || session.signal.signal_number == 0) return;
+  if (session.shown->find(session.signal.wait_for) == std::string::npos) return;
+  session.asleep_checks = is_asleep(session.pid) ? session.asleep_checks + 1 : 0;
+  if (session.asleep_checks < 2) return;
+  ::kill(session.pid, session.signal.signal_number);
+  session.signal_sent = true;
+  if (session.close_input_after_signal) session.input->reset();
+}
 
 bool is_open(const Descriptor* descriptor) { return descriptor != nullptr && descriptor->fd >= 0; }
 
@@ -250,6 +296,7 @@ RunResult finish(Session& session) {
       if (k == 0 && session.on_output && output.sink->size() != before) session.pending += session.on_output();
     }
     if (is_open(session.input) && !session.pending.empty()) feed(session);
+    if (!reaped) signal_when_waiting(session);
   }
 
   if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
@@ -266,22 +313,38 @@ RunResult run_piped(const RunRequest& request, std::string_view input) {
   Pipe in = make_pipe();
   Pipe out = make_pipe();
   Pipe err = make_pipe();
+  if (!request.standard_output_file.empty()) {
+    out.read_end.reset();
+    out.write_end = Descriptor(
+        ::open(request.standard_output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (out.write_end.fd < 0) fail("open " + request.standard_output_file.string());
+  }
+  std::unique_ptr<TemporaryDirectory> program_copy;
+  const std::string executable = executable_for(request, program_copy);
   const auto deadline = deadline_of(request);
-  const pid_t pid = start_child(request, {in.read_end.fd, out.write_end.fd, err.write_end.fd, false});
+  const pid_t pid =
+      start_child(request, executable, {in.read_end.fd, out.write_end.fd, err.write_end.fd, false});
   in.read_end.reset();
   out.write_end.reset();
   err.write_end.reset();
-  for (const Descriptor* own : {&in.write_end, &out.read_end, &err.read_end}) set_nonblocking(own->fd);
-
   std::string out_bytes;
   std::string err_bytes;
+  std::vector<Output> outputs{{&err.read_end, &err_bytes}};
+  if (is_open(&out.read_end)) outputs.insert(outputs.begin(), {&out.read_end, &out_bytes});
+  set_nonblocking(in.write_end.fd);
+  for (const Output& output : outputs) set_nonblocking(output.source->fd);
+
+  const bool signal_awaited = request.signal_when_waiting.signal_number != 0;
   Session session{.pid = pid,
                   .deadline = deadline,
                   .input = &in.write_end,
-                  .close_input_when_fed = true,
+                  .close_input_when_fed = !signal_awaited,
                   .pending = std::string(input),
-                  .outputs = {{&out.read_end, &out_bytes}, {&err.read_end, &err_bytes}},
-                  .on_output = {}};
+                  .outputs = std::move(outputs),
+                  .on_output = {},
+                  .signal = request.signal_when_waiting,
+                  .shown = &out_bytes,
+                  .close_input_after_signal = signal_awaited};
   RunResult result = finish(session);
   result.out = std::move(out_bytes);
   result.err = std::move(err_bytes);
@@ -307,8 +370,10 @@ RunResult run_in_terminal(const RunRequest& request, const std::vector<TypedInpu
   ::ioctl(slave.fd, TIOCSWINSZ, &size);
 
   Pipe err = make_pipe();
+  std::unique_ptr<TemporaryDirectory> program_copy;
+  const std::string executable = executable_for(request, program_copy);
   const auto deadline = deadline_of(request);
-  const pid_t pid = start_child(request, {slave.fd, slave.fd, err.write_end.fd, true});
+  const pid_t pid = start_child(request, executable, {slave.fd, slave.fd, err.write_end.fd, true});
   slave.reset();
   err.write_end.reset();
   set_nonblocking(master.fd);
@@ -337,7 +402,9 @@ RunResult run_in_terminal(const RunRequest& request, const std::vector<TypedInpu
                   .close_input_when_fed = false,
                   .pending = {},
                   .outputs = {{&master, &out_bytes}, {&err.read_end, &err_bytes}},
-                  .on_output = type_ready};
+                  .on_output = type_ready,
+                  .signal = request.signal_when_waiting,
+                  .shown = &out_bytes};
   RunResult result = finish(session);
   result.out = std::move(out_bytes);
   result.err = std::move(err_bytes);

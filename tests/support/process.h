@@ -22,8 +22,20 @@ struct RunRequest {
   // The program starts with no standard input at all (descriptor 0 closed).
   bool close_standard_input = false;
   // Run by the superuser, the program runs as the unprivileged user nobody,
-  // so that file permissions hold for it.
+  // so that file permissions hold for it. It runs from a copy in a directory
+  // of its own that nobody can reach, wherever the program itself lies.
   bool unprivileged = false;
+  // Standard output goes to this file (for example /dev/full) instead of a
+  // pipe; `out` then stays empty. Empty: a pipe. Piped runs only.
+  std::filesystem::path standard_output_file{};
+  // Once `wait_for` has appeared on standard output (the terminal) and the
+  // program is then asleep, waiting for input, it is sent `signal_number`.
+  // Standard input of a piped run stays open until then, so that the program
+  // waits at its read instead of meeting the end of its input.
+  struct SignalWhenWaiting {
+    std::string wait_for;
+    int signal_number = 0;  // 0: none
+  } signal_when_waiting{};
 };
 
 struct RunResult {
