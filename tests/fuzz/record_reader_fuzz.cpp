@@ -30,6 +30,7 @@
 #include "recio/host.h"
 #include "recio/units.h"
 #include "tests/fuzz/run_report.h"
+#include "tests/support/console_program_read.h"
 
 namespace {
 
@@ -87,24 +88,9 @@ void write_record_file(const std::uint8_t* data, std::size_t size) {
   }
 }
 
-// The end-of-run closing runs once per process (its flag belongs to the
-// layer): after the first failing input, a failure goes straight to the exit
-// and leaves unit 11 open, so the handles left in the table are closed here.
+// A fresh unit table and zeroed run storage for each input.
 void start_fresh_run() {
-  recio::UnitTable& table = recio::unit_table();
-  for (recio::UnitSlot& slot : table.slots) {
-    if (slot.record && slot.record->handle > 2) system_calls.close(slot.record->handle);
-  }
-  static char program[] = "shindo";
-  static char* argv[] = {program, nullptr};
-  recio::create_console_units(1, argv);
-
-  using namespace intensity;
-  for (SampleArray* samples : {&TIME, &ACC1, &ACC2, &ACC3}) samples->fill(0.0f);
-  std::memset(FNAME, ' ', sizeof FNAME);
-  std::memcpy(FNAME, record_file.data(), record_file.size());
-  NT = 0;
-  DT = 0.0f;
+  shindo::testing::start_fresh_console_read(record_file, system_calls.close);
   console_bytes.clear();
   error_bytes.clear();
 }

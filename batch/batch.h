@@ -1,0 +1,96 @@
+// The batch program shindo-batch: its options, the walk over the paths it is
+// given and the grouping of component files into records, the computation of
+// many records in parallel with bounded memory, the table (CSV or JSON Lines)
+// and the files it writes (exported console input, filtered wave and level
+// table), each written under a temporary name and renamed when complete.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "readers/readers.h"
+#include "shindo/intensity.h"
+
+namespace batch {
+
+enum class TableFormat { csv, json };
+
+struct Options {
+  std::vector<std::string> paths;
+  TableFormat format = TableFormat::csv;
+  std::optional<std::string> export_directory;
+  std::optional<std::string> output_directory;
+  unsigned jobs = 1;
+  readers::Offset offset = readers::Offset::remove_mean;
+  bool help = false;
+};
+
+// A command line that cannot be carried out; the program ends with status 2.
+struct UsageError {
+  std::string message;
+};
+
+// The options after the program name.
+//   {"--format", "json", "-j", "4", "d"} → json, 4 jobs, paths {"d"}
+//   {"--jobs", "0", "d"}                  → UsageError{"--jobs needs a whole number from 1 to 256: \"0\""}
+std::variant<Options, UsageError> parse_options(std::span<const std::string_view> arguments,
+                                                unsigned default_jobs);
+
+// The text of --help.
+std::string_view help_text();
+
+// One row of the table: a record computed, or what stopped it.
+struct Row {
+  std::string record;
+  std::string format;
+  std::string station;
+  std::optional<double> latitude, longitude;
+  std::size_t samples = 0;
+  std::optional<float> dt, pga;  // set once the record was read
+  bool computed = false;         // amax .. class hold values
+  float amax = 0.0f, a0 = 0.0f, intensity = 0.0f;
+  std::int32_t reported = 0;  // tenths
+  std::string intensity_class;
+  std::string error;
+};
+
+// The shortest text that reads back as the same float: 0.01f → "0.01",
+// 125.9082f → "125.9082", 1e-05f → "1e-05".
+std::string shortest_text(float value);
+
+// The reported value from tenths: 51 → "5.1", -1 → "-0.1", 0 → "0.0".
+std::string reported_text(std::int32_t tenths);
+
+// The table: a header row and one line per row, CSV (RFC 4180 quoting) or
+// JSON Lines (absent values null).
+std::string csv_header();
+std::string csv_line(const Row& row);
+std::string json_line(const Row& row);
+
+// The peak of the vector of the three components (gal):
+// max over samples of sqrt(a1² + a2² + a3²) in double, rounded once.
+float peak_vector(const readers::Record& record);
+
+// The record as the console program's input text, one sample a line
+// "time a1 a2 a3\n": each value the shortest text that recio::convert_real
+// reads back as the same float, time I = float((I-1) * dt) so that the first
+// two times give dt exactly.
+std::string export_text(const readers::Record& record);
+
+// The bytes wave1_dat and a0tau_dat of a console run hold: records of two
+// E12.4 fields ended by CR LF; time I = float((I-1) * dt) and the filtered
+// vector acceleration; each level and its exceedance time.
+std::string wave_text(const shindo::Intensity& intensity);
+std::string level_table_text(const shindo::Intensity& intensity);
+
+// Runs the whole batch; writes the table to standard output, the summary
+// and progress to standard error, and gives the exit status: 0 every record
+// computed, 1 any failed.
+int run(const Options& options);
+
+}  // namespace batch

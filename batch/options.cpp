@@ -1,0 +1,104 @@
+#include <charconv>
+#include <string>
+
+#include "batch/batch.h"
+
+namespace batch {
+
+namespace {
+
+constexpr unsigned kMostJobs = 256;
+
+}  // namespace
+
+std::string_view help_text() {
+  return "Usage: shindo-batch [OPTIONS] PATH...\n"
+         "Computes the JMA instrumental seismic intensity of many strong-motion records.\n"
+         "\n"
+         "PATH is a record file, a directory (walked recursively) or an archive\n"
+         "(.tar, .tar.gz, .tgz; .gz files are read decompressed). Formats: K-NET\n"
+         "(X.NS, X.EW, X.UD), KiK-net (X.NS1..UD1, X.NS2..UD2), JMA CSV, and the\n"
+         "console program's input text (time and three components per sample).\n"
+         "\n"
+         "Options:\n"
+         "  --format csv|json  table as CSV with a header row (default) or JSON Lines\n"
+         "  --export DIR       write each record as the console program's input text,\n"
+         "                     DIR/<record>.txt\n"
+         "  --output DIR       write DIR/<record>.wave.txt and DIR/<record>.a0tau.txt,\n"
+         "                     the console program's wave1_dat and a0tau_dat\n"
+         "  -j, --jobs N       records computed in parallel (default: the number of cores)\n"
+         "  --keep-offset      keep the offset of K-NET/KiK-net counts (default: subtract\n"
+         "                     each component's mean)\n"
+         "  -h, --help         show this help and exit\n"
+         "\n"
+         "Exit status: 0 every record computed, 1 any record failed, 2 usage error.\n";
+}
+
+std::variant<Options, UsageError> parse_options(std::span<const std::string_view> arguments,
+                                                unsigned default_jobs) {
+  Options options;
+  options.jobs = default_jobs == 0 ? 1 : std::min(default_jobs, kMostJobs);
+  bool only_paths = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string_view argument = arguments[i];
+    if (only_paths || argument == "-" || !argument.starts_with("-")) {
+      options.paths.emplace_back(argument);
+      continue;
+    }
+    if (argument == "--") {
+      only_paths = true;
+      continue;
+    }
+    // "--name=value" or "--name value"
+    std::string_view name = argument;
+    std::optional<std::string_view> value;
+    if (const std::size_t equals = argument.find('='); argument.starts_with("--") && equals != std::string_view::npos) {
+      name = argument.substr(0, equals);
+      value = argument.substr(equals + 1);
+    } else if (argument.starts_with("-j") && argument.size() > 2) {  // "-j4"
+      name = "-j";
+      value = argument.substr(2);
+    }
+    const auto take_value = [&]() -> std::optional<std::string_view> {
+      if (value) return value;
+      if (i + 1 < arguments.size()) return arguments[++i];
+      return std::nullopt;
+    };
+    const auto needs = [&](std::string_view what) {
+      return UsageError{std::string(name) + " needs " + std::string(what)};
+    };
+    if (name == "-h" || name == "--help") {
+      options.help = true;
+    } else if (name == "--keep-offset" && !value) {
+      options.offset = readers::Offset::keep;
+    } else if (name == "--format") {
+      const std::optional<std::string_view> format = take_value();
+      if (format == "csv") {
+        options.format = TableFormat::csv;
+      } else if (format == "json") {
+        options.format = TableFormat::json;
+      } else {
+        return needs("csv or json");
+      }
+    } else if (name == "--export" || name == "--output") {
+      const std::optional<std::string_view> directory = take_value();
+      if (!directory || directory->empty()) return needs("a directory");
+      (name == "--export" ? options.export_directory : options.output_directory) = std::string(*directory);
+    } else if (name == "-j" || name == "--jobs") {
+      const std::optional<std::string_view> text = take_value();
+      unsigned jobs = 0;
+      if (!text) return needs("a whole number from 1 to 256");
+      const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), jobs);
+      if (ec != std::errc() || end != text->data() + text->size() || jobs == 0 || jobs > kMostJobs) {
+        return needs("a whole number from 1 to 256: \"" + std::string(*text) + "\"");
+      }
+      options.jobs = jobs;
+    } else {
+      return UsageError{"unknown option " + std::string(argument)};
+    }
+  }
+  if (!options.help && options.paths.empty()) return UsageError{"no PATH given"};
+  return options;
+}
+
+}  // namespace batch

@@ -1,0 +1,142 @@
+#include <charconv>
+#include <cmath>
+#include <string>
+
+#include "batch/batch.h"
+
+namespace batch {
+
+namespace {
+
+std::string shortest_double(double value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+std::string csv_field(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string json_string(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (byte < 0x20) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+          out += escape;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+// The values of a row in column order, as text; nullopt where absent. Texts
+// of numbers are marked so that JSON writes them bare.
+struct Cell {
+  std::optional<std::string> text;
+  bool number = false;
+};
+
+std::vector<Cell> cells(const Row& row) {
+  const auto number = [](std::optional<std::string> text) { return Cell{std::move(text), true}; };
+  const auto text = [](const std::string& value) { return Cell{value, false}; };
+  const auto optional_float = [&](std::optional<float> value) {
+    return number(value ? std::optional<std::string>(shortest_text(*value)) : std::nullopt);
+  };
+  const auto optional_double = [&](std::optional<double> value) {
+    return number(value ? std::optional<std::string>(shortest_double(*value)) : std::nullopt);
+  };
+  const auto computed = [&](std::string value, bool is_number) {
+    return Cell{row.computed ? std::optional<std::string>(std::move(value)) : std::nullopt, is_number};
+  };
+  return {
+      text(row.record),
+      text(row.format),
+      text(row.station),
+      optional_double(row.latitude),
+      optional_double(row.longitude),
+      number(row.dt ? std::optional<std::string>(std::to_string(row.samples)) : std::nullopt),
+      optional_float(row.dt),
+      optional_float(row.pga),
+      computed(shortest_text(row.amax), true),
+      computed(shortest_text(row.a0), true),
+      computed(shortest_text(row.intensity), true),
+      computed(reported_text(row.reported), true),
+      computed(row.intensity_class, false),
+      Cell{row.error.empty() ? std::nullopt : std::optional<std::string>(row.error), false},
+  };
+}
+
+constexpr const char* kColumns[] = {"record", "format",  "station", "latitude", "longitude",
+                                    "samples", "dt",     "pga",     "amax",     "a0",
+                                    "intensity", "reported", "class", "error"};
+
+}  // namespace
+
+std::string shortest_text(float value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+std::string reported_text(std::int32_t tenths) {
+  const std::int32_t magnitude = tenths < 0 ? -tenths : tenths;
+  return (tenths < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." + std::to_string(magnitude % 10);
+}
+
+std::string csv_header() {
+  std::string header;
+  for (const char* column : kColumns) header += std::string(header.empty() ? "" : ",") + column;
+  return header + "\n";
+}
+
+std::string csv_line(const Row& row) {
+  std::string line;
+  bool first = true;
+  for (const Cell& cell : cells(row)) {
+    if (!first) line += ',';
+    first = false;
+    if (cell.text) line += csv_field(*cell.text);
+  }
+  return line + "\n";
+}
+
+std::string json_line(const Row& row) {
+  std::string line = "{";
+  const std::vector<Cell> all = cells(row);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (i > 0) line += ',';
+    line += json_string(kColumns[i]) + ":";
+    const Cell& cell = all[i];
+    line += !cell.text ? "null" : cell.number ? *cell.text : json_string(*cell.text);
+  }
+  return line + "}\n";
+}
+
+float peak_vector(const readers::Record& record) {
+  double peak = 0.0;
+  for (std::size_t i = 0; i < record.acc1.size(); ++i) {
+    const double a1 = record.acc1[i], a2 = record.acc2[i], a3 = record.acc3[i];
+    peak = std::fmax(peak, std::sqrt(a1 * a1 + a2 * a2 + a3 * a3));
+  }
+  return static_cast<float>(peak);
+}
+
+}  // namespace batch

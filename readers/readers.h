@@ -1,0 +1,201 @@
+// Readers of strong-motion records as the networks publish them and of the
+// console program's own input text: bytes in, one three-component record with
+// its metadata out, or an error value naming the file and line. No process
+// exit, no global state; every function may run on several threads at once.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace readers {
+
+enum class Format {
+  knet,          // K-NET: X.NS, X.EW, X.UD
+  kiknet,        // KiK-net: X.NS1/.EW1/.UD1 (borehole), X.NS2/.EW2/.UD2 (surface)
+  jma_csv,       // the agency's CSV file
+  console_text,  // the console program's input: time and three components per sample
+};
+
+// The name of a format as the batch program's `format` column shows it:
+//   Format::jma_csv → "jma-csv", Format::console_text → "text"
+std::string_view format_name(Format format);
+
+// What is wrong with an input and where. `line` counts from 1; 0 when the
+// fault belongs to the file as a whole.
+struct Error {
+  std::string file;
+  std::size_t line = 0;
+  std::string message;
+};
+
+// One line for a person: {"d/X.NS", 19, "not an integer: \"12a\""} →
+// "d/X.NS:19: not an integer: \"12a\""; without a line "d/X.NS: ...".
+std::string error_text(const Error& error);
+
+// One component of a record as its file describes it.
+struct Component {
+  std::string file;                    // the file (or archive member) it was read from
+  std::string direction;               // "N-S", "E-W", "U-D", "1".."6" (K-NET/KiK-net), "NS"/"EW"/"UD"
+  double scale_numerator = 1.0;        // gal per count = numerator / denominator (K-NET/KiK-net)
+  double scale_denominator = 1.0;
+  std::optional<double> header_peak;   // "Max. Acc. (gal)" of the header
+  std::string header_peak_text;        // as written, for messages
+  double offset = 0.0;                 // gal subtracted from every sample (0 when kept)
+};
+
+// Everything the headers say about a record. Times are as written, Japan time
+// (a K-NET/KiK-net Record Time includes the logger's 15 s pre-trigger delay).
+struct Metadata {
+  std::string station_code;
+  std::string station_name;  // UTF-8 (JMA CSV only)
+  std::optional<double> station_latitude;   // degrees north
+  std::optional<double> station_longitude;  // degrees east
+  std::optional<double> station_height;     // m (K-NET/KiK-net)
+  std::optional<double> epicentre_latitude;
+  std::optional<double> epicentre_longitude;
+  std::optional<double> epicentre_depth;    // km
+  std::optional<double> magnitude;
+  std::string origin_time;      // "2008/06/14 08:43:00" (K-NET/KiK-net)
+  std::string record_time;      // K-NET/KiK-net Record Time; JMA "INITIAL TIME" as "2000/10/06 13:30:10"
+  std::string last_correction;  // K-NET/KiK-net
+  double sampling_frequency = 0.0;  // Hz as the header gives it; 0 for console text
+  std::array<Component, 3> components;
+};
+
+// A record ready for the computation: three components in gal, equal length,
+// sampled at `dt` seconds.
+struct Record {
+  std::string name;  // the record name (see record_name_of)
+  Format format = Format::console_text;
+  Metadata metadata;
+  std::vector<float> acc1, acc2, acc3;
+  float dt = 0.0f;
+  std::vector<std::string> warnings;  // e.g. a header peak the samples do not reproduce
+};
+
+template <class T>
+using Result = std::variant<T, Error>;
+
+// ---------------------------------------------------------------------------
+// The console program's input text
+
+// Reads the text the console program reads as its acceleration file, with its
+// free-format rules: values separated by blanks, tabs or commas; `r*value`
+// and `r*` (r null values); a null value keeps the item's previous value,
+// 0.0 in a fresh sample; `/` ends the sample's values; a sample may go on over
+// following lines and values after its fourth are ignored; a final sample cut
+// short by the end of the file is ignored; empty lines are ignored. Each value
+// is converted by recio::convert_real, so the floats have the bits the console
+// program reads. dt = float(double(time 2) - double(time 1)), where time 2 is
+// whatever the second sample's time holds, also when that sample is incomplete.
+// A text whose every line holds exactly three values is refused (a time
+// column is missing); so is anything the console program refuses.
+//   "0 1 2 3\n0.01 4 5 6\n" → 2 samples, acc1 {1, 4}, dt 0.01f
+//   "0,1,,3\n"              → acc2 {0.0f} (null value of a fresh sample)
+//   "1 2 3\n4 5 6\n"        → Error{file, 1, "each line holds three values: ..."}
+Result<Record> read_console_text(std::string_view file, std::string_view text);
+
+// ---------------------------------------------------------------------------
+// JMA CSV
+
+// Reads a JMA CSV file (Shift_JIS, CR LF): the site line with the 3-character
+// station code, its name and the epicentre; LAT., LON. (both 0.0000: unknown);
+// SAMPLING RATE; UNIT (gal); INITIAL TIME; the column line NS,EW,UD; then one
+// line "ns,ew,ud" per sample. Values are converted as the console program
+// converts them (recio::convert_real); dt = float(1.0 / rate).
+//   "SITE CODE= EA0<name>   ,35.27,133.35,  9,7.3,...\r\n LAT.=  0.0000\r\n..."
+//   → station_code "EA0", station_name "<name in UTF-8>", magnitude 7.3
+Result<Record> read_jma_csv(std::string_view file, std::string_view bytes);
+
+// ---------------------------------------------------------------------------
+// K-NET and KiK-net
+
+// One K-NET/KiK-net file: its header values and its integer counts.
+struct KnetFile {
+  std::string file;
+  Metadata metadata;   // components[0] describes this file
+  double duration = 0.0;
+  std::vector<std::int64_t> counts;
+};
+
+// Reads one file: 17 header lines "Label             value" (labels matched
+// ignoring blanks, periods and case), then signed integer counts, 8 to a
+// line, the last line maybe short, Duration x frequency of them in all.
+//   "...Scale Factor      3920(gal)/6182761\n..." → scale 3920 / 6182761
+Result<KnetFile> read_knet_file(std::string_view file, std::string_view text);
+
+enum class Offset { remove_mean, keep };
+
+// Joins the three files of one record (NS, EW, UD order) into a record named
+// `name`. They must agree on station, sampling frequency and number of
+// samples. Acceleration (gal), each file with its own scale:
+//   remove_mean: mean = double(sum of counts) / n;
+//                a = float((double(count) - mean) * N / D)
+//   keep:        a = float(double(count) * N / D)
+// With the mean removed, each header "Max. Acc." must equal the peak |a| to
+// its printed decimals; a warning says so when it does not.
+// dt = float(1.0 / frequency).
+Result<Record> join_knet_record(std::string_view name, Format format,
+                                std::span<const KnetFile, 3> files, Offset offset);
+
+// ---------------------------------------------------------------------------
+// Names and formats
+
+// A K-NET/KiK-net component file name: the record name (component letters
+// removed from the extension) and the component (0 NS, 1 EW, 2 UD).
+//   "d/AOM0170806140843.NS"  → {"d/AOM0170806140843", 0, knet}
+//   "d/ISKH012401011610.UD2" → {"d/ISKH012401011610.2", 2, kiknet}
+//   "d/notes.txt"            → nullopt
+struct KnetName {
+  std::string record;
+  int component = 0;
+  Format format = Format::knet;
+};
+std::optional<KnetName> knet_name(std::string_view path);
+
+// The format of a file from its name and first bytes, nullopt when it is no
+// record: K-NET/KiK-net by name and an "Origin Time" first line; JMA CSV by a
+// "SITE CODE=" first line; console text when the first line with anything on
+// it starts like a number and the first bytes are plain text.
+std::optional<Format> detect_format(std::string_view path, std::string_view head);
+
+// ---------------------------------------------------------------------------
+// Archives and compressed files (libarchive, read in memory)
+
+// True when this build reads archives.
+bool archives_supported();
+
+// ".tar", ".tar.gz", ".tgz" (and ".tar.bz2", ".tar.xz"): an archive of files.
+bool is_archive_name(std::string_view path);
+// ".gz" that is not ".tar.gz": one compressed file.
+bool is_compressed_name(std::string_view path);
+
+// One file inside an archive. `name` is "ARCHIVE:MEMBER"; members of an
+// archive inside an archive are "ARCHIVE:INNER:MEMBER"; a compressed member
+// "X.NS.gz" is given decompressed as "ARCHIVE:X.NS".
+struct Member {
+  std::string name;
+  std::string bytes;
+};
+
+// Reads the archive at `path` member by member, giving each regular file
+// that `wants` (asked with the member's name) to `take` in archive order and
+// then letting it go; the bytes of a member not wanted are skipped unread.
+// Archives and compressed files inside it are opened in memory, never
+// unpacked to disk. An error ends the reading (members already given stay given).
+//   "event.tar" holding "a.knt.tar.gz" holding "X.NS" → take({"event.tar:a.knt.tar.gz:X.NS", ...})
+std::optional<Error> for_each_member(const std::string& path,
+                                     const std::function<bool(std::string_view name)>& wants,
+                                     const std::function<void(Member&&)>& take);
+
+// The decompressed bytes of a gzip file.
+Result<std::string> decompress_file(const std::string& path);
+
+}  // namespace readers
