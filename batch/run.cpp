@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -22,12 +23,14 @@
 #include <thread>
 
 #include "batch/batch.h"
+#include "pictures/pictures.h"
 
 namespace batch {
 
 namespace {
 
 namespace fs = std::filesystem;
+namespace pictures = shindo::pictures;
 
 // Bytes of a file's beginning that tell its format.
 constexpr std::size_t kHeadBytes = 4096;
@@ -52,13 +55,15 @@ struct Job {
 struct Written {
   std::string directory;
   std::string temporary;
-  std::string suffix;  // ".txt", ".wave.txt", ".a0tau.txt"
+  std::string suffix;  // ".txt", ".wave.txt", ".a0tau.txt", ".svg"
 };
 
 struct Outcome {
   Row row;
   std::vector<Written> files;
   std::vector<std::string> warnings;
+  std::optional<pictures::GeoPoint> epicentre;  // for the report's map
+  std::string picture;                          // the SVG's name in the output directory, once placed
 };
 
 std::string system_message(int error) { return std::strerror(error); }
@@ -214,6 +219,23 @@ std::optional<std::string> write_temporary(const std::string& directory, std::si
   return std::nullopt;
 }
 
+// The SVG image of a computed record, its panels named as its format names
+// the components ("N-S" of a K-NET header is shown as "NS").
+std::string record_picture(const readers::Record& record, const shindo::Intensity& intensity) {
+  const readers::Metadata& meta = record.metadata;
+  std::array<std::string, 3> names;
+  for (std::size_t c = 0; c < 3; ++c) {
+    std::erase(names[c] = meta.components[c].direction, '-');
+  }
+  pictures::RecordPicture picture{.name = record.name,
+                                  .station = meta.station_code.empty() ? meta.station_name : meta.station_code,
+                                  .record = {record.acc1, record.acc2, record.acc3, record.dt}};
+  for (std::size_t c = 0; c < 3; ++c) {
+    if (!names[c].empty()) picture.component_names[c] = names[c];
+  }
+  return pictures::record_svg(picture, intensity);
+}
+
 readers::Result<readers::Record> read_record(Job& job, const Options& options) {
   if (job.inputs.size() == 3) {
     std::array<readers::KnetFile, 3> files;
@@ -283,6 +305,11 @@ Outcome process(Job&& job, const Options& options, std::size_t job_number) {
   row.samples = record.acc1.size();
   row.dt = record.dt;
   row.pga = peak_vector(record);
+  const readers::Metadata& meta = record.metadata;
+  if (meta.epicentre_latitude && meta.epicentre_longitude) {
+    outcome.epicentre = pictures::GeoPoint{static_cast<float>(*meta.epicentre_latitude),
+                                           static_cast<float>(*meta.epicentre_longitude)};
+  }
 
   if (options.export_directory) {
     if (auto failure = write_temporary(*options.export_directory, job_number, ".txt", export_text(record),
@@ -305,7 +332,8 @@ Outcome process(Job&& job, const Options& options, std::size_t job_number) {
   row.intensity_class = std::string(shindo::class_label(shindo::intensity_class(row.reported)));
   if (options.output_directory) {
     for (const auto& [suffix, text] : {std::pair<std::string, std::string>{".wave.txt", wave_text(intensity)},
-                                       std::pair<std::string, std::string>{".a0tau.txt", level_table_text(intensity)}}) {
+                                       std::pair<std::string, std::string>{".a0tau.txt", level_table_text(intensity)},
+                                       std::pair<std::string, std::string>{".svg", record_picture(record, intensity)}}) {
       if (auto failure = write_temporary(*options.output_directory, job_number, suffix, text, outcome.files)) {
         row.error = *failure;
         row.computed = false;
@@ -449,6 +477,22 @@ void read_archive(const std::string& path, JobQueue& queue, std::size_t& skipped
 // ---------------------------------------------------------------------------
 // The end: names for the written files, in record order
 
+// Renames a written file to its name; an input file is never replaced.
+std::optional<std::string> place(const Written& file, const std::string& target,
+                                 const std::set<FileIdentity>& inputs) {
+  struct stat info {};
+  if (::stat(target.c_str(), &info) == 0 && inputs.count({info.st_dev, info.st_ino}) > 0) {
+    ::unlink(file.temporary.c_str());
+    return target + ": not written, it is an input file";
+  }
+  if (::rename(file.temporary.c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(file.temporary.c_str());
+    return target + ": " + system_message(error);
+  }
+  return std::nullopt;
+}
+
 void place_files(std::vector<Outcome>& outcomes, const std::set<FileIdentity>& inputs) {
   std::set<std::string> used;
   for (Outcome& outcome : outcomes) {
@@ -466,20 +510,52 @@ void place_files(std::vector<Outcome>& outcomes, const std::set<FileIdentity>& i
     for (const Written& file : outcome.files) {
       const std::string target = file.directory + "/" + stem + file.suffix;
       used.insert(target);
-      struct stat info {};
-      if (::stat(target.c_str(), &info) == 0 && inputs.count({info.st_dev, info.st_ino}) > 0) {
-        ::unlink(file.temporary.c_str());
-        outcome.row.error = target + ": not written, it is an input file";
+      if (std::optional<std::string> failure = place(file, target, inputs)) {
+        outcome.row.error = *failure;
         outcome.row.computed = false;
-        continue;
-      }
-      if (::rename(file.temporary.c_str(), target.c_str()) != 0) {
-        outcome.row.error = target + ": " + system_message(errno);
-        outcome.row.computed = false;
-        ::unlink(file.temporary.c_str());
+      } else if (file.suffix == ".svg") {
+        outcome.picture = stem + file.suffix;
       }
     }
   }
+}
+
+// The report's row of a record: the table's columns, the epicentre for the
+// map and the link to the picture when one was placed.
+pictures::ReportRow report_row(const Outcome& outcome) {
+  const Row& row = outcome.row;
+  pictures::ReportRow out;
+  out.record = row.record;
+  out.format = row.format;
+  out.station = row.station;
+  if (row.latitude && row.longitude) {
+    out.location = pictures::GeoPoint{static_cast<float>(*row.latitude), static_cast<float>(*row.longitude)};
+  }
+  out.epicentre = outcome.epicentre;
+  out.samples = static_cast<std::int32_t>(std::min<std::size_t>(row.samples, INT32_MAX));
+  out.dt = row.dt.value_or(0.0f);
+  out.pga = row.pga.value_or(0.0f);
+  out.amax = row.amax;
+  out.a0 = row.a0;
+  out.intensity = row.intensity;
+  out.error = row.computed || !row.error.empty() ? row.error : "not computed";
+  out.picture = outcome.picture;
+  return out;
+}
+
+// DIR/report.html, the page of the whole run, written and placed like the
+// records' files.
+std::optional<std::string> write_report(const std::string& directory, const std::vector<Outcome>& outcomes,
+                                        const std::vector<std::string>& paths, const std::set<FileIdentity>& inputs) {
+  pictures::ReportInput report;
+  for (const std::string& path : paths) report.title += (report.title.empty() ? "" : " ") + path;
+  for (const Outcome& outcome : outcomes) report.rows.push_back(report_row(outcome));
+  std::vector<Written> files;
+  if (std::optional<std::string> failure =
+          write_temporary(directory, outcomes.size(), ".html", pictures::report_html(report), files)) {
+    return failure;
+  }
+  return place(files.front(), directory + "/report.html", inputs);
 }
 
 }  // namespace
@@ -555,6 +631,11 @@ int run(const Options& options) {
     for (const std::string& warning : outcome.warnings) notes += "shindo-batch: warning: " + warning + "\n";
   }
   const bool table_written = write_out(1, table);
+  std::optional<std::string> report_failure;
+  if (options.output_directory) {
+    report_failure = write_report(*options.output_directory, outcomes, options.paths, walk.inputs);
+    if (report_failure) notes += "shindo-batch: " + *report_failure + "\n";
+  }
   notes += "shindo-batch: " + std::to_string(outcomes.size()) + " records, " + std::to_string(failed) + " failed, " +
            std::to_string(skipped) + " files skipped (no record)\n";
   write_out(2, notes);
@@ -562,7 +643,7 @@ int run(const Options& options) {
     write_out(2, "shindo-batch: cannot write the table: " + system_message(errno) + "\n");
     return 1;
   }
-  return failed == 0 ? 0 : 1;
+  return failed == 0 && !report_failure ? 0 : 1;
 }
 
 }  // namespace batch

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "batch/batch.h"
+#include "pictures/pictures.h"
 
 namespace batch {
 
@@ -105,16 +106,10 @@ std::vector<std::string_view> columns(bool running) {
 
 }  // namespace
 
-std::string shortest_text(float value) {
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
-}
+// The pictures write the same numbers in the report's table: one text for both.
+std::string shortest_text(float value) { return shindo::pictures::shortest(value); }
 
-std::string reported_text(std::int32_t tenths) {
-  const std::int32_t magnitude = tenths < 0 ? -tenths : tenths;
-  return (tenths < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." + std::to_string(magnitude % 10);
-}
+std::string reported_text(std::int32_t tenths) { return shindo::pictures::reported_text(tenths); }
 
 std::string csv_header(bool running) {
   std::string header;

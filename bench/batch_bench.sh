@@ -67,6 +67,12 @@ files_rate=$(rate "$records" "$start" "$end")
 cpu_ms=$(awk -v n="$records" '{ printf "%.1f", ($1 + $2) * 1000 / n }' "$work/cpu")
 start=$(now); "$batch" "$work/large.tar.gz" >/dev/null 2>&1; end=$(now)
 archive_rate=$(rate "$records" "$start" "$end")
+# With --output: the wave and level texts, a picture per record and the report.
+start=$(now); /usr/bin/time -f '%U %S' -o "$work/cpu" "$batch" --output "$work/output" "$work/large" >/dev/null 2>&1
+end=$(now)
+output_rate=$(rate "$records" "$start" "$end")
+output_cpu_ms=$(awk -v n="$records" '{ printf "%.1f", ($1 + $2) * 1000 / n }' "$work/cpu")
+rm -rf "$work/output"
 
 # The console program once per exported record, on 20 exports.
 "$batch" --export "$work/exported" "$work/small" >/dev/null 2>&1
@@ -84,6 +90,7 @@ echo "records: $records K-NET records of 30000 samples at 100 Hz, $(nproc) cores
 echo "load:    $(cut -d' ' -f1-3 /proc/loadavg) (load average before the runs)"
 echo "files:   $files_rate records/s ($cpu_ms ms of CPU per record)"
 echo "archive: $archive_rate records/s"
+echo "output:  $output_rate records/s ($output_cpu_ms ms of CPU per record; files with --output DIR)"
 echo "console: $console_rate records/s (one shindo run per exported record)"
 echo "ratio:   $(awk -v f="$files_rate" -v c="$console_rate" 'BEGIN { printf "%.0f", f / c }') x the console rate (files)"
 echo "peak memory, files:   10 records $(peak_kb "$batch" "$work/small") kB, $records records $(peak_kb "$batch" "$work/large") kB"

@@ -287,8 +287,9 @@ TEST(BatchProgram, ExportedRecordsGiveTheConsoleProgramTheSameResultsAndFiles) {
   EXPECT_EQ(shindo::testing::list_directory(scratch.path / "exp"),
             (std::vector<std::string>{"AOM0170806140843.txt", "r.txt.txt"}));
   EXPECT_EQ(shindo::testing::list_directory(scratch.path / "out"),
-            (std::vector<std::string>{"AOM0170806140843.a0tau.txt", "AOM0170806140843.wave.txt", "r.txt.a0tau.txt",
-                                      "r.txt.wave.txt"}));
+            (std::vector<std::string>{"AOM0170806140843.a0tau.txt", "AOM0170806140843.svg",
+                                      "AOM0170806140843.wave.txt", "r.txt.a0tau.txt", "r.txt.svg", "r.txt.wave.txt",
+                                      "report.html"}));
   const auto rows = parse_csv(run.out);
   ASSERT_EQ(rows.size(), 2u);
   for (auto row : rows) {

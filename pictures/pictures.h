@@ -1,0 +1,164 @@
+// Pictures of results: one SVG image per record (its three components, the
+// filtered vector wave with A0 and Amax, the A0–τ curve) and one static HTML
+// page for a run of many records. Strings out: no I/O, no global state, and
+// the same input always gives the same bytes.
+#pragma once
+
+#include <shindo/intensity.h>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace shindo::pictures {
+
+// ---------------------------------------------------------------------------
+// One record
+// ---------------------------------------------------------------------------
+
+// A record to draw. The views and spans are only read during the call.
+struct RecordPicture {
+  std::string_view name;     // the record name, as in the report's `record` column
+  std::string_view station;  // station code or name (UTF-8); empty when unknown
+  // The names the record's format gives its components: NS, EW, UD or 1, 2, 3.
+  std::array<std::string_view, 3> component_names{"NS", "EW", "UD"};
+  Record record;             // the three input components (gal) and the interval (s)
+};
+
+// The SVG image of one record and its result, self-contained (no script, no
+// external font or file), 1200 x 1020 user units:
+//   - a title: record name, station, the computed intensity, the reported
+//     value and the class on a badge in the class colour;
+//   - one panel per input component against time (s), its peak |a| marked;
+//   - the filtered vector acceleration against time, with A0 drawn across
+//     it, the samples above A0 marked, and Amax marked;
+//   - the A0–τ curve: total time above a level (s, log scale) against the
+//     level (gal), with the 0.3 s line and the point A0.
+// Lines of long records hold the minimum and the maximum of every pixel
+// column, at most about 2200 points each, so every peak stays visible and
+// 60000 samples give about 150 KB. A result with a fault draws what its
+// completed stages hold and names the fault in the title.
+//
+//   the 8-sample record at 0.05 s of the tests, named "a&b", station "X1",
+//   with its result (amax 125.9082, a0 73.40448, shindo 4.674445)
+//   → an <svg> whose title reads "a&amp;b", "station X1",
+//     "intensity 4.674445", "reported 4.6" and "class 4" on #FAE696;
+//     the A0 line is the element id="a0-line" at the height of 73.40448 gal.
+std::string record_svg(const RecordPicture& picture, const Intensity& result);
+
+// ---------------------------------------------------------------------------
+// One run
+// ---------------------------------------------------------------------------
+
+// A place on the earth, in degrees (north and east positive).
+struct GeoPoint {
+  float latitude = 0.0f;
+  float longitude = 0.0f;
+};
+
+// One record of a run, with the columns of the batch program's table.
+// `intensity` is the unrounded value; the reported value and the class are
+// derived from it. A row with a non-empty `error` is a failed record.
+struct ReportRow {
+  std::string record;   // record name
+  std::string format;   // e.g. "knet", "kiknet", "jma-csv", "console"
+  std::string station;  // UTF-8; may be empty
+  std::optional<GeoPoint> location;   // the station, when the record gives it
+  std::optional<GeoPoint> epicentre;  // the event, when the record gives it
+  std::int32_t samples = 0;
+  float dt = 0.0f;
+  float pga = 0.0f;  // peak of the vector of the three input components (gal)
+  float amax = 0.0f;
+  float a0 = 0.0f;
+  float intensity = 0.0f;
+  std::string error;    // empty: computed
+  // Where the record's SVG was written, relative to the report's folder
+  // (`shindo-batch --output DIR` writes DIR/<record name>.svg, so this is
+  // "<record name>.svg"); empty: no picture. Links are percent-encoded.
+  std::string picture;
+};
+
+struct ReportInput {
+  std::string title;  // what the run was about, e.g. the paths given; may be empty
+  std::vector<ReportRow> rows;
+};
+
+// The HTML page of a run: well-formed XHTML5 (also readable by an XML
+// parser) with inline CSS, no script and nothing fetched from a network:
+//   - a summary: records, failed, the highest intensity and where;
+//   - when any row has a location, a map: an equirectangular projection with
+//     degree ticks, each station a dot in its class colour, each distinct
+//     epicentre a star, and a legend of the classes;
+//   - a table of every record, highest intensity first (ties by name), the
+//     failed ones last, with the table's columns, the class cell in its
+//     colour and the record name linked to its picture;
+//   - the failed records with their errors.
+//
+//   rows {"b", intensity 5.1538}, {"a&1", intensity 4.2, picture "a&1.svg"},
+//   {"c", error "c.NS line 3: not a number"}
+//   → summary "3 records, 1 failed", highest 5.1538 (reported 5.1, class 5+)
+//     at b; table rows b, a&1 (href "a%261.svg"), c; c in the failed list.
+std::string report_html(const ReportInput& report);
+
+// ---------------------------------------------------------------------------
+// Building blocks of both, for callers that place pictures themselves
+// ---------------------------------------------------------------------------
+
+// Text made safe for XML character data and attribute values: & < > " '
+// escaped, bytes that are not valid UTF-8 and control characters that XML
+// forbids replaced by U+FFFD.
+//   "a&<\"b" → "a&amp;&lt;&quot;b",  "x\x01y" → "x\uFFFDy"
+std::string escape_xml(std::string_view text);
+
+// A relative path as a URL path: every byte outside A-Z a-z 0-9 - . _ ~ /
+// percent-encoded (also ':', so that "a.tar:m.svg" is not read as a scheme).
+//   "d/a b&c.svg" → "d/a%20b%26c.svg",  "x.tar:m.svg" → "x.tar%3Am.svg"
+std::string percent_encode_path(std::string_view path);
+
+// The colour of a class as "#RRGGBB"; class 0 is white (#FFFFFF) and is
+// drawn with a grey border.
+//   IntensityClass::c5_upper → "#FF9900"
+std::string_view class_colour(IntensityClass c);
+
+// The text colour that reads best on a background "#RRGGBB": "#000000" or
+// "#FFFFFF", whichever has the higher contrast by relative luminance.
+//   "#FAE696" → "#000000",  "#0041FF" → "#FFFFFF"
+std::string_view text_colour_on(std::string_view background);
+
+// Round tick values for an axis: multiples of 1, 2 or 5 x 10^k, about
+// `target` of them between `low` and `high` (both included when they fall on
+// a tick), with the number of decimals their labels need.
+//   (0, 300, 6) → step 50, values 0 50 100 150 200 250 300, decimals 0
+//   (0, 0.7, 4) → step 0.2, values 0 0.2 0.4 0.6, decimals 1
+struct Ticks {
+  double step = 1.0;
+  std::vector<double> values;
+  int decimals = 0;
+};
+Ticks round_ticks(double low, double high, int target);
+
+// Round ticks from 0 up to the first tick at or above `value` (the top of an
+// axis that must show `value`), about `target` steps of 1, 2 or 5 x 10^k;
+// a value that is not positive is taken as 1.
+//   (125.9, 4) → step 50, values 0 50 100 150,  (0.3, 5) → step 0.1, values 0 0.1 0.2 0.3
+Ticks ticks_up_to(double value, int target);
+
+// Fixed-point text with `decimals` digits after the point, rounded half away
+// from zero, independent of the locale; -0 is written as 0.
+//   (73.40448, 2) → "73.40",  (-0.001, 1) → "0.0",  (2.25, 1) → "2.3"
+std::string fixed(double value, int decimals);
+
+// The same text appended to `out`, for the many coordinates of a line.
+void append_fixed(std::string& out, double value, int decimals);
+
+// The shortest text that reads back as the same float (as in the table).
+//   73.40448f → "73.40448",  0.01f → "0.01"
+std::string shortest(float value);
+
+// A reported value in tenths as text with one decimal: 51 → "5.1", -1 → "-0.1".
+std::string reported_text(std::int32_t tenths);
+
+}  // namespace shindo::pictures

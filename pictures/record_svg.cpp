@@ -1,0 +1,415 @@
+// The SVG image of one record: the title with the class badge, one panel per
+// input component, the filtered vector wave with A0, and the A0–τ curve.
+#include "pictures/pictures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <limits>
+#include <span>
+
+namespace shindo::pictures {
+
+namespace {
+
+constexpr double kWidth = 1200.0;
+constexpr double kHeight = 1020.0;
+constexpr double kLeft = 90.0;
+constexpr double kRight = 30.0;
+constexpr double kPlotWidth = kWidth - kLeft - kRight;
+constexpr int kCoordinateDecimals = 1;
+constexpr int kValueDecimals = 2;
+constexpr std::string_view kMarkColour = "#D62728";
+constexpr std::string_view kTraceColour = "#1F4E9A";
+// The exceedance time the level scan looks for (s).
+constexpr double kTauLine = 0.3;
+
+// A rectangle of the image and the ranges of values it shows.
+struct Panel {
+  double left = kLeft;
+  double top = 0.0;
+  double width = kPlotWidth;
+  double height = 0.0;
+  double x_low = 0.0;
+  double x_high = 1.0;
+  double y_low = 0.0;
+  double y_high = 1.0;
+  bool y_log = false;
+
+  double x(double value) const { return left + (value - x_low) / (x_high - x_low) * width; }
+  double y(double value) const {
+    const double share = y_log ? (std::log10(value) - std::log10(y_low)) / (std::log10(y_high) - std::log10(y_low))
+                               : (value - y_low) / (y_high - y_low);
+    return top + height * (1.0 - share);
+  }
+};
+
+// The time axis shared by the panels of a record: seconds when the interval
+// is a positive number, else sample numbers.
+struct TimeAxis {
+  double step = 1.0;
+  std::string_view unit = "sample";
+};
+
+TimeAxis time_axis(float dt) {
+  if (std::isfinite(dt) && dt > 0.0f) return {static_cast<double>(dt), "s"};
+  return {};
+}
+
+void append_point(std::string& out, double x, double y) {
+  append_fixed(out, x, kCoordinateDecimals);
+  out += ',';
+  append_fixed(out, y, kCoordinateDecimals);
+  out += ' ';
+}
+
+void append_attribute(std::string& out, std::string_view name, double value) {
+  out += ' ';
+  out += name;
+  out += "=\"";
+  append_fixed(out, value, kCoordinateDecimals);
+  out += '"';
+}
+
+// <text> at (x, y) with extra attributes and escaped content.
+void append_text(std::string& out, double x, double y, std::string_view attributes, std::string_view content) {
+  out += "<text";
+  append_attribute(out, "x", x);
+  append_attribute(out, "y", y);
+  if (!attributes.empty()) {
+    out += ' ';
+    out += attributes;
+  }
+  out += '>';
+  out += escape_xml(content);
+  out += "</text>\n";
+}
+
+struct Coordinate {
+  std::string_view name;
+  double value = 0.0;
+};
+
+// An empty element: its coordinates, then further attributes as written.
+void append_shape(std::string& out, std::string_view element, std::initializer_list<Coordinate> coordinates,
+                  std::string_view attributes) {
+  out += '<';
+  out += element;
+  for (const Coordinate& c : coordinates) append_attribute(out, c.name, c.value);
+  if (!attributes.empty()) {
+    out += ' ';
+    out += attributes;
+  }
+  out += "/>\n";
+}
+
+void append_line(std::string& out, double x1, double y1, double x2, double y2, std::string_view attributes) {
+  append_shape(out, "line", {{"x1", x1}, {"y1", y1}, {"x2", x2}, {"y2", y2}}, attributes);
+}
+
+void append_circle(std::string& out, double x, double y, double r, std::string_view attributes) {
+  append_shape(out, "circle", {{"cx", x}, {"cy", y}, {"r", r}}, attributes);
+}
+
+// Vertical grid lines with their labels under the panel.
+void append_x_ticks(std::string& out, const Panel& panel, const Ticks& ticks, bool labelled) {
+  for (const double value : ticks.values) {
+    const double x = panel.x(value);
+    append_line(out, x, panel.top, x, panel.top + panel.height, "stroke=\"#E6E6E6\"");
+    if (labelled) {
+      append_text(out, x, panel.top + panel.height + 14, "class=\"xtick\" text-anchor=\"middle\" font-size=\"11\"",
+                  fixed(value, ticks.decimals));
+    }
+  }
+}
+
+// Horizontal grid lines with their labels left of the panel.
+void append_y_tick(std::string& out, const Panel& panel, double value, std::string_view label) {
+  const double y = panel.y(value);
+  append_line(out, panel.left, y, panel.left + panel.width, y, "stroke=\"#E6E6E6\"");
+  if (!label.empty()) {
+    append_text(out, panel.left - 6, y + 4, "class=\"ytick\" text-anchor=\"end\" font-size=\"11\"", label);
+  }
+}
+
+void append_frame(std::string& out, const Panel& panel, std::string_view unit) {
+  append_shape(out, "rect",
+               {{"x", panel.left}, {"y", panel.top}, {"width", panel.width}, {"height", panel.height}},
+               "fill=\"none\" stroke=\"#999999\"");
+  // The unit along the left edge, beside the tick labels.
+  const double x = panel.left - 58;
+  const double y = panel.top + panel.height / 2;
+  append_text(out, x, y,
+              "text-anchor=\"middle\" font-size=\"12\" fill=\"#555555\" transform=\"rotate(-90 " + fixed(x, 1) + " " +
+                  fixed(y, 1) + ")\"",
+              unit);
+}
+
+// The samples as a polyline. A record with more samples than twice the
+// pixel columns it spans is drawn with the minimum and the maximum of each
+// column, in the order they occur, so that no peak is lost.
+void append_trace(std::string& out, std::span<const float> values, const Panel& panel, TimeAxis time,
+                  std::string_view attributes) {
+  const std::size_t n = values.size();
+  if (n == 0) return;
+  out += "<polyline fill=\"none\" ";
+  out += attributes;
+  out += " points=\"";
+  const auto point = [&](std::size_t i) {
+    if (std::isfinite(values[i])) append_point(out, panel.x(static_cast<double>(i) * time.step), panel.y(values[i]));
+  };
+  const double span_pixels = panel.x(static_cast<double>(n) * time.step) - panel.x(0.0);
+  const auto columns = static_cast<std::size_t>(std::max(1.0, std::ceil(span_pixels)));
+  if (n <= 2 * columns) {
+    for (std::size_t i = 0; i < n; ++i) point(i);
+  } else {
+    for (std::size_t column = 0; column < columns; ++column) {
+      const std::size_t begin = column * n / columns;
+      const std::size_t end = (column + 1) * n / columns;
+      // Comparisons with a value that is not a number are false, so such
+      // values are never taken; the first of equal extremes is.
+      std::size_t lowest = n;
+      std::size_t highest = n;
+      float low = std::numeric_limits<float>::infinity();
+      float high = -std::numeric_limits<float>::infinity();
+      for (std::size_t i = begin; i < end; ++i) {
+        const float v = values[i];
+        const bool below = v < low;
+        const bool above = v > high;
+        low = below ? v : low;
+        lowest = below ? i : lowest;
+        high = above ? v : high;
+        highest = above ? i : highest;
+      }
+      if (lowest == n || highest == n) continue;
+      point(std::min(lowest, highest));
+      if (lowest != highest) point(std::max(lowest, highest));
+    }
+  }
+  if (out.back() == ' ') out.pop_back();
+  out += "\"/>\n";
+}
+
+// The index of the largest |value| among the finite values; values.size() when none.
+std::size_t peak_index(std::span<const float> values) {
+  std::size_t peak = values.size();
+  float largest = -1.0f;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const float magnitude = std::fabs(values[i]);
+    const bool larger = magnitude > largest && magnitude <= std::numeric_limits<float>::max();
+    largest = larger ? magnitude : largest;
+    peak = larger ? i : peak;
+  }
+  return peak;
+}
+
+std::string time_text(std::size_t index, TimeAxis time) {
+  return fixed(static_cast<double>(index) * time.step, time.unit == "s" ? kValueDecimals : 0) + " " +
+         std::string(time.unit);
+}
+
+void append_title(std::string& out, const RecordPicture& picture, const Intensity& result) {
+  std::string subtitle = picture.station.empty() ? "station unknown" : "station " + std::string(picture.station);
+  double text_left = 20.0;
+  if (result.fault == Fault::none) {
+    const std::int32_t tenths = reported_tenths(result.shindo);
+    const IntensityClass cls = intensity_class(tenths);
+    const std::string_view fill = class_colour(cls);
+    subtitle += " \u00B7 intensity " + shortest(result.shindo) + " \u00B7 reported " + reported_text(tenths);
+    out += "<g id=\"class-badge\">\n<rect x=\"20\" y=\"14\" width=\"150\" height=\"54\" rx=\"6\" fill=\"";
+    out += fill;
+    out += "\" stroke=\"#808080\" stroke-width=\"1.5\"/>\n";
+    append_text(out, 95, 51,
+                "text-anchor=\"middle\" font-size=\"26\" font-weight=\"bold\" fill=\"" +
+                    std::string(text_colour_on(fill)) + "\"",
+                "class " + std::string(class_label(cls)));
+    out += "</g>\n";
+    text_left = 190.0;
+  } else {
+    subtitle += " \u00B7 not computed: " + std::string(fault_text(result.fault)) + " (" +
+                std::string(stage_name(result.stage)) + ")";
+  }
+  append_text(out, text_left, 36, "id=\"record-name\" font-size=\"22\" font-weight=\"bold\"", picture.name);
+  append_text(out, text_left, 60, "id=\"record-summary\" font-size=\"15\"", subtitle);
+}
+
+void append_component(std::string& out, std::span<const float> values, std::string_view name, double top,
+                      double x_high, const Ticks& time_ticks, TimeAxis time) {
+  const std::size_t peak = peak_index(values);
+  const double peak_value = peak < values.size() ? values[peak] : 0.0;
+  const Ticks ticks = ticks_up_to(std::fabs(peak_value), 2);
+  const double limit = ticks.values.back();
+  const Panel panel{.top = top, .height = 110.0, .x_high = x_high, .y_low = -limit, .y_high = limit};
+  out += "<g class=\"component\">\n";
+  for (auto value = ticks.values.rbegin(); value != ticks.values.rend(); ++value) {
+    if (*value > 0.0) append_y_tick(out, panel, -*value, fixed(-*value, ticks.decimals));
+  }
+  for (const double value : ticks.values) append_y_tick(out, panel, value, fixed(value, ticks.decimals));
+  append_x_ticks(out, panel, time_ticks, true);
+  append_frame(out, panel, "gal");
+  append_trace(out, values, panel, time, "stroke=\"#333333\" stroke-width=\"0.8\"");
+  append_text(out, panel.left + 8, panel.top + 18, "font-size=\"14\" font-weight=\"bold\"", name);
+  if (peak < values.size()) {
+    append_circle(out, panel.x(static_cast<double>(peak) * time.step), panel.y(peak_value), 4.0,
+                  "class=\"peak\" fill=\"none\" stroke=\"" + std::string(kMarkColour) + "\" stroke-width=\"1.5\"");
+    append_text(out, panel.left + panel.width - 8, panel.top + 16, "text-anchor=\"end\" font-size=\"12\"",
+                "peak " + fixed(peak_value, kValueDecimals) + " gal at " + time_text(peak, time));
+  }
+  out += "</g>\n";
+}
+
+void append_wave(std::string& out, const Intensity& result, double x_high, const Ticks& time_ticks,
+                 TimeAxis time) {
+  const std::span<const float> wave = result.wave;
+  const bool complete = result.fault == Fault::none || result.stage == Stage::level_scan ||
+                        result.stage == Stage::intensity;
+  const bool has_a0 = result.fault == Fault::none;
+  // A complete wave peaks at Amax; a wave cut short by a fault is searched.
+  double highest = has_a0 ? result.a0 : 0.0;
+  if (complete && std::isfinite(result.amax)) {
+    highest = std::max(highest, static_cast<double>(result.amax));
+  } else {
+    for (const float value : wave) {
+      if (std::isfinite(value)) highest = std::max(highest, static_cast<double>(value));
+    }
+  }
+  const Ticks ticks = ticks_up_to(highest, 7);
+  const Panel panel{.top = 510.0, .height = 170.0, .x_high = x_high, .y_low = 0.0, .y_high = ticks.values.back()};
+  out += "<g id=\"wave-panel\">\n";
+  for (const double value : ticks.values) append_y_tick(out, panel, value, fixed(value, ticks.decimals));
+  append_x_ticks(out, panel, time_ticks, true);
+  append_frame(out, panel, "gal");
+  append_text(out, panel.left + panel.width / 2, panel.top + panel.height + 30,
+              "text-anchor=\"middle\" font-size=\"12\"", "time (" + std::string(time.unit) + ")");
+  append_trace(out, wave, panel, time, "stroke=\"" + std::string(kTraceColour) + "\" stroke-width=\"0.8\"");
+  append_text(out, panel.left + 8, panel.top + 18, "font-size=\"14\" font-weight=\"bold\"",
+              "filtered vector acceleration");
+  if (has_a0) {
+    const double y = panel.y(result.a0);
+    append_line(out, panel.left, y, panel.left + panel.width, y,
+                "id=\"a0-line\" stroke=\"" + std::string(kMarkColour) + "\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\"");
+    // Above the line, or below it when that would run into the Amax text at the top.
+    const double label_y = y - 5 < panel.top + 32 ? y + 15 : y - 5;
+    append_text(out, panel.left + panel.width - 8, label_y,
+                "text-anchor=\"end\" font-size=\"12\" fill=\"" + std::string(kMarkColour) + "\"",
+                "A0 " + fixed(result.a0, kValueDecimals) + " gal");
+    // One mark per pixel column that holds samples above A0.
+    out += "<g id=\"above-a0\" fill=\"" + std::string(kMarkColour) + "\">\n";
+    long long last_column = -1;
+    for (std::size_t i = 0; i < wave.size(); ++i) {
+      if (!(wave[i] > result.a0)) continue;
+      const double x = panel.x(static_cast<double>(i) * time.step);
+      const auto column = static_cast<long long>(std::floor(x));
+      if (column == last_column) continue;
+      last_column = column;
+      append_circle(out, x, panel.y(wave[i]), 2.0, "");
+    }
+    out += "</g>\n";
+  }
+  const auto peak = static_cast<std::size_t>(std::find(wave.begin(), wave.end(), result.amax) - wave.begin());
+  if (complete && peak < wave.size()) {
+    append_circle(out, panel.x(static_cast<double>(peak) * time.step), panel.y(result.amax), 4.5,
+                  "id=\"amax-mark\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.5\"");
+    append_text(out, panel.left + panel.width - 8, panel.top + 16, "text-anchor=\"end\" font-size=\"12\"",
+                "Amax " + fixed(result.amax, kValueDecimals) + " gal at " + time_text(peak, time));
+  }
+  out += "</g>\n";
+}
+
+// Total time above a level against the level, the time on a log scale.
+void append_a0_tau(std::string& out, const Intensity& result) {
+  double longest = 0.0;
+  double shortest_time = kTauLine;
+  double top_level = 0.0;
+  for (const LevelRow& row : result.levels) {
+    if (!(row.duration > 0.0f) || !std::isfinite(row.duration)) continue;
+    longest = std::max(longest, static_cast<double>(row.duration));
+    shortest_time = std::min(shortest_time, static_cast<double>(row.duration));
+    if (std::isfinite(row.level)) top_level = std::max(top_level, static_cast<double>(row.level));
+  }
+  if (std::isfinite(result.amax)) top_level = std::max(top_level, static_cast<double>(result.amax));
+  const double y_low = std::min(0.1, std::pow(10.0, std::floor(std::log10(shortest_time))));
+  const double y_high = std::max(1.0, ticks_up_to(longest, 1).values.back());
+  const Ticks level_ticks = ticks_up_to(top_level, 8);
+  const Panel panel{
+      .top = 750.0, .height = 210.0, .x_high = level_ticks.values.back(), .y_low = y_low, .y_high = y_high, .y_log = true};
+
+  out += "<g id=\"a0-tau-panel\">\n";
+  for (int exponent = static_cast<int>(std::floor(std::log10(y_low))); exponent <= std::ceil(std::log10(y_high));
+       ++exponent) {
+    const double decade = std::pow(10.0, exponent);
+    for (const double multiple : {1.0, 2.0, 5.0}) {
+      const double value = multiple * decade;
+      if (value < y_low * (1 - 1e-9) || value > y_high * (1 + 1e-9)) continue;
+      append_y_tick(out, panel, value, multiple == 1.0 ? fixed(value, std::max(0, -exponent)) : "");
+    }
+  }
+  append_x_ticks(out, panel, level_ticks, true);
+  append_frame(out, panel, "time (s)");
+  append_text(out, panel.left + panel.width / 2, panel.top + panel.height + 30,
+              "text-anchor=\"middle\" font-size=\"12\"", "level (gal)");
+  append_text(out, panel.left + 8, panel.top + 18, "font-size=\"14\" font-weight=\"bold\"",
+              "total time above the level");
+  const double tau_y = panel.y(kTauLine);
+  append_line(out, panel.left, tau_y, panel.left + panel.width, tau_y,
+              "id=\"tau-line\" stroke=\"#555555\" stroke-width=\"1\" stroke-dasharray=\"3 3\"");
+  append_text(out, panel.left + panel.width - 8, tau_y - 5, "text-anchor=\"end\" font-size=\"12\" fill=\"#555555\"",
+              "0.3 s");
+
+  out += "<polyline fill=\"none\" stroke=\"" + std::string(kTraceColour) + "\" stroke-width=\"1.2\" points=\"";
+  for (const LevelRow& row : result.levels) {
+    if (row.duration > 0.0f && std::isfinite(row.duration) && std::isfinite(row.level)) {
+      append_point(out, panel.x(row.level), panel.y(row.duration));
+    }
+  }
+  if (out.back() == ' ') out.pop_back();
+  out += "\"/>\n";
+
+  if (result.fault == Fault::none) {
+    const auto row = std::find_if(result.levels.begin(), result.levels.end(),
+                                  [&](const LevelRow& r) { return r.level == result.a0; });
+    const double y = row != result.levels.end() && row->duration > 0.0f ? panel.y(row->duration) : tau_y;
+    const double x = panel.x(result.a0);
+    append_line(out, x, y, x, panel.top + panel.height,
+                "stroke=\"" + std::string(kMarkColour) + "\" stroke-width=\"1\" stroke-dasharray=\"4 3\"");
+    append_circle(out, x, y, 5.0, "id=\"a0-point\" fill=\"" + std::string(kMarkColour) + "\"");
+    // Right of the point, or left of it near the right edge, where the 0.3 s text is.
+    const bool near_right = x > panel.left + panel.width - 160;
+    append_text(out, near_right ? x - 8 : x + 8, y - 8,
+                std::string(near_right ? "text-anchor=\"end\" " : "") + "font-size=\"12\" fill=\"" +
+                    std::string(kMarkColour) + "\"",
+                "A0 " + fixed(result.a0, kValueDecimals) + " gal");
+  }
+  out += "</g>\n";
+}
+
+}  // namespace
+
+std::string record_svg(const RecordPicture& picture, const Intensity& result) {
+  const std::array<std::span<const float>, 3> components = {picture.record.acc1, picture.record.acc2,
+                                                            picture.record.acc3};
+  const TimeAxis time = time_axis(picture.record.dt);
+  std::size_t samples = result.wave.size();
+  for (const auto& component : components) samples = std::max(samples, component.size());
+  const double x_high = std::max(1.0, static_cast<double>(samples)) * time.step;
+  const Ticks time_ticks = round_ticks(0.0, x_high, 10);
+
+  std::string out;
+  out.reserve(256 * 1024);
+  const std::string size = "width=\"" + fixed(kWidth, 0) + "\" height=\"" + fixed(kHeight, 0) + "\"";
+  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" " + size + " viewBox=\"0 0 " + fixed(kWidth, 0) + " " +
+         fixed(kHeight, 0) + "\" font-family=\"DejaVu Sans, Liberation Sans, Arial, sans-serif\">\n<title>";
+  out += escape_xml(picture.name);
+  out += "</title>\n<rect " + size + " fill=\"#FFFFFF\"/>\n";
+  append_title(out, picture, result);
+  for (std::size_t i = 0; i < components.size(); ++i) {
+    append_component(out, components[i], picture.component_names[i], 90.0 + 140.0 * static_cast<double>(i),
+                     x_high, time_ticks, time);
+  }
+  append_wave(out, result, x_high, time_ticks, time);
+  append_a0_tau(out, result);
+  out += "</svg>\n";
+  return out;
+}
+
+}  // namespace shindo::pictures

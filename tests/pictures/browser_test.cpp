@@ -1,0 +1,142 @@
+// The report and a record's picture as a person sees them: opened in
+// headless Chromium, screenshotted, and the screenshots looked at. The
+// screenshots stay in the build folder (tests/pictures/screenshots).
+#include "pictures/pictures.h"
+#include "tests/pictures/png_pixels.h"
+#include "tests/pictures/synthetic_result.h"
+#include "tests/support/process.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+namespace shindo::pictures {
+namespace {
+
+namespace fs = std::filesystem;
+
+#if SHINDO_HAVE_PNG
+// A screenshot of `page` at the given window size, written to `png`.
+testing::RunResult screenshot(const fs::path& page, const fs::path& png, int width, int height) {
+  testing::TemporaryDirectory profile;
+  testing::RunRequest request;
+  request.program = SHINDO_CHROMIUM;
+  request.arguments = {"--headless",
+                       "--no-sandbox",
+                       "--disable-gpu",
+                       "--disable-quic",
+                       "--no-first-run",
+                       "--disable-background-networking",
+                       "--disable-component-update",
+                       "--disable-sync",
+                       "--hide-scrollbars",
+                       "--force-color-profile=srgb",
+                       "--user-data-dir=" + profile.path.string(),
+                       "--screenshot=" + png.string(),
+                       "--window-size=" + std::to_string(width) + "," + std::to_string(height),
+                       "file://" + page.string()};
+  request.timeout = std::chrono::milliseconds(120000);
+  return testing::run_piped(request, "");
+}
+
+struct Looks {
+  std::size_t distinct_colours = 0;
+  double not_white = 0.0;        // share of the pixels
+  std::size_t of_colour = 0;     // pixels of exactly the colour looked for
+};
+
+Looks look_at(const testing::Pixels& image, std::string_view colour) {
+  const int red = std::stoi(std::string(colour.substr(1, 2)), nullptr, 16);
+  const int green = std::stoi(std::string(colour.substr(3, 2)), nullptr, 16);
+  const int blue = std::stoi(std::string(colour.substr(5, 2)), nullptr, 16);
+  Looks looks;
+  std::set<std::uint32_t> colours;
+  std::size_t not_white = 0;
+  for (std::size_t i = 0; i + 3 < image.rgba.size(); i += 4) {
+    const int r = image.rgba[i], g = image.rgba[i + 1], b = image.rgba[i + 2];
+    colours.insert(static_cast<std::uint32_t>(r << 16 | g << 8 | b));
+    if (r < 250 || g < 250 || b < 250) ++not_white;
+    if (r == red && g == green && b == blue) ++looks.of_colour;
+  }
+  looks.distinct_colours = colours.size();
+  looks.not_white = static_cast<double>(not_white) / (static_cast<double>(image.rgba.size()) / 4);
+  return looks;
+}
+#endif
+
+TEST(Browser, ShowsTheReportAndARecordWithTheirClassColours) {
+  SHINDO_REQUIRE_PNG();
+#if SHINDO_HAVE_PNG
+  if (std::string_view(SHINDO_CHROMIUM).empty()) GTEST_SKIP() << "chromium was not found when the build was configured";
+  const fs::path folder = fs::path(SHINDO_PICTURES_OUTPUT) / "screenshots";
+  fs::remove_all(folder);
+  fs::create_directories(folder / "event");
+
+  // Three records of different strength, one failed record, all with places.
+  const struct {
+    std::string name;
+    double scale;
+    GeoPoint place;
+  } records[] = {{"KMM006 & co", 1.6, {32.74f, 130.81f}},
+                 {"KMM008", 0.25, {32.90f, 131.05f}},
+                 {"KMM010", 0.03, {33.10f, 130.60f}}};
+  ReportInput report;
+  report.title = "synthetic event";
+  std::vector<std::string> colours;
+  for (const auto& r : records) {
+    const testing::SyntheticRecord record = testing::synthetic_record(6000, 0.01f, r.scale);
+    const std::string station = r.name.substr(0, 6);
+    const RecordPicture picture{.name = r.name, .station = station, .record = {record.ns, record.ew, record.ud, record.dt}};
+    testing::write_file(folder / "event" / (r.name + ".svg"), record_svg(picture, record.result));
+    ReportRow row;
+    row.record = r.name;
+    row.format = "knet";
+    row.station = station;
+    row.location = r.place;
+    row.epicentre = GeoPoint{32.75f, 130.76f};
+    row.samples = 6000;
+    row.dt = record.dt;
+    row.amax = record.result.amax;
+    row.a0 = record.result.a0;
+    row.intensity = record.result.shindo;
+    row.picture = r.name + ".svg";
+    report.rows.push_back(row);
+    colours.emplace_back(class_colour(intensity_class(reported_tenths(record.result.shindo))));
+  }
+  ReportRow broken;
+  broken.record = "broken";
+  broken.format = "jma-csv";
+  broken.error = "broken line 2: no SITE CODE";
+  report.rows.push_back(broken);
+  testing::write_file(folder / "event" / "report.html", report_html(report));
+  ASSERT_EQ(std::set<std::string>(colours.begin(), colours.end()).size(), 3u) << "three classes to tell apart";
+
+  const struct {
+    fs::path page;
+    std::string png;
+    int width, height;
+    std::vector<std::string> colours;
+  } shots[] = {
+      {folder / "event" / "report.html", "report.png", 1400, 1400, colours},
+      {folder / "event" / "KMM006 & co.svg", "record.png", 1200, 1020, {colours[0]}},
+  };
+  for (const auto& shot : shots) {
+    const fs::path png = folder / shot.png;
+    const testing::RunResult run = screenshot(shot.page, png, shot.width, shot.height);
+    ASSERT_TRUE(fs::exists(png)) << "exit " << run.exit_code << ", timed out " << run.timed_out << "\n" << run.err;
+    const testing::Pixels image = testing::read_png(png);
+    ASSERT_TRUE(image.error.empty()) << image.error;
+    EXPECT_EQ(image.width, static_cast<std::uint32_t>(shot.width));
+    for (const std::string& colour : shot.colours) {
+      const Looks looks = look_at(image, colour);
+      EXPECT_GT(looks.distinct_colours, 50u) << shot.png;
+      EXPECT_GT(looks.not_white, 0.02) << shot.png;
+      EXPECT_GT(looks.of_colour, 60u) << shot.png << " shows too little of " << colour;
+    }
+  }
+#endif
+}
+
+}  // namespace
+}  // namespace shindo::pictures

@@ -1,0 +1,251 @@
+// The SVG image of a record, read back with an XML parser: what it draws
+// where, against what the computation gives.
+#include "pictures/pictures.h"
+#include "tests/pictures/synthetic_result.h"
+#include "tests/pictures/xml_query.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+namespace shindo::pictures {
+namespace {
+
+using testing::synthetic_record;
+using testing::SyntheticRecord;
+
+RecordPicture picture_of(const SyntheticRecord& r, std::string_view name = "AOM0170806140843",
+                         std::string_view station = "AOM017") {
+  return RecordPicture{.name = name, .station = station, .record = {r.ns, r.ew, r.ud, r.dt}};
+}
+
+std::vector<double> numbers(const std::vector<std::string>& texts) {
+  std::vector<double> out;
+  for (const std::string& t : texts) out.push_back(std::stod(t));
+  return out;
+}
+
+struct Point {
+  double x = 0, y = 0;
+};
+
+std::vector<Point> points(const std::string& attribute) {
+  std::vector<Point> out;
+  std::istringstream in(attribute);
+  std::string pair;
+  while (in >> pair) {
+    const auto comma = pair.find(',');
+    out.push_back({std::stod(pair.substr(0, comma)), std::stod(pair.substr(comma + 1))});
+  }
+  return out;
+}
+
+// A step of 1, 2 or 5 x 10^k.
+bool is_round(double step) {
+  const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+  return std::fabs(mantissa - 1) < 1e-9 || std::fabs(mantissa - 2) < 1e-9 || std::fabs(mantissa - 5) < 1e-9;
+}
+
+// The value at height `y` of an axis, from the positions of its first and last ticks.
+double value_at(const std::vector<double>& tick_values, const std::vector<double>& tick_ys, double y) {
+  const double share = (y - tick_ys.front()) / (tick_ys.back() - tick_ys.front());
+  return tick_values.front() + share * (tick_values.back() - tick_values.front());
+}
+
+#if SHINDO_HAVE_LIBXML2
+using testing::XmlDocument;
+#endif
+
+const struct {
+  std::size_t samples;
+  float dt;
+  double scale;
+} kRecords[] = {{2000, 0.01f, 1.0}, {6000, 0.005f, 3.7}, {60000, 0.01f, 0.2}, {700, 0.02f, 12.0}};
+
+TEST(RecordPicture, DrawsAZeroLineTicksAndA0WhereTheComputationPutsThem) {
+  SHINDO_REQUIRE_LIBXML2();
+  for (const auto& c : kRecords) {
+    const SyntheticRecord r = synthetic_record(c.samples, c.dt, c.scale);
+    const XmlDocument svg(record_svg(picture_of(r), r.result));
+    ASSERT_TRUE(svg.well_formed()) << svg.error();
+    SCOPED_TRACE(std::to_string(c.samples) + " samples, scale " + std::to_string(c.scale));
+
+    // The wave axis: round ticks from 0 to the first one at or above Amax.
+    const std::string wave = "//svg:g[@id='wave-panel']";
+    const auto label_values = numbers(svg.values(wave + "/svg:text[@class='ytick']"));
+    const auto label_ys = numbers(svg.values(wave + "/svg:text[@class='ytick']/@y"));
+    ASSERT_GE(label_values.size(), 3u);
+    ASSERT_EQ(label_ys.size(), label_values.size());
+    const double step = label_values[1] - label_values[0];
+    EXPECT_TRUE(is_round(step)) << step;
+    EXPECT_EQ(label_values.front(), 0.0);
+    for (std::size_t i = 1; i < label_values.size(); ++i) {
+      EXPECT_NEAR(label_values[i] - label_values[i - 1], step, step * 1e-9);
+    }
+    EXPECT_GE(label_values.back(), r.result.amax);
+    EXPECT_LT(label_values.back() - step, r.result.amax);
+
+    // A0 across the wave at its value on that axis (labels sit 4 units below their line).
+    const auto a0_y = numbers(svg.values(wave + "/svg:line[@id='a0-line']/@y1"));
+    ASSERT_EQ(a0_y.size(), 1u);
+    EXPECT_NEAR(value_at(label_values, label_ys, a0_y[0] + 4), r.result.a0, label_values.back() * 0.001);
+    EXPECT_EQ(svg.values(wave + "/svg:text[contains(., 'A0 ')]"),
+              std::vector<std::string>{"A0 " + fixed(r.result.a0, 2) + " gal"});
+
+    // Amax marked at the top of the wave's line.
+    const auto amax_y = numbers(svg.values(wave + "/svg:circle[@id='amax-mark']/@cy"));
+    ASSERT_EQ(amax_y.size(), 1u);
+    EXPECT_NEAR(value_at(label_values, label_ys, amax_y[0] + 4), r.result.amax, label_values.back() * 0.001);
+    const auto line = points(svg.values(wave + "/svg:polyline/@points").at(0));
+    const auto top = std::min_element(line.begin(), line.end(), [](Point a, Point b) { return a.y < b.y; });
+    EXPECT_NEAR(top->y, amax_y[0], 0.051);
+
+    // Every sample above A0 is marked, at most one per pixel column.
+    const std::size_t above =
+        std::count_if(r.result.wave.begin(), r.result.wave.end(), [&](float v) { return v > r.result.a0; });
+    const auto marks = svg.values(wave + "/svg:g[@id='above-a0']/svg:circle/@cx").size();
+    EXPECT_GT(marks, 0u);
+    EXPECT_LE(marks, std::min<std::size_t>(above, 1080));
+
+    // The time labels run in round steps up to the record's length.
+    const auto times = numbers(svg.values(wave + "/svg:text[@class='xtick']"));
+    ASSERT_GE(times.size(), 3u);
+    EXPECT_EQ(times.front(), 0.0);
+    EXPECT_LE(times.back(), c.samples * static_cast<double>(c.dt) + 1e-9);
+    EXPECT_EQ(round_ticks(0, c.samples * static_cast<double>(c.dt), 10).step, times[1] - times[0]);
+
+    // The point A0 of the A0–τ curve sits at A0 on the level axis and above 0.3 s.
+    const std::string tau = "//svg:g[@id='a0-tau-panel']";
+    const auto level_labels = numbers(svg.values(tau + "/svg:text[@class='xtick']"));
+    const auto level_xs = numbers(svg.values(tau + "/svg:text[@class='xtick']/@x"));
+    const auto point_x = numbers(svg.values(tau + "/svg:circle[@id='a0-point']/@cx"));
+    const auto point_y = numbers(svg.values(tau + "/svg:circle[@id='a0-point']/@cy"));
+    const auto tau_y = numbers(svg.values(tau + "/svg:line[@id='tau-line']/@y1"));
+    ASSERT_EQ(point_x.size(), 1u);
+    EXPECT_NEAR(value_at(level_labels, level_xs, point_x[0]), r.result.a0, level_labels.back() * 0.001);
+    EXPECT_LE(point_y[0], tau_y.at(0));
+  }
+}
+
+TEST(RecordPicture, KeepsEveryPeakOfALongRecordInASmallFile) {
+  SHINDO_REQUIRE_LIBXML2();
+  const SyntheticRecord r = synthetic_record(60000, 0.01f, 1.0);
+  const std::string text = record_svg(picture_of(r), r.result);
+  EXPECT_LT(text.size(), 300u * 1024u);
+  const XmlDocument svg(text);
+  ASSERT_TRUE(svg.well_formed()) << svg.error();
+  const auto lines = svg.values("//svg:g[@class='component']/svg:polyline/@points");
+  const auto peaks = svg.values("//svg:g[@class='component']/svg:circle[@class='peak']/@cy");
+  ASSERT_EQ(lines.size(), 3u);
+  ASSERT_EQ(peaks.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    const auto line = points(lines[i]);
+    EXPECT_LE(line.size(), 2 * 1081u);
+    // The peak |a| is the line's highest or lowest point.
+    const auto [low, high] = std::minmax_element(line.begin(), line.end(), [](Point a, Point b) { return a.y < b.y; });
+    const double peak = std::stod(peaks[i]);
+    EXPECT_TRUE(std::fabs(low->y - peak) < 0.051 || std::fabs(high->y - peak) < 0.051) << i;
+  }
+}
+
+TEST(RecordPicture, TitleNamesTheRecordAndShowsTheClassInItsColour) {
+  SHINDO_REQUIRE_LIBXML2();
+  const struct {
+    double scale;
+    std::string_view name;
+    std::string_view station;
+    std::string_view shown;  // the name as the parser reads it back
+  } cases[] = {
+      {1.0, "a&b <c> \"d\" 'e'", "AOM017", "a&b <c> \"d\" 'e'"},
+      {0.001, "quiet", "", "quiet"},
+      {12.0, "d/\xE5\xAE\x87\xE5\x9F\x8E.1", "\xE5\xAE\x87\xE5\x9F\x8E\xE5\xB8\x82", "d/\xE5\xAE\x87\xE5\x9F\x8E.1"},
+      {3.0, "bad \x82\xA0 bytes", "x", "bad \xEF\xBF\xBD\xEF\xBF\xBD bytes"},
+  };
+  for (const auto& c : cases) {
+    const SyntheticRecord r = synthetic_record(3000, 0.01f, c.scale);
+    const XmlDocument svg(record_svg(picture_of(r, c.name, c.station), r.result));
+    ASSERT_TRUE(svg.well_formed()) << c.name << ": " << svg.error();
+    EXPECT_EQ(svg.values("//svg:text[@id='record-name']").at(0), c.shown);
+    EXPECT_EQ(svg.values("/svg:svg/svg:title").at(0), c.shown);
+    const std::int32_t tenths = reported_tenths(r.result.shindo);
+    const IntensityClass cls = intensity_class(tenths);
+    const std::string summary = svg.values("//svg:text[@id='record-summary']").at(0);
+    EXPECT_NE(summary.find("intensity " + shortest(r.result.shindo)), std::string::npos) << summary;
+    EXPECT_NE(summary.find("reported " + reported_text(tenths)), std::string::npos) << summary;
+    EXPECT_NE(summary.find(c.station.empty() ? "station unknown" : "station " + std::string(c.station)),
+              std::string::npos)
+        << summary;
+    EXPECT_EQ(svg.values("//svg:g[@id='class-badge']/svg:rect/@fill").at(0), class_colour(cls));
+    EXPECT_EQ(svg.values("//svg:g[@id='class-badge']/svg:rect/@stroke").at(0), "#808080");
+    EXPECT_EQ(svg.values("//svg:g[@id='class-badge']/svg:text/@fill").at(0), text_colour_on(class_colour(cls)));
+    EXPECT_EQ(svg.values("//svg:g[@id='class-badge']/svg:text").at(0), "class " + std::string(class_label(cls)));
+  }
+}
+
+TEST(RecordPicture, LabelsThePanelsWithTheComponentNamesOfTheFormat) {
+  SHINDO_REQUIRE_LIBXML2();
+  const SyntheticRecord r = synthetic_record(1500, 0.01f, 1.0);
+  const std::array<std::string_view, 3> names[] = {{"NS", "EW", "UD"}, {"1", "2", "3"}, {"N<S", "E&W", "\"UD\""}};
+  for (const auto& components : names) {
+    RecordPicture picture = picture_of(r);
+    picture.component_names = components;
+    const XmlDocument svg(record_svg(picture, r.result));
+    ASSERT_TRUE(svg.well_formed()) << svg.error();
+    EXPECT_EQ(svg.values("//svg:g[@class='component']/svg:text[@font-weight='bold']"),
+              (std::vector<std::string>(components.begin(), components.end())));
+  }
+}
+
+TEST(RecordPicture, IsSelfContainedAndTheSameBytesEveryTime) {
+  const SyntheticRecord r = synthetic_record(4000, 0.01f, 1.0);
+  const std::string first = record_svg(picture_of(r), r.result);
+  EXPECT_EQ(first, record_svg(picture_of(r), r.result));
+  for (const std::string_view outside : {"<script", "href", "url(", "@import", "<image", "<foreignObject"}) {
+    EXPECT_EQ(first.find(outside), std::string::npos) << outside;
+  }
+}
+
+TEST(RecordPicture, DrawsWhatAnIncompleteResultHolds) {
+  SHINDO_REQUIRE_LIBXML2();
+  const SyntheticRecord complete = synthetic_record(1000, 0.01f, 1.0);
+  Intensity at_level_scan = complete.result;
+  at_level_scan.fault = Fault::overflow;
+  at_level_scan.stage = Stage::level_scan;
+  at_level_scan.a0 = 0.0f;
+  at_level_scan.shindo = 0.0f;
+  Intensity at_spectrum;
+  at_spectrum.fault = Fault::divide_by_zero;
+  at_spectrum.stage = Stage::spectrum;
+  const std::vector<float> nothing;
+  const std::vector<float> with_nan = {1.0f, std::nanf(""), -2.0f, INFINITY};
+  const struct {
+    std::string_view what;
+    RecordPicture picture;
+    const Intensity* result;
+    std::size_t wave_lines;
+  } cases[] = {
+      {"fault in the level scan", picture_of(complete), &at_level_scan, 1},
+      {"fault in the spectrum, interval 0",
+       RecordPicture{.name = "z", .station = "", .record = {complete.ns, complete.ew, complete.ud, 0.0f}}, &at_spectrum, 0},
+      {"no samples", RecordPicture{.name = "empty", .station = "", .record = {nothing, nothing, nothing, 0.01f}}, &at_spectrum, 0},
+      {"samples that are not numbers",
+       RecordPicture{.name = "nan", .station = "", .record = {with_nan, with_nan, with_nan, NAN}}, &at_spectrum, 0},
+  };
+  for (const auto& c : cases) {
+    const XmlDocument svg(record_svg(c.picture, *c.result));
+    ASSERT_TRUE(svg.well_formed()) << c.what << ": " << svg.error();
+    EXPECT_TRUE(svg.values("//svg:line[@id='a0-line']").empty()) << c.what;
+    EXPECT_TRUE(svg.values("//svg:g[@id='class-badge']").empty()) << c.what;
+    EXPECT_EQ(svg.values("//svg:g[@id='wave-panel']/svg:polyline").size(), c.wave_lines) << c.what;
+    EXPECT_NE(svg.values("//svg:text[@id='record-summary']").at(0).find("not computed: "), std::string::npos)
+        << c.what;
+    for (const std::string& number : svg.values("//@*[name()='x' or name()='y' or name()='cx' or name()='cy']")) {
+      EXPECT_EQ(number.find_first_not_of("-.0123456789"), std::string::npos) << c.what << ": " << number;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace shindo::pictures
