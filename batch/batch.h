@@ -13,6 +13,7 @@
 #include <variant>
 #include <vector>
 
+#include "pictures/pictures.h"
 #include "readers/readers.h"
 #include "shindo/intensity.h"
 
@@ -134,6 +135,7 @@ struct RunningOfRecord {
   std::optional<float> strongest;
   double strongest_time = 0.0;
   std::string table;
+  std::vector<shindo::pictures::RunningPoint> points;  // when the table is asked, for the picture
   std::string refusal;
 };
 RunningOfRecord running_of_record(const shindo::Record& record, const Options& options, bool with_table);

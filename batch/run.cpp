@@ -221,7 +221,8 @@ std::optional<std::string> write_temporary(const std::string& directory, std::si
 
 // The SVG image of a computed record, its panels named as its format names
 // the components ("N-S" of a K-NET header is shown as "NS").
-std::string record_picture(const readers::Record& record, const shindo::Intensity& intensity) {
+std::string record_picture(const readers::Record& record, const shindo::Intensity& intensity,
+                           const std::optional<RunningOfRecord>& running, const Options& options) {
   const readers::Metadata& meta = record.metadata;
   std::array<std::string, 3> names;
   for (std::size_t c = 0; c < 3; ++c) {
@@ -232,6 +233,10 @@ std::string record_picture(const readers::Record& record, const shindo::Intensit
                                   .record = {record.acc1, record.acc2, record.acc3, record.dt}};
   for (std::size_t c = 0; c < 3; ++c) {
     if (!names[c].empty()) picture.component_names[c] = names[c];
+  }
+  if (running) {
+    picture.running = running->points;
+    picture.running_window = options.window;
   }
   return pictures::record_svg(picture, intensity);
 }
@@ -264,9 +269,7 @@ readers::Result<readers::Record> read_record(Job& job, const Options& options) {
 
 // The strongest window of the record for its row and, with --output, the
 // table of its steps, DIR/<record>.running.csv.
-void add_running(const readers::Record& record, const Options& options, std::size_t job_number, Outcome& outcome) {
-  const RunningOfRecord running =
-      running_of_record({record.acc1, record.acc2, record.acc3, record.dt}, options, options.output_directory.has_value());
+void add_running(const RunningOfRecord& running, const Options& options, std::size_t job_number, Outcome& outcome) {
   if (!running.refusal.empty()) {
     outcome.row.error = "running intensity: " + running.refusal;
     return;
@@ -330,10 +333,15 @@ Outcome process(Job&& job, const Options& options, std::size_t job_number) {
   row.intensity = intensity.shindo;
   row.reported = shindo::reported_tenths(intensity.shindo);
   row.intensity_class = std::string(shindo::class_label(shindo::intensity_class(row.reported)));
+  std::optional<RunningOfRecord> running;
+  if (options.running) {
+    running = running_of_record({record.acc1, record.acc2, record.acc3, record.dt}, options,
+                                options.output_directory.has_value());
+  }
   if (options.output_directory) {
     for (const auto& [suffix, text] : {std::pair<std::string, std::string>{".wave.txt", wave_text(intensity)},
                                        std::pair<std::string, std::string>{".a0tau.txt", level_table_text(intensity)},
-                                       std::pair<std::string, std::string>{".svg", record_picture(record, intensity)}}) {
+                                       std::pair<std::string, std::string>{".svg", record_picture(record, intensity, running, options)}}) {
       if (auto failure = write_temporary(*options.output_directory, job_number, suffix, text, outcome.files)) {
         row.error = *failure;
         row.computed = false;
@@ -341,7 +349,7 @@ Outcome process(Job&& job, const Options& options, std::size_t job_number) {
       }
     }
   }
-  if (options.running) add_running(record, options, job_number, outcome);
+  if (running) add_running(*running, options, job_number, outcome);
   return outcome;
 }
 

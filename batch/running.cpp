@@ -154,7 +154,10 @@ RunningOfRecord running_of_record(const shindo::Record& record, const Options& o
   }
   if (with_table) running.table = running_header();
   const auto take = [&running, &record, with_table](const shindo::RunningStep& step) {
-    if (with_table) running.table += running_line(step, record.dt);
+    if (with_table) {
+      running.table += running_line(step, record.dt);
+      running.points.push_back({step.time, step.result.shindo, step.result.fault == shindo::Fault::none});
+    }
     if (step.result.fault != shindo::Fault::none) return;
     if (!running.strongest || step.result.shindo > *running.strongest) {
       running.strongest = step.result.shindo;

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,15 @@ namespace shindo::pictures {
 // One record
 // ---------------------------------------------------------------------------
 
+// One step of a running intensity: the time at its window's end (s from the
+// record's start) and the window's intensity; a window whose computation
+// stopped at a fault is not `computed` and leaves a gap in the curve.
+struct RunningPoint {
+  double time = 0.0;
+  float intensity = 0.0f;
+  bool computed = true;
+};
+
 // A record to draw. The views and spans are only read during the call.
 struct RecordPicture {
   std::string_view name;     // the record name, as in the report's `record` column
@@ -26,6 +36,10 @@ struct RecordPicture {
   // The names the record's format gives its components: NS, EW, UD or 1, 2, 3.
   std::array<std::string_view, 3> component_names{"NS", "EW", "UD"};
   Record record;             // the three input components (gal) and the interval (s)
+  // The running intensity of the record, in steps, with the length of its
+  // window (s); empty: no running-intensity panel.
+  std::span<const RunningPoint> running{};
+  double running_window = 0.0;
 };
 
 // The SVG image of one record and its result, self-contained (no script, no
@@ -36,7 +50,11 @@ struct RecordPicture {
 //   - the filtered vector acceleration against time, with A0 drawn across
 //     it, the samples above A0 marked, and Amax marked;
 //   - the A0–τ curve: total time above a level (s, log scale) against the
-//     level (gal), with the 0.3 s line and the point A0.
+//     level (gal), with the 0.3 s line and the point A0;
+//   - with running points, the running intensity against time over bands in
+//     the class colours (the classes' lower bounds 0.5, 1.5, ... 6.5 of the
+//     reported value), its highest point marked; the image is then 1300
+//     units high.
 // Lines of long records hold the minimum and the maximum of every pixel
 // column, at most about 2200 points each, so every peak stays visible and
 // 60000 samples give about 150 KB. A result with a fault draws what its

@@ -3,6 +3,7 @@
 #include "pictures/pictures.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
@@ -14,6 +15,8 @@ namespace {
 
 constexpr double kWidth = 1200.0;
 constexpr double kHeight = 1020.0;
+// The running-intensity panel below the others, when there is one.
+constexpr double kRunningHeight = 280.0;
 constexpr double kLeft = 90.0;
 constexpr double kRight = 30.0;
 constexpr double kPlotWidth = kWidth - kLeft - kRight;
@@ -383,6 +386,91 @@ void append_a0_tau(std::string& out, const Intensity& result) {
   out += "</g>\n";
 }
 
+// The running intensity over bands in the class colours: the classes' lower
+// bounds as intensities (the reported value's), and the curve with a gap at
+// each window that was not computed; many steps to a pixel column keep that
+// column's lowest and highest.
+void append_running(std::string& out, const RecordPicture& picture, double x_high, const Ticks& time_ticks) {
+  constexpr double kClassBounds[] = {0.5, 1.5, 2.5, 3.5, 4.5, 5.0, 5.5, 6.0, 6.5};
+  double lowest = 0.0;
+  double highest = 7.0;
+  const RunningPoint* strongest = nullptr;
+  for (const RunningPoint& point : picture.running) {
+    if (!point.computed || !std::isfinite(point.intensity)) continue;
+    lowest = std::min(lowest, std::floor(static_cast<double>(point.intensity)));
+    highest = std::max(highest, std::ceil(static_cast<double>(point.intensity)));
+    if (strongest == nullptr || point.intensity > strongest->intensity) strongest = &point;
+  }
+  const Panel panel{.top = kHeight + 20.0, .height = 200.0, .x_high = x_high, .y_low = lowest, .y_high = highest};
+  out += "<g id=\"running-panel\">\n";
+  for (int c = 0; c <= 9; ++c) {
+    const double bottom = std::max(lowest, c == 0 ? lowest : kClassBounds[c - 1]);
+    const double top = std::min(highest, c == 9 ? highest : kClassBounds[c]);
+    if (top <= bottom) continue;
+    const auto intensity_class = static_cast<IntensityClass>(c);
+    append_shape(out, "rect",
+                 {{"x", panel.left}, {"y", panel.y(top)}, {"width", panel.width}, {"height", panel.y(bottom) - panel.y(top)}},
+                 "class=\"class-band\" fill=\"" + std::string(class_colour(intensity_class)) + "\" fill-opacity=\"0.5\"");
+    if (panel.y(bottom) - panel.y(top) >= 8.0) {
+      append_text(out, panel.left + panel.width - 6, panel.y(bottom) - 1,
+                  "text-anchor=\"end\" font-size=\"8\" fill=\"#555555\"", class_label(intensity_class));
+    }
+  }
+  const Ticks ticks = round_ticks(lowest, highest, 8);
+  for (const double value : ticks.values) append_y_tick(out, panel, value, fixed(value, ticks.decimals));
+  append_x_ticks(out, panel, time_ticks, true);
+  append_frame(out, panel, "intensity");
+  append_text(out, panel.left + panel.width / 2, panel.top + panel.height + 30,
+              "text-anchor=\"middle\" font-size=\"12\"", "time at the window's end (s)");
+  append_text(out, panel.left + 8, panel.top + 18, "font-size=\"14\" font-weight=\"bold\"",
+              "running intensity, " + shortest(static_cast<float>(picture.running_window)) + " s window");
+
+  // Polylines between gaps; per pixel column its first, lowest and highest point.
+  bool open = false;
+  long long column = LLONG_MIN;
+  const RunningPoint* low = nullptr;
+  const RunningPoint* high = nullptr;
+  const auto flush = [&]() {
+    if (low == nullptr) return;
+    const RunningPoint* first = low->time <= high->time ? low : high;
+    const RunningPoint* second = first == low ? high : low;
+    append_point(out, panel.x(first->time), panel.y(first->intensity));
+    if (second != first) append_point(out, panel.x(second->time), panel.y(second->intensity));
+    low = high = nullptr;
+  };
+  const auto close = [&]() {
+    flush();
+    if (!open) return;
+    if (out.back() == ' ') out.pop_back();
+    out += "\"/>\n";
+    open = false;
+  };
+  for (const RunningPoint& point : picture.running) {
+    if (!point.computed || !std::isfinite(point.intensity)) {
+      close();
+      continue;
+    }
+    if (!open) {
+      out += "<polyline class=\"running-line\" fill=\"none\" stroke=\"#1A1A1A\" stroke-width=\"1.4\" points=\"";
+      open = true;
+    }
+    const auto here = static_cast<long long>(std::floor(panel.x(point.time)));
+    if (here != column) flush();
+    column = here;
+    if (low == nullptr || point.intensity < low->intensity) low = &point;
+    if (high == nullptr || point.intensity > high->intensity) high = &point;
+  }
+  close();
+  if (strongest != nullptr) {
+    append_circle(out, panel.x(strongest->time), panel.y(strongest->intensity), 4.5,
+                  "id=\"running-max\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.5\"");
+    append_text(out, panel.left + panel.width - 8, panel.top + 16, "text-anchor=\"end\" font-size=\"12\"",
+                "highest " + fixed(strongest->intensity, kValueDecimals) + " at " +
+                    fixed(strongest->time, kValueDecimals) + " s");
+  }
+  out += "</g>\n";
+}
+
 }  // namespace
 
 std::string record_svg(const RecordPicture& picture, const Intensity& result) {
@@ -396,9 +484,10 @@ std::string record_svg(const RecordPicture& picture, const Intensity& result) {
 
   std::string out;
   out.reserve(256 * 1024);
-  const std::string size = "width=\"" + fixed(kWidth, 0) + "\" height=\"" + fixed(kHeight, 0) + "\"";
+  const double height = picture.running.empty() ? kHeight : kHeight + kRunningHeight;
+  const std::string size = "width=\"" + fixed(kWidth, 0) + "\" height=\"" + fixed(height, 0) + "\"";
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" " + size + " viewBox=\"0 0 " + fixed(kWidth, 0) + " " +
-         fixed(kHeight, 0) + "\" font-family=\"DejaVu Sans, Liberation Sans, Arial, sans-serif\">\n<title>";
+         fixed(height, 0) + "\" font-family=\"DejaVu Sans, Liberation Sans, Arial, sans-serif\">\n<title>";
   out += escape_xml(picture.name);
   out += "</title>\n<rect " + size + " fill=\"#FFFFFF\"/>\n";
   append_title(out, picture, result);
@@ -408,6 +497,7 @@ std::string record_svg(const RecordPicture& picture, const Intensity& result) {
   }
   append_wave(out, result, x_high, time_ticks, time);
   append_a0_tau(out, result);
+  if (!picture.running.empty()) append_running(out, picture, x_high, time_ticks);
   out += "</svg>\n";
   return out;
 }

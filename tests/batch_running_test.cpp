@@ -159,12 +159,17 @@ TEST(BatchRunning, RowsGetTheStrongestWindowAndTheOutputTheTableOfSteps) {
   EXPECT_EQ(rows[0].at("running_max_time"), steps[strongest].at("time"));
   // The shaking is strongest around 3 s: the 2 s window ending at 4 s.
   EXPECT_EQ(rows[0].at("running_max_time"), "4");
+  // The record's picture has the running-intensity panel.
+  EXPECT_NE(read_file(scratch.path / "o" / "grows.txt.svg").find("<g id=\"running-panel\">"), std::string::npos);
 
   // A window covering the record ends with the whole record's intensity.
   const RunResult whole = run_piped(
       batch_request({"--running", "--window", "60", "--output", "w", "grows.txt"}, scratch.path), "");
   ASSERT_EQ(whole.exit_code, 0) << whole.err;
   const auto whole_steps = parse_csv(read_file(scratch.path / "w" / "grows.txt.running.csv"));
+  const RunResult without = run_piped(batch_request({"--output", "p", "grows.txt"}, scratch.path), "");
+  ASSERT_EQ(without.exit_code, 0) << without.err;
+  EXPECT_EQ(read_file(scratch.path / "p" / "grows.txt.svg").find("running-panel"), std::string::npos);
   ASSERT_EQ(whole_steps.size(), 13u);
   EXPECT_EQ(whole_steps.back().at("intensity"), parse_csv(whole.out)[0].at("intensity"));
 }

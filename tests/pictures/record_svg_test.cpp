@@ -247,5 +247,58 @@ TEST(RecordPicture, DrawsWhatAnIncompleteResultHolds) {
   }
 }
 
+TEST(RecordPicture, DrawsTheRunningIntensityOverClassBandsWithAGapAtEachFault) {
+  SHINDO_REQUIRE_LIBXML2();
+  const SyntheticRecord r = synthetic_record(3000, 0.01f, 1.0);
+  // Steps of 1 s up to 30 s; the windows ending at 12 s and 13 s stopped at a fault.
+  std::vector<RunningPoint> steps;
+  for (int k = 1; k <= 30; ++k) {
+    steps.push_back({static_cast<double>(k), static_cast<float>(-1.0 + 0.2 * k), k != 12 && k != 13});
+  }
+  const struct {
+    std::string_view what;
+    std::span<const RunningPoint> running;
+    std::string height;
+    std::size_t lines;
+    std::size_t bands;  // classes the intensity range crosses
+  } cases[] = {
+      {"no running intensity", {}, "1020", 0, 0},
+      {"a gap in the middle", steps, "1300", 2, 10},
+      {"one step", std::span<const RunningPoint>(steps).first(1), "1300", 1, 10},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordPicture picture = picture_of(r);
+    picture.running = c.running;
+    picture.running_window = 60.0;
+    const XmlDocument svg(record_svg(picture, r.result));
+    ASSERT_TRUE(svg.well_formed()) << svg.error();
+    EXPECT_EQ(svg.values("/svg:svg/@height"), std::vector<std::string>{c.height});
+    const std::string panel = "//svg:g[@id='running-panel']";
+    EXPECT_EQ(svg.values(panel + "/svg:polyline[@class='running-line']").size(), c.lines);
+    EXPECT_EQ(svg.values(panel + "/svg:rect[@class='class-band']").size(), c.bands);
+    if (c.running.empty()) continue;
+    // Points in time order, none of a window with a fault; the highest marked.
+    std::vector<Point> drawn;
+    for (const std::string& line : svg.values(panel + "/svg:polyline[@class='running-line']/@points")) {
+      for (const Point& p : points(line)) drawn.push_back(p);
+    }
+    EXPECT_EQ(drawn.size(), c.running.size() == 1 ? 1u : 28u);
+    EXPECT_TRUE(std::is_sorted(drawn.begin(), drawn.end(), [](Point a, Point b) { return a.x < b.x; }));
+    const std::vector<double> mark_x = numbers(svg.values(panel + "/svg:circle[@id='running-max']/@cx"));
+    ASSERT_EQ(mark_x.size(), 1u);
+    EXPECT_DOUBLE_EQ(mark_x[0], drawn.back().x);
+  }
+  // The bands: the class colours, class 7 on top.
+  const XmlDocument svg(record_svg([&] {
+    RecordPicture picture = picture_of(r);
+    picture.running = steps;
+    return picture;
+  }(), r.result));
+  const std::vector<std::string> fills = svg.values("//svg:rect[@class='class-band']/@fill");
+  ASSERT_EQ(fills.size(), 10u);
+  EXPECT_EQ(fills[6], class_colour(IntensityClass::c5_upper));
+}
+
 }  // namespace
 }  // namespace shindo::pictures
