@@ -22,7 +22,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using shindo::testing::KnetFileSpec;
+using shindo::testing::KnetFileContent;
 using shindo::testing::parse_csv;
 using shindo::testing::RunResult;
 using shindo::testing::TemporaryDirectory;
@@ -55,10 +55,10 @@ void write_knet(const fs::path& stem, const std::string& sensor, std::size_t sam
                 const std::string& station = "TST001") {
   const char* letters[] = {".NS", ".EW", ".UD"};
   for (int c = 0; c < 3; ++c) {
-    KnetFileSpec spec;
-    spec.station = station;
-    spec.counts = shaking(samples, seed + c);
-    write_file(stem.string() + letters[c] + sensor, shindo::testing::knet_text(spec));
+    KnetFileContent content;
+    content.station = station;
+    content.counts = shaking(samples, seed + c);
+    write_file(stem.string() + letters[c] + sensor, shindo::testing::knet_text(content));
   }
 }
 
@@ -86,7 +86,7 @@ TEST(BatchProgram, OneRowPerRecordOfEveryFormatInNameOrder) {
   write_knet(d / "AOM0170806140843", "", 3000, 1, "AOM017");
   write_knet(d / "sub" / "ISKH012401011610", "1", 3000, 2, "ISKH01");
   write_knet(d / "sub" / "ISKH012401011610", "2", 3000, 3, "ISKH01");
-  shindo::testing::JmaCsvSpec jma;
+  shindo::testing::JmaCsvContent jma;
   for (std::size_t i = 0; i < 2000; ++i) {
     const double a = 50.0 * std::sin(static_cast<double>(i) * 0.09);
     jma.lines.push_back(std::to_string(a) + "," + std::to_string(-a) + "," + std::to_string(0.5 * a));

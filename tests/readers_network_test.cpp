@@ -23,7 +23,7 @@ using readers::Error;
 using readers::Format;
 using readers::KnetFile;
 using readers::Record;
-using shindo::testing::KnetFileSpec;
+using shindo::testing::KnetFileContent;
 
 template <class T>
 const T& value_of(const readers::Result<T>& result) {
@@ -35,8 +35,8 @@ const T& value_of(const readers::Result<T>& result) {
   return std::get<T>(result);
 }
 
-KnetFile knet_file(const KnetFileSpec& spec, const std::string& name = "X.NS") {
-  return value_of(readers::read_knet_file(name, shindo::testing::knet_text(spec)));
+KnetFile knet_file(const KnetFileContent& content, const std::string& name = "X.NS") {
+  return value_of(readers::read_knet_file(name, shindo::testing::knet_text(content)));
 }
 
 std::string slurp(const std::filesystem::path& path) {
@@ -50,9 +50,9 @@ std::string slurp(const std::filesystem::path& path) {
 // K-NET and KiK-net
 
 TEST(KnetFile, HeaderValuesGoIntoTheMetadata) {
-  KnetFileSpec spec;
-  spec.counts = std::vector<std::int64_t>(200, 5);
-  const KnetFile file = knet_file(spec, "d/X.EW");
+  KnetFileContent content;
+  content.counts = std::vector<std::int64_t>(200, 5);
+  const KnetFile file = knet_file(content, "d/X.EW");
   const readers::Metadata& meta = file.metadata;
   EXPECT_EQ(meta.station_code, "TST001");
   EXPECT_EQ(meta.origin_time, "2008/06/14 08:43:00");
@@ -92,9 +92,9 @@ const LabelVariantCase kLabelVariants[] = {
 class KnetLabelVariant : public ::testing::TestWithParam<LabelVariantCase> {};
 
 TEST_P(KnetLabelVariant, IsRead) {
-  KnetFileSpec spec;
-  spec.counts = std::vector<std::int64_t>(100, 1);
-  std::string text = shindo::testing::knet_text(spec);
+  KnetFileContent content;
+  content.counts = std::vector<std::int64_t>(100, 1);
+  std::string text = shindo::testing::knet_text(content);
   const std::size_t at = text.find(GetParam().from);
   ASSERT_NE(at, std::string::npos);
   text.replace(at, std::string(GetParam().from).size(), GetParam().to);
@@ -132,9 +132,9 @@ class KnetFault : public ::testing::TestWithParam<KnetFaultCase> {};
 
 TEST_P(KnetFault, IsOneErrorWithItsLine) {
   const KnetFaultCase& c = GetParam();
-  KnetFileSpec spec;
-  spec.counts = std::vector<std::int64_t>(200, 1);  // 25 lines of counts, lines 18..42
-  std::string text = shindo::testing::knet_text(spec);
+  KnetFileContent content;
+  content.counts = std::vector<std::int64_t>(200, 1);  // 25 lines of counts, lines 18..42
+  std::string text = shindo::testing::knet_text(content);
   if (c.line_replaced == 0) {
     text += std::string(c.replacement) + "\n";
   } else {
@@ -154,9 +154,9 @@ INSTANTIATE_TEST_SUITE_P(Files, KnetFault, ::testing::ValuesIn(kKnetFaults),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(KnetFile, CutShortOrHeaderOnlyIsRefused) {
-  KnetFileSpec spec;
-  spec.counts = std::vector<std::int64_t>(200, 1);
-  const std::string text = shindo::testing::knet_text(spec);
+  KnetFileContent content;
+  content.counts = std::vector<std::int64_t>(200, 1);
+  const std::string text = shindo::testing::knet_text(content);
   const std::string cut = text.substr(0, text.size() - 40);
   const readers::Result<KnetFile> read = readers::read_knet_file("X.NS", cut);
   ASSERT_TRUE(std::holds_alternative<Error>(read));
@@ -188,13 +188,13 @@ class KnetOffset : public ::testing::TestWithParam<OffsetCase> {};
 
 TEST_P(KnetOffset, GivesGal) {
   const OffsetCase& c = GetParam();
-  KnetFileSpec spec;
-  spec.counts = c.counts;
-  spec.scale_numerator = c.numerator;
-  spec.scale_denominator = c.denominator;
-  spec.duration = std::to_string(c.counts.size());
-  spec.frequency = "1Hz";
-  const std::array<KnetFile, 3> files = {knet_file(spec, "X.NS"), knet_file(spec, "X.EW"), knet_file(spec, "X.UD")};
+  KnetFileContent content;
+  content.counts = c.counts;
+  content.scale_numerator = c.numerator;
+  content.scale_denominator = c.denominator;
+  content.duration = std::to_string(c.counts.size());
+  content.frequency = "1Hz";
+  const std::array<KnetFile, 3> files = {knet_file(content, "X.NS"), knet_file(content, "X.EW"), knet_file(content, "X.UD")};
   const Record record = value_of(readers::join_knet_record("X", Format::knet, files, c.offset));
   EXPECT_EQ(record.acc1, c.gal);
   EXPECT_EQ(record.acc3, c.gal);
@@ -206,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(Counts, KnetOffset, ::testing::ValuesIn(kOffsets),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(KnetRecord, EachFileKeepsItsOwnScale) {
-  KnetFileSpec ns, ew, ud;
+  KnetFileContent ns, ew, ud;
   ns.counts = ew.counts = ud.counts = {0, 100};
   ns.duration = ew.duration = ud.duration = "0.02";
   ew.scale_numerator = 2;
@@ -222,12 +222,12 @@ TEST(KnetRecord, EachFileKeepsItsOwnScale) {
 }
 
 TEST(KnetRecord, WarnsWhenTheHeaderPeakIsNotTheRecordsPeak) {
-  KnetFileSpec spec;
-  spec.counts = {0, 1000, -1000, 0};
-  spec.duration = "0.04";
-  KnetFileSpec wrong = spec;
+  KnetFileContent content;
+  content.counts = {0, 1000, -1000, 0};
+  content.duration = "0.04";
+  KnetFileContent wrong = content;
   wrong.max_acc = "9.999";
-  const std::array<KnetFile, 3> files = {knet_file(spec), knet_file(wrong, "X.EW"), knet_file(spec)};
+  const std::array<KnetFile, 3> files = {knet_file(content), knet_file(wrong, "X.EW"), knet_file(content)};
   const Record record = value_of(readers::join_knet_record("X", Format::knet, files, readers::Offset::remove_mean));
   ASSERT_EQ(record.warnings.size(), 1u);
   EXPECT_NE(record.warnings[0].find("X.EW: Max. Acc. 9.999 gal in the header, 0.634 gal"), std::string::npos)
@@ -236,23 +236,23 @@ TEST(KnetRecord, WarnsWhenTheHeaderPeakIsNotTheRecordsPeak) {
 
 struct MismatchCase {
   const char* name;
-  KnetFileSpec other;
+  KnetFileContent other;
   const char* message_part;
 };
 
 std::vector<MismatchCase> mismatch_cases() {
-  KnetFileSpec base;
+  KnetFileContent base;
   base.counts = std::vector<std::int64_t>(100, 3);
   std::vector<MismatchCase> cases;
-  KnetFileSpec station = base;
+  KnetFileContent station = base;
   station.station = "TST002";
   cases.push_back({"station", station, "station TST002 differs from TST001"});
-  KnetFileSpec frequency = base;
+  KnetFileContent frequency = base;
   frequency.frequency = "200Hz";
   frequency.counts = std::vector<std::int64_t>(200, 3);
   frequency.duration = "1";
   cases.push_back({"frequency", frequency, "sampling frequency"});
-  KnetFileSpec length = base;
+  KnetFileContent length = base;
   length.counts = std::vector<std::int64_t>(108, 3);
   cases.push_back({"samples", length, "sample count 108 differs from 100"});
   return cases;
@@ -261,7 +261,7 @@ std::vector<MismatchCase> mismatch_cases() {
 class KnetMismatch : public ::testing::TestWithParam<MismatchCase> {};
 
 TEST_P(KnetMismatch, IsRefusedNamingTheOddFile) {
-  KnetFileSpec base;
+  KnetFileContent base;
   base.counts = std::vector<std::int64_t>(100, 3);
   const std::array<KnetFile, 3> files = {knet_file(base, "X.NS"), knet_file(base, "X.EW"),
                                          knet_file(GetParam().other, "X.UD")};
@@ -273,13 +273,13 @@ TEST_P(KnetMismatch, IsRefusedNamingTheOddFile) {
 }
 
 TEST(KnetRecord, ScaleBeyondTheFloatRangeIsRefused) {
-  KnetFileSpec spec;
-  spec.counts = {0, 1000};
-  spec.duration = "0.02";
-  std::string text = shindo::testing::knet_text(spec);
+  KnetFileContent content;
+  content.counts = {0, 1000};
+  content.duration = "0.02";
+  std::string text = shindo::testing::knet_text(content);
   text.replace(text.find("3920(gal)"), 4, "1e45");
   const KnetFile huge = value_of(readers::read_knet_file("X.EW", text));
-  const std::array<KnetFile, 3> files = {knet_file(spec), huge, knet_file(spec)};
+  const std::array<KnetFile, 3> files = {knet_file(content), huge, knet_file(content)};
   const readers::Result<Record> joined = readers::join_knet_record("X", Format::knet, files, readers::Offset::keep);
   ASSERT_TRUE(std::holds_alternative<Error>(joined));
   EXPECT_EQ(std::get<Error>(joined).file, "X.EW");
@@ -351,9 +351,9 @@ TEST(DetectFormat, FromNameAndFirstBytes) {
 // JMA CSV
 
 TEST(JmaCsv, ValuesAndMetadata) {
-  shindo::testing::JmaCsvSpec spec;
-  spec.lines = {"0.001,-0.002,0.003", "1.5,  -2,0.1"};
-  const Record record = value_of(readers::read_jma_csv("d/A.csv", shindo::testing::jma_csv_text(spec)));
+  shindo::testing::JmaCsvContent content;
+  content.lines = {"0.001,-0.002,0.003", "1.5,  -2,0.1"};
+  const Record record = value_of(readers::read_jma_csv("d/A.csv", shindo::testing::jma_csv_text(content)));
   EXPECT_EQ(record.acc1, (std::vector<float>{0.001f, 1.5f}));
   EXPECT_EQ(record.acc2, (std::vector<float>{-0.002f, -2.0f}));
   EXPECT_EQ(record.acc3, (std::vector<float>{0.003f, 0.1f}));
@@ -373,12 +373,12 @@ TEST(JmaCsv, ValuesAndMetadata) {
 }
 
 TEST(JmaCsv, ZeroPositionIsUnknownAndBadBytesAreReplaced) {
-  shindo::testing::JmaCsvSpec spec;
-  spec.latitude = spec.longitude = "0.0000";
-  spec.name_shift_jis = "A\x81";  // a lead byte without its trail
-  spec.rate = "200Hz";
-  spec.lines = {"1,2,3"};
-  const Record record = value_of(readers::read_jma_csv("A.csv", shindo::testing::jma_csv_text(spec)));
+  shindo::testing::JmaCsvContent content;
+  content.latitude = content.longitude = "0.0000";
+  content.name_shift_jis = "A\x81";  // a lead byte without its trail
+  content.rate = "200Hz";
+  content.lines = {"1,2,3"};
+  const Record record = value_of(readers::read_jma_csv("A.csv", shindo::testing::jma_csv_text(content)));
   EXPECT_FALSE(record.metadata.station_latitude.has_value());
   EXPECT_FALSE(record.metadata.station_longitude.has_value());
   EXPECT_EQ(record.metadata.station_name.substr(0, 1), "A");
@@ -409,9 +409,9 @@ class JmaFault : public ::testing::TestWithParam<JmaFaultCase> {};
 
 TEST_P(JmaFault, IsOneErrorWithItsLine) {
   const JmaFaultCase& c = GetParam();
-  shindo::testing::JmaCsvSpec spec;
-  spec.lines = {"1,2,3", "4,5,6", "7,8,9"};
-  std::string text = shindo::testing::jma_csv_text(spec);
+  shindo::testing::JmaCsvContent content;
+  content.lines = {"1,2,3", "4,5,6", "7,8,9"};
+  std::string text = shindo::testing::jma_csv_text(content);
   std::size_t begin = 0;
   for (std::size_t line = 1; line < c.line; ++line) begin = text.find('\n', begin) + 1;
   text.replace(begin, text.find('\r', begin) - begin, c.replacement);

@@ -21,13 +21,13 @@ namespace fs = std::filesystem;
 // A JMA CSV file of a synthetic record at 100 Hz.
 std::string jma_file(double scale, const std::string& latitude, const std::string& longitude) {
   const testing::SyntheticRecord r = testing::synthetic_record(3000, 0.01f, scale);
-  testing::JmaCsvSpec spec;
-  spec.latitude = latitude;
-  spec.longitude = longitude;
+  testing::JmaCsvContent content;
+  content.latitude = latitude;
+  content.longitude = longitude;
   for (std::size_t i = 0; i < r.ns.size(); ++i) {
-    spec.lines.push_back(shortest(r.ns[i]) + "," + shortest(r.ew[i]) + "," + shortest(r.ud[i]));
+    content.lines.push_back(shortest(r.ns[i]) + "," + shortest(r.ew[i]) + "," + shortest(r.ud[i]));
   }
-  return testing::jma_csv_text(spec);
+  return testing::jma_csv_text(content);
 }
 
 // The CSV column `name` of every row, by record name.
