@@ -72,13 +72,6 @@ struct Row {
   std::optional<double> running_max_time;
 };
 
-// The shortest text that reads back as the same float: 0.01f → "0.01",
-// 125.9082f → "125.9082", 1e-05f → "1e-05".
-std::string shortest_text(float value);
-
-// The reported value from tenths: 51 → "5.1", -1 → "-0.1", 0 → "0.0".
-std::string reported_text(std::int32_t tenths);
-
 // The table: a header row and one line per row, CSV (RFC 4180 quoting) or
 // JSON Lines (absent values null). With `running`, the columns running_max
 // and running_max_time come before error.
@@ -91,7 +84,7 @@ std::string json_line(const Row& row, bool running = false);
 float peak_vector(const readers::Record& record);
 
 // The record as the console program's input text, one sample a line
-// "time a1 a2 a3\n": each value the shortest text that recio::convert_real
+// "time a1 a2 a3\n": each value the shortest text that the console program's reading
 // reads back as the same float, time I = float((I-1) * dt) so that the first
 // two times give dt exactly.
 std::string export_text(const readers::Record& record);
@@ -112,12 +105,6 @@ bool write_out(int fd, const std::string& text);
 
 // ---------------------------------------------------------------------------
 // The running intensity
-
-// A time that is a whole number of intervals `dt`, shown with as many
-// decimals as the interval needs, trailing zeros dropped (the float interval
-// leaves n * dt a little off the decimal time):
-//   (4800 * 0.01f, 0.01f) → "48" (not 47.99999893),  (0.995, 0.005f) → "0.995"
-std::string seconds_text(double seconds, float dt);
 
 // The table of steps (DIR/<record>.running.csv and --follow): time at the
 // window's end, intensity, reported, class, and the fault of a window that

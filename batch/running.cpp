@@ -11,7 +11,7 @@
 #include <string>
 
 #include "batch/batch.h"
-#include "recio/scanner.h"
+#include "numtext/reading.h"
 
 namespace batch {
 
@@ -35,8 +35,8 @@ std::variant<std::array<float, 3>, std::string> three_components(std::string_vie
     const std::string_view text = line.substr(at, end - at);
     at = end;
     if (count == 3) return std::string("more than three values: with --dt a line holds NS EW UD");
-    const recio::RealConversion value = recio::convert_real(text);
-    if (value.error != 0) return "not a number: \"" + std::string(text) + "\"";
+    const numtext::RealReading value = numtext::read_real(text);
+    if (value.error != numtext::ReadError::none) return "not a number: \"" + std::string(text) + "\"";
     values[count++] = value.value;
   }
   if (count != 3) return std::string("fewer than three values: with --dt a line holds NS EW UD");

@@ -5,17 +5,11 @@
 #include <string>
 
 #include "batch/batch.h"
-#include "pictures/pictures.h"
+#include "numtext/writing.h"
 
 namespace batch {
 
 namespace {
-
-std::string shortest_double(double value) {
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
-}
 
 std::string csv_field(std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
@@ -61,10 +55,10 @@ std::vector<Cell> cells(const Row& row, bool running) {
   const auto number = [](std::optional<std::string> text) { return Cell{std::move(text), true}; };
   const auto text = [](const std::string& value) { return Cell{value, false}; };
   const auto optional_float = [&](std::optional<float> value) {
-    return number(value ? std::optional<std::string>(shortest_text(*value)) : std::nullopt);
+    return number(value ? std::optional<std::string>(numtext::shortest_text(*value)) : std::nullopt);
   };
   const auto optional_double = [&](std::optional<double> value) {
-    return number(value ? std::optional<std::string>(shortest_double(*value)) : std::nullopt);
+    return number(value ? std::optional<std::string>(numtext::shortest_text(*value)) : std::nullopt);
   };
   const auto computed = [&](std::string value, bool is_number) {
     return Cell{row.computed ? std::optional<std::string>(std::move(value)) : std::nullopt, is_number};
@@ -78,15 +72,15 @@ std::vector<Cell> cells(const Row& row, bool running) {
       number(row.dt ? std::optional<std::string>(std::to_string(row.samples)) : std::nullopt),
       optional_float(row.dt),
       optional_float(row.pga),
-      computed(shortest_text(row.amax), true),
-      computed(shortest_text(row.a0), true),
-      computed(shortest_text(row.intensity), true),
-      computed(reported_text(row.reported), true),
+      computed(numtext::shortest_text(row.amax), true),
+      computed(numtext::shortest_text(row.a0), true),
+      computed(numtext::shortest_text(row.intensity), true),
+      computed(numtext::reported_text(row.reported), true),
       computed(row.intensity_class, false),
   };
   if (running) {
     all.push_back(optional_float(row.running_max));
-    all.push_back(number(row.running_max_time ? std::optional<std::string>(seconds_text(*row.running_max_time, row.dt.value_or(0.0f)))
+    all.push_back(number(row.running_max_time ? std::optional<std::string>(numtext::seconds_text(*row.running_max_time, row.dt.value_or(0.0f)))
                                               : std::nullopt));
   }
   all.push_back(Cell{row.error.empty() ? std::nullopt : std::optional<std::string>(row.error), false});
@@ -107,10 +101,6 @@ std::vector<std::string_view> columns(bool running) {
 }  // namespace
 
 // The pictures write the same numbers in the report's table: one text for both.
-std::string shortest_text(float value) { return shindo::pictures::shortest(value); }
-
-std::string reported_text(std::int32_t tenths) { return shindo::pictures::reported_text(tenths); }
-
 std::string csv_header(bool running) {
   std::string header;
   for (const std::string_view column : columns(running)) {
@@ -152,28 +142,11 @@ float peak_vector(const readers::Record& record) {
   return static_cast<float>(peak);
 }
 
-std::string seconds_text(double seconds, float dt) {
-  // The decimals that show the interval as it was written (0.01f: 2), at most 9.
-  int decimals = 0;
-  char text[64];
-  for (; decimals < 9; ++decimals) {
-    std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(dt));
-    if (std::strtof(text, nullptr) == dt) break;
-  }
-  std::snprintf(text, sizeof text, "%.*f", decimals, seconds);
-  std::string shown(text);
-  if (shown.find('.') != std::string::npos) {
-    shown.erase(shown.find_last_not_of('0') + 1);
-    if (shown.back() == '.') shown.pop_back();
-  }
-  return shown;
-}
-
 std::string running_header() { return "time,intensity,reported,class,error\n"; }
 
 std::string running_line(const shindo::RunningStep& step, float dt) {
   const shindo::Intensity& result = step.result;
-  std::string line = seconds_text(step.time, dt) + ",";
+  std::string line = numtext::seconds_text(step.time, dt) + ",";
   if (result.fault != shindo::Fault::none) {
     return line + ",,," +
            csv_field(std::string(shindo::fault_text(result.fault)) + " (" +
@@ -181,7 +154,7 @@ std::string running_line(const shindo::RunningStep& step, float dt) {
            "\n";
   }
   const std::int32_t tenths = shindo::reported_tenths(result.shindo);
-  return line + shortest_text(result.shindo) + "," + reported_text(tenths) + "," +
+  return line + numtext::shortest_text(result.shindo) + "," + numtext::reported_text(tenths) + "," +
          std::string(shindo::class_label(shindo::intensity_class(tenths))) + ",\n";
 }
 

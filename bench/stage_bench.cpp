@@ -23,17 +23,17 @@
 #include "core/fft.h"
 #include "core/level_scan.h"
 #include "core/vector_wave.h"
-#include "intensity/record_input.h"
-#include "intensity/results.h"
-#include "intensity/storage.h"
-#include "recio/realtext.h"
+#include "console/record_input.h"
+#include "console/results.h"
+#include "console/storage.h"
+#include "numtext/real_digits.h"
 #include "shindo/intensity.h"
 #include "recio/statement.h"
 #include "recio/units.h"
 
 namespace {
 
-using namespace intensity;
+using namespace console;
 using namespace shindo::core;
 
 constexpr std::int32_t kSamples = 32768;
@@ -41,7 +41,7 @@ constexpr float kInterval = 0.01f;
 constexpr std::int32_t kRecordUnit = 11;
 constexpr char kRecordFile[] = "rec.txt";
 // The field of the wave file and the level-duration table.
-constexpr recio::RealField kE12_4{recio::RealForm::E, 12, 4, 2, 0, false, recio::Precision::Single};
+constexpr numtext::RealField kE12_4{numtext::RealForm::E, 12, 4, 2, 0, false, numtext::Precision::Single};
 
 // Three components of a few superposed oscillations under a decaying envelope.
 void make_record() {
@@ -321,7 +321,7 @@ void BM_DecimalDigits(benchmark::State& state) {
   const std::span<const float> values = echoed_values();
   for (auto _ : state) {
     for (const float value : values) {
-      recio::DecimalDigits digits = recio::decimal_digits(static_cast<double>(value));
+      numtext::DecimalDigits digits = numtext::decimal_digits(static_cast<double>(value));
       benchmark::DoNotOptimize(digits);
     }
   }
@@ -334,7 +334,7 @@ void BM_ListRealText(benchmark::State& state) {
   const std::span<const float> values = echoed_values();
   for (auto _ : state) {
     for (const float value : values) {
-      recio::RealText text = recio::format_real(static_cast<double>(value), recio::kListSingle);
+      numtext::RealText text = numtext::format_real(static_cast<double>(value), numtext::kListSingle);
       benchmark::DoNotOptimize(text);
     }
   }
@@ -347,7 +347,7 @@ void BM_E12_4Text(benchmark::State& state) {
   const std::span<const float> values = wave_values();
   for (auto _ : state) {
     for (const float value : values) {
-      recio::RealText text = recio::format_real(static_cast<double>(value), kE12_4);
+      numtext::RealText text = numtext::format_real(static_cast<double>(value), kE12_4);
       benchmark::DoNotOptimize(text);
     }
   }

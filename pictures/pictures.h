@@ -164,19 +164,5 @@ Ticks round_ticks(double low, double high, int target);
 //   (125.9, 4) → step 50, values 0 50 100 150,  (0.3, 5) → step 0.1, values 0 0.1 0.2 0.3
 Ticks ticks_up_to(double value, int target);
 
-// Fixed-point text with `decimals` digits after the point, rounded half away
-// from zero, independent of the locale; -0 is written as 0.
-//   (73.40448, 2) → "73.40",  (-0.001, 1) → "0.0",  (2.25, 1) → "2.3"
-std::string fixed(double value, int decimals);
-
-// The same text appended to `out`, for the many coordinates of a line.
-void append_fixed(std::string& out, double value, int decimals);
-
-// The shortest text that reads back as the same float (as in the table).
-//   73.40448f → "73.40448",  0.01f → "0.01"
-std::string shortest(float value);
-
-// A reported value in tenths as text with one decimal: 51 → "5.1", -1 → "-0.1".
-std::string reported_text(std::int32_t tenths);
 
 }  // namespace shindo::pictures

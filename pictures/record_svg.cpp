@@ -2,6 +2,8 @@
 // input component, the filtered vector wave with A0, and the A0–τ curve.
 #include "pictures/pictures.h"
 
+#include "numtext/writing.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -60,9 +62,9 @@ TimeAxis time_axis(float dt) {
 }
 
 void append_point(std::string& out, double x, double y) {
-  append_fixed(out, x, kCoordinateDecimals);
+  numtext::append_fixed(out, x, kCoordinateDecimals);
   out += ',';
-  append_fixed(out, y, kCoordinateDecimals);
+  numtext::append_fixed(out, y, kCoordinateDecimals);
   out += ' ';
 }
 
@@ -70,7 +72,7 @@ void append_attribute(std::string& out, std::string_view name, double value) {
   out += ' ';
   out += name;
   out += "=\"";
-  append_fixed(out, value, kCoordinateDecimals);
+  numtext::append_fixed(out, value, kCoordinateDecimals);
   out += '"';
 }
 
@@ -121,7 +123,7 @@ void append_x_ticks(std::string& out, const Panel& panel, const Ticks& ticks, bo
     append_line(out, x, panel.top, x, panel.top + panel.height, "stroke=\"#E6E6E6\"");
     if (labelled) {
       append_text(out, x, panel.top + panel.height + 14, "class=\"xtick\" text-anchor=\"middle\" font-size=\"11\"",
-                  fixed(value, ticks.decimals));
+                  numtext::fixed_text(value, ticks.decimals));
     }
   }
 }
@@ -143,8 +145,8 @@ void append_frame(std::string& out, const Panel& panel, std::string_view unit) {
   const double x = panel.left - 58;
   const double y = panel.top + panel.height / 2;
   append_text(out, x, y,
-              "text-anchor=\"middle\" font-size=\"12\" fill=\"#555555\" transform=\"rotate(-90 " + fixed(x, 1) + " " +
-                  fixed(y, 1) + ")\"",
+              "text-anchor=\"middle\" font-size=\"12\" fill=\"#555555\" transform=\"rotate(-90 " + numtext::fixed_text(x, 1) + " " +
+                  numtext::fixed_text(y, 1) + ")\"",
               unit);
 }
 
@@ -207,7 +209,7 @@ std::size_t peak_index(std::span<const float> values) {
 }
 
 std::string time_text(std::size_t index, TimeAxis time) {
-  return fixed(static_cast<double>(index) * time.step, time.unit == "s" ? kValueDecimals : 0) + " " +
+  return numtext::fixed_text(static_cast<double>(index) * time.step, time.unit == "s" ? kValueDecimals : 0) + " " +
          std::string(time.unit);
 }
 
@@ -218,7 +220,7 @@ void append_title(std::string& out, const RecordPicture& picture, const Intensit
     const std::int32_t tenths = reported_tenths(result.shindo);
     const IntensityClass cls = intensity_class(tenths);
     const std::string_view fill = class_colour(cls);
-    subtitle += " \u00B7 intensity " + shortest(result.shindo) + " \u00B7 reported " + reported_text(tenths);
+    subtitle += " \u00B7 intensity " + numtext::shortest_text(result.shindo) + " \u00B7 reported " + numtext::reported_text(tenths);
     out += "<g id=\"class-badge\">\n<rect x=\"20\" y=\"14\" width=\"150\" height=\"54\" rx=\"6\" fill=\"";
     out += fill;
     out += "\" stroke=\"#808080\" stroke-width=\"1.5\"/>\n";
@@ -245,9 +247,9 @@ void append_component(std::string& out, std::span<const float> values, std::stri
   const Panel panel{.top = top, .height = 110.0, .x_high = x_high, .y_low = -limit, .y_high = limit};
   out += "<g class=\"component\">\n";
   for (auto value = ticks.values.rbegin(); value != ticks.values.rend(); ++value) {
-    if (*value > 0.0) append_y_tick(out, panel, -*value, fixed(-*value, ticks.decimals));
+    if (*value > 0.0) append_y_tick(out, panel, -*value, numtext::fixed_text(-*value, ticks.decimals));
   }
-  for (const double value : ticks.values) append_y_tick(out, panel, value, fixed(value, ticks.decimals));
+  for (const double value : ticks.values) append_y_tick(out, panel, value, numtext::fixed_text(value, ticks.decimals));
   append_x_ticks(out, panel, time_ticks, true);
   append_frame(out, panel, "gal");
   append_trace(out, values, panel, time, "stroke=\"#333333\" stroke-width=\"0.8\"");
@@ -256,7 +258,7 @@ void append_component(std::string& out, std::span<const float> values, std::stri
     append_circle(out, panel.x(static_cast<double>(peak) * time.step), panel.y(peak_value), 4.0,
                   "class=\"peak\" fill=\"none\" stroke=\"" + std::string(kMarkColour) + "\" stroke-width=\"1.5\"");
     append_text(out, panel.left + panel.width - 8, panel.top + 16, "text-anchor=\"end\" font-size=\"12\"",
-                "peak " + fixed(peak_value, kValueDecimals) + " gal at " + time_text(peak, time));
+                "peak " + numtext::fixed_text(peak_value, kValueDecimals) + " gal at " + time_text(peak, time));
   }
   out += "</g>\n";
 }
@@ -279,7 +281,7 @@ void append_wave(std::string& out, const Intensity& result, double x_high, const
   const Ticks ticks = ticks_up_to(highest, 7);
   const Panel panel{.top = 510.0, .height = 170.0, .x_high = x_high, .y_low = 0.0, .y_high = ticks.values.back()};
   out += "<g id=\"wave-panel\">\n";
-  for (const double value : ticks.values) append_y_tick(out, panel, value, fixed(value, ticks.decimals));
+  for (const double value : ticks.values) append_y_tick(out, panel, value, numtext::fixed_text(value, ticks.decimals));
   append_x_ticks(out, panel, time_ticks, true);
   append_frame(out, panel, "gal");
   append_text(out, panel.left + panel.width / 2, panel.top + panel.height + 30,
@@ -295,7 +297,7 @@ void append_wave(std::string& out, const Intensity& result, double x_high, const
     const double label_y = y - 5 < panel.top + 32 ? y + 15 : y - 5;
     append_text(out, panel.left + panel.width - 8, label_y,
                 "text-anchor=\"end\" font-size=\"12\" fill=\"" + std::string(kMarkColour) + "\"",
-                "A0 " + fixed(result.a0, kValueDecimals) + " gal");
+                "A0 " + numtext::fixed_text(result.a0, kValueDecimals) + " gal");
     // One mark per pixel column that holds samples above A0.
     out += "<g id=\"above-a0\" fill=\"" + std::string(kMarkColour) + "\">\n";
     long long last_column = -1;
@@ -314,7 +316,7 @@ void append_wave(std::string& out, const Intensity& result, double x_high, const
     append_circle(out, panel.x(static_cast<double>(peak) * time.step), panel.y(result.amax), 4.5,
                   "id=\"amax-mark\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.5\"");
     append_text(out, panel.left + panel.width - 8, panel.top + 16, "text-anchor=\"end\" font-size=\"12\"",
-                "Amax " + fixed(result.amax, kValueDecimals) + " gal at " + time_text(peak, time));
+                "Amax " + numtext::fixed_text(result.amax, kValueDecimals) + " gal at " + time_text(peak, time));
   }
   out += "</g>\n";
 }
@@ -344,7 +346,7 @@ void append_a0_tau(std::string& out, const Intensity& result) {
     for (const double multiple : {1.0, 2.0, 5.0}) {
       const double value = multiple * decade;
       if (value < y_low * (1 - 1e-9) || value > y_high * (1 + 1e-9)) continue;
-      append_y_tick(out, panel, value, multiple == 1.0 ? fixed(value, std::max(0, -exponent)) : "");
+      append_y_tick(out, panel, value, multiple == 1.0 ? numtext::fixed_text(value, std::max(0, -exponent)) : "");
     }
   }
   append_x_ticks(out, panel, level_ticks, true);
@@ -381,7 +383,7 @@ void append_a0_tau(std::string& out, const Intensity& result) {
     append_text(out, near_right ? x - 8 : x + 8, y - 8,
                 std::string(near_right ? "text-anchor=\"end\" " : "") + "font-size=\"12\" fill=\"" +
                     std::string(kMarkColour) + "\"",
-                "A0 " + fixed(result.a0, kValueDecimals) + " gal");
+                "A0 " + numtext::fixed_text(result.a0, kValueDecimals) + " gal");
   }
   out += "</g>\n";
 }
@@ -417,13 +419,13 @@ void append_running(std::string& out, const RecordPicture& picture, double x_hig
     }
   }
   const Ticks ticks = round_ticks(lowest, highest, 8);
-  for (const double value : ticks.values) append_y_tick(out, panel, value, fixed(value, ticks.decimals));
+  for (const double value : ticks.values) append_y_tick(out, panel, value, numtext::fixed_text(value, ticks.decimals));
   append_x_ticks(out, panel, time_ticks, true);
   append_frame(out, panel, "intensity");
   append_text(out, panel.left + panel.width / 2, panel.top + panel.height + 30,
               "text-anchor=\"middle\" font-size=\"12\"", "time at the window's end (s)");
   append_text(out, panel.left + 8, panel.top + 18, "font-size=\"14\" font-weight=\"bold\"",
-              "running intensity, " + shortest(static_cast<float>(picture.running_window)) + " s window");
+              "running intensity, " + numtext::shortest_text(static_cast<float>(picture.running_window)) + " s window");
 
   // Polylines between gaps; per pixel column its first, lowest and highest point.
   bool open = false;
@@ -465,8 +467,8 @@ void append_running(std::string& out, const RecordPicture& picture, double x_hig
     append_circle(out, panel.x(strongest->time), panel.y(strongest->intensity), 4.5,
                   "id=\"running-max\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.5\"");
     append_text(out, panel.left + panel.width - 8, panel.top + 16, "text-anchor=\"end\" font-size=\"12\"",
-                "highest " + fixed(strongest->intensity, kValueDecimals) + " at " +
-                    fixed(strongest->time, kValueDecimals) + " s");
+                "highest " + numtext::fixed_text(strongest->intensity, kValueDecimals) + " at " +
+                    numtext::fixed_text(strongest->time, kValueDecimals) + " s");
   }
   out += "</g>\n";
 }
@@ -485,9 +487,9 @@ std::string record_svg(const RecordPicture& picture, const Intensity& result) {
   std::string out;
   out.reserve(256 * 1024);
   const double height = picture.running.empty() ? kHeight : kHeight + kRunningHeight;
-  const std::string size = "width=\"" + fixed(kWidth, 0) + "\" height=\"" + fixed(height, 0) + "\"";
-  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" " + size + " viewBox=\"0 0 " + fixed(kWidth, 0) + " " +
-         fixed(height, 0) + "\" font-family=\"DejaVu Sans, Liberation Sans, Arial, sans-serif\">\n<title>";
+  const std::string size = "width=\"" + numtext::fixed_text(kWidth, 0) + "\" height=\"" + numtext::fixed_text(height, 0) + "\"";
+  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" " + size + " viewBox=\"0 0 " + numtext::fixed_text(kWidth, 0) + " " +
+         numtext::fixed_text(height, 0) + "\" font-family=\"DejaVu Sans, Liberation Sans, Arial, sans-serif\">\n<title>";
   out += escape_xml(picture.name);
   out += "</title>\n<rect " + size + " fill=\"#FFFFFF\"/>\n";
   append_title(out, picture, result);

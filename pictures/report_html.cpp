@@ -2,6 +2,8 @@
 // every record and the list of the failed ones.
 #include "pictures/pictures.h"
 
+#include "numtext/writing.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -79,7 +81,7 @@ bool usable(const std::optional<GeoPoint>& point) {
 }
 
 std::string degrees(double value, int decimals, char positive, char negative) {
-  return fixed(std::fabs(value), decimals) + "\u00B0" + (value < 0.0 ? negative : positive);
+  return numtext::fixed_text(std::fabs(value), decimals) + "\u00B0" + (value < 0.0 ? negative : positive);
 }
 
 void append_summary(std::string& out, const ReportInput& report, const std::vector<Computed>& results) {
@@ -90,7 +92,7 @@ void append_summary(std::string& out, const ReportInput& report, const std::vect
     out += "none (no record was computed)";
   } else {
     const Computed& top = results.front();
-    out += shortest(top.row->intensity) + " (reported " + reported_text(top.tenths) + ", class <span class=\"class\" ";
+    out += numtext::shortest_text(top.row->intensity) + " (reported " + numtext::reported_text(top.tenths) + ", class <span class=\"class\" ";
     append_class_style(out, top.cls);
     out += ">";
     out += class_label(top.cls);
@@ -147,7 +149,7 @@ MapFrame map_frame(const std::vector<GeoPoint>& points) {
 
 void append_map_point(std::string& out, std::string_view element, double x, double y) {
   out += element;
-  out += " cx=\"" + fixed(x, 1) + "\" cy=\"" + fixed(y, 1) + "\"";
+  out += " cx=\"" + numtext::fixed_text(x, 1) + "\" cy=\"" + numtext::fixed_text(y, 1) + "\"";
 }
 
 std::string star_points(double x, double y, double outer) {
@@ -155,7 +157,7 @@ std::string star_points(double x, double y, double outer) {
   for (int i = 0; i < 10; ++i) {
     const double radius = i % 2 == 0 ? outer : outer * 0.45;
     const double angle = std::numbers::pi * (0.5 + i / 5.0);
-    points += (i ? " " : "") + fixed(x + radius * std::cos(angle), 1) + "," + fixed(y - radius * std::sin(angle), 1);
+    points += (i ? " " : "") + numtext::fixed_text(x + radius * std::cos(angle), 1) + "," + numtext::fixed_text(y - radius * std::sin(angle), 1);
   }
   return points;
 }
@@ -180,26 +182,26 @@ void append_map(std::string& out, const ReportInput& report, const std::vector<C
   const double width = legend_left + 130;
   const double height = std::max(frame.top + frame.height() + 40, 300.0);
 
-  out += "<section id=\"map\">\n<h2>Map</h2>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + fixed(width, 0) +
-         "\" height=\"" + fixed(height, 0) + "\" viewBox=\"0 0 " + fixed(width, 0) + " " + fixed(height, 0) +
+  out += "<section id=\"map\">\n<h2>Map</h2>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + numtext::fixed_text(width, 0) +
+         "\" height=\"" + numtext::fixed_text(height, 0) + "\" viewBox=\"0 0 " + numtext::fixed_text(width, 0) + " " + numtext::fixed_text(height, 0) +
          "\" font-size=\"11\">\n";
-  out += "<rect x=\"" + fixed(frame.left, 1) + "\" y=\"" + fixed(frame.top, 1) + "\" width=\"" +
-         fixed(frame.width(), 1) + "\" height=\"" + fixed(frame.height(), 1) +
+  out += "<rect x=\"" + numtext::fixed_text(frame.left, 1) + "\" y=\"" + numtext::fixed_text(frame.top, 1) + "\" width=\"" +
+         numtext::fixed_text(frame.width(), 1) + "\" height=\"" + numtext::fixed_text(frame.height(), 1) +
          "\" fill=\"#FFFFFF\" stroke=\"#999999\"/>\n";
   const Ticks longitudes = round_ticks(frame.west, frame.east, 6);
   for (const double value : longitudes.values) {
-    const std::string x = fixed(frame.x(value), 1);
-    out += "<line x1=\"" + x + "\" y1=\"" + fixed(frame.top, 1) + "\" x2=\"" + x + "\" y2=\"" +
-           fixed(frame.top + frame.height(), 1) + "\" stroke=\"#E6E6E6\"/>\n";
-    out += "<text class=\"xtick\" x=\"" + x + "\" y=\"" + fixed(frame.top + frame.height() + 15, 1) +
+    const std::string x = numtext::fixed_text(frame.x(value), 1);
+    out += "<line x1=\"" + x + "\" y1=\"" + numtext::fixed_text(frame.top, 1) + "\" x2=\"" + x + "\" y2=\"" +
+           numtext::fixed_text(frame.top + frame.height(), 1) + "\" stroke=\"#E6E6E6\"/>\n";
+    out += "<text class=\"xtick\" x=\"" + x + "\" y=\"" + numtext::fixed_text(frame.top + frame.height() + 15, 1) +
            "\" text-anchor=\"middle\">" + degrees(value, longitudes.decimals, 'E', 'W') + "</text>\n";
   }
   const Ticks latitudes = round_ticks(frame.south, frame.north, 6);
   for (const double value : latitudes.values) {
-    const std::string y = fixed(frame.y(value), 1);
-    out += "<line x1=\"" + fixed(frame.left, 1) + "\" y1=\"" + y + "\" x2=\"" + fixed(frame.left + frame.width(), 1) +
+    const std::string y = numtext::fixed_text(frame.y(value), 1);
+    out += "<line x1=\"" + numtext::fixed_text(frame.left, 1) + "\" y1=\"" + y + "\" x2=\"" + numtext::fixed_text(frame.left + frame.width(), 1) +
            "\" y2=\"" + y + "\" stroke=\"#E6E6E6\"/>\n";
-    out += "<text class=\"ytick\" x=\"" + fixed(frame.left - 6, 1) + "\" y=\"" + fixed(frame.y(value) + 4, 1) +
+    out += "<text class=\"ytick\" x=\"" + numtext::fixed_text(frame.left - 6, 1) + "\" y=\"" + numtext::fixed_text(frame.y(value) + 4, 1) +
            "\" text-anchor=\"end\">" + degrees(value, latitudes.decimals, 'N', 'S') + "</text>\n";
   }
 
@@ -219,7 +221,7 @@ void append_map(std::string& out, const ReportInput& report, const std::vector<C
     out += " r=\"6\" fill=\"";
     out += class_colour(result->cls);
     out += "\" stroke=\"#555555\"><title>" + escape_xml(row.record) +
-           (row.station.empty() ? "" : " (" + escape_xml(row.station) + ")") + ": " + reported_text(result->tenths) +
+           (row.station.empty() ? "" : " (" + escape_xml(row.station) + ")") + ": " + numtext::reported_text(result->tenths) +
            ", class " + std::string(class_label(result->cls)) + "</title></circle>\n";
   }
   for (const GeoPoint& e : epicentres) {
@@ -230,27 +232,27 @@ void append_map(std::string& out, const ReportInput& report, const std::vector<C
 
   // The legend: every class from 7 down to 0, then the other marks.
   double y = frame.top + 10;
-  out += "<text x=\"" + fixed(legend_left, 1) + "\" y=\"" + fixed(y, 1) + "\" font-weight=\"bold\">class</text>\n";
+  out += "<text x=\"" + numtext::fixed_text(legend_left, 1) + "\" y=\"" + numtext::fixed_text(y, 1) + "\" font-weight=\"bold\">class</text>\n";
   for (int c = static_cast<int>(IntensityClass::c7); c >= 0; --c) {
     const auto cls = static_cast<IntensityClass>(c);
     y += 20;
     append_map_point(out, "<circle class=\"legend\"", legend_left + 6, y - 4);
     out += " r=\"6\" fill=\"";
     out += class_colour(cls);
-    out += "\" stroke=\"#555555\"/>\n<text x=\"" + fixed(legend_left + 20, 1) + "\" y=\"" + fixed(y, 1) + "\">" +
+    out += "\" stroke=\"#555555\"/>\n<text x=\"" + numtext::fixed_text(legend_left + 20, 1) + "\" y=\"" + numtext::fixed_text(y, 1) + "\">" +
            std::string(class_label(cls)) + "</text>\n";
   }
   if (!epicentres.empty()) {
     y += 22;
     out += "<polygon points=\"" + star_points(legend_left + 6, y - 4, 8) +
-           "\" fill=\"#222222\" stroke=\"#FFFFFF\" stroke-width=\"1\"/>\n<text x=\"" + fixed(legend_left + 20, 1) +
-           "\" y=\"" + fixed(y, 1) + "\">epicentre</text>\n";
+           "\" fill=\"#222222\" stroke=\"#FFFFFF\" stroke-width=\"1\"/>\n<text x=\"" + numtext::fixed_text(legend_left + 20, 1) +
+           "\" y=\"" + numtext::fixed_text(y, 1) + "\">epicentre</text>\n";
   }
   if (any_failed_place) {
     y += 20;
     append_map_point(out, "<circle", legend_left + 6, y - 4);
     out += " r=\"4\" fill=\"none\" stroke=\"#808080\" stroke-width=\"1.5\"/>\n<text x=\"" +
-           fixed(legend_left + 20, 1) + "\" y=\"" + fixed(y, 1) + "\">failed</text>\n";
+           numtext::fixed_text(legend_left + 20, 1) + "\" y=\"" + numtext::fixed_text(y, 1) + "\">failed</text>\n";
   }
   out += "</svg>\n</section>\n";
 }
@@ -271,21 +273,21 @@ void append_table(std::string& out, const std::vector<Computed>& results, const 
     append_cell(out, row.format, false);
     append_cell(out, row.station, false);
     const bool located = usable(row.location);
-    append_cell(out, located ? shortest(row.location->latitude) : "", true);
-    append_cell(out, located ? shortest(row.location->longitude) : "", true);
+    append_cell(out, located ? numtext::shortest_text(row.location->latitude) : "", true);
+    append_cell(out, located ? numtext::shortest_text(row.location->longitude) : "", true);
     const bool read = row.samples > 0;
     append_cell(out, read ? std::to_string(row.samples) : "", true);
-    append_cell(out, read ? shortest(row.dt) : "", true);
-    append_cell(out, read ? shortest(row.pga) : "", true);
+    append_cell(out, read ? numtext::shortest_text(row.dt) : "", true);
+    append_cell(out, read ? numtext::shortest_text(row.pga) : "", true);
   };
   for (const Computed& result : results) {
     const ReportRow& row = *result.row;
     out += "<tr>";
     append_common(row);
-    append_cell(out, shortest(row.amax), true);
-    append_cell(out, shortest(row.a0), true);
-    append_cell(out, shortest(row.intensity), true);
-    append_cell(out, reported_text(result.tenths), true);
+    append_cell(out, numtext::shortest_text(row.amax), true);
+    append_cell(out, numtext::shortest_text(row.a0), true);
+    append_cell(out, numtext::shortest_text(row.intensity), true);
+    append_cell(out, numtext::reported_text(result.tenths), true);
     out += "<td class=\"class\" ";
     append_class_style(out, result.cls);
     out += ">";

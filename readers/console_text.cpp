@@ -5,7 +5,7 @@
 #include <string>
 
 #include "readers/readers.h"
-#include "recio/scanner.h"
+#include "numtext/reading.h"
 
 namespace readers {
 
@@ -13,15 +13,6 @@ namespace {
 
 // Numbers of the failures the console program reports; the messages say the
 // same in words.
-std::string failure_message(int number) {
-  switch (number) {
-    case 6103: return "not a number";
-    case 6102: return "exponent too large";
-    case 6104: return "value outside the single-precision range";
-    default: return "bad value";
-  }
-}
-
 enum class Mode { plain, quoted, paired };
 
 // The scan of one text. The text is read as if it ended in a line end, as the
@@ -178,8 +169,8 @@ struct Scan {
           return Outcome::value;
         default: break;
       }
-      if (value.size() == recio::kValueCapacity) {
-        fail("a value longer than " + std::to_string(recio::kValueCapacity) + " characters");
+      if (value.size() == numtext::kLongestNumber) {
+        fail("a value longer than " + std::to_string(numtext::kLongestNumber) + " characters");
         return Outcome::failed;
       }
       value += static_cast<char>(c);
@@ -193,9 +184,9 @@ struct Scan {
       fail("a quoted value where a number is wanted");
       return false;
     }
-    const recio::RealConversion conversion = recio::convert_real(value);
-    if (conversion.error != 0) {
-      fail(failure_message(conversion.error) + ": \"" + value + "\"");
+    const numtext::RealReading conversion = numtext::read_real(value);
+    if (conversion.error != numtext::ReadError::none) {
+      fail(std::string(numtext::read_error_text(conversion.error)) + ": \"" + value + "\"");
       return false;
     }
     item = conversion.value;

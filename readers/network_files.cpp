@@ -8,7 +8,7 @@
 #include <string>
 
 #include "readers/readers.h"
-#include "recio/scanner.h"
+#include "numtext/reading.h"
 
 namespace readers {
 
@@ -422,8 +422,8 @@ Result<Record> read_jma_csv(std::string_view file, std::string_view bytes) {
         return fail(lines.number, "a sample line needs three values NS,EW,UD: " + quoted(line));
       }
       const std::string_view value = trimmed(fields.substr(0, end));
-      const recio::RealConversion conversion = recio::convert_real(value);
-      if (value.empty() || conversion.error != 0) return fail(lines.number, "not a number: " + quoted(value));
+      const numtext::RealReading conversion = numtext::read_real(value);
+      if (value.empty() || conversion.error != numtext::ReadError::none) return fail(lines.number, "not a number: " + quoted(value));
       targets[c]->push_back(conversion.value);
       if (end != std::string_view::npos) fields.remove_prefix(end + 1);
     }

@@ -92,7 +92,7 @@ using Result = std::variant<T, Error>;
 // 0.0 in a fresh sample; `/` ends the sample's values; a sample may go on over
 // following lines and values after its fourth are ignored; a final sample cut
 // short by the end of the file is ignored; empty lines are ignored. Each value
-// is converted by recio::convert_real, so the floats have the bits the console
+// is read by numtext::read_real, so the floats have the bits the console
 // program reads. dt = float(double(time 2) - double(time 1)), where time 2 is
 // whatever the second sample's time holds, also when that sample is incomplete.
 // A text whose every line holds exactly three values is refused (a time
@@ -109,7 +109,7 @@ Result<Record> read_console_text(std::string_view file, std::string_view text);
 // station code, its name and the epicentre; LAT., LON. (both 0.0000: unknown);
 // SAMPLING RATE; UNIT (gal); INITIAL TIME; the column line NS,EW,UD; then one
 // line "ns,ew,ud" per sample. Values are converted as the console program
-// converts them (recio::convert_real); dt = float(1.0 / rate).
+// reads them (numtext::read_real); dt = float(1.0 / rate).
 //   "SITE CODE= EA0<name>   ,35.27,133.35,  9,7.3,...\r\n LAT.=  0.0000\r\n..."
 //   → station_code "EA0", station_name "<name in UTF-8>", magnitude 7.3
 Result<Record> read_jma_csv(std::string_view file, std::string_view bytes);

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "recio/realtext.h"
+#include "numtext/real_digits.h"
 #include "recio/run_end.h"
 
 namespace recio {
@@ -166,12 +166,12 @@ struct FormatControl {
 };
 
 void place_field(RecordState& state, const FormatNode& node, float value) {
-  RealField field;
-  field.form = node.letter == 'D' ? RealForm::D : RealForm::E;
+  numtext::RealField field;
+  field.form = node.letter == 'D' ? numtext::RealForm::D : numtext::RealForm::E;
   field.w = node.w;
   field.d = node.d;
   field.e = node.e;
-  RealText text = format_real(static_cast<double>(value), field);
+  numtext::RealText text = numtext::format_real(static_cast<double>(value), field);
   if (text.overflow || text.length > node.w) {
     std::string stars(static_cast<std::size_t>(node.w), '*');
     emit_text(state, node.w, stars.data());

@@ -6,7 +6,7 @@
 
 #include "recio/formatted.h"
 #include "recio/host.h"
-#include "recio/realtext.h"
+#include "numtext/real_digits.h"
 #include "recio/run_end.h"
 #include "recio/statement.h"
 
@@ -113,8 +113,8 @@ void lay_out_list(RecordState& state, const std::vector<OutputItem>& items) {
         break;
       }
       case ItemKind::Real: {
-        RealText real = format_real(static_cast<double>(item.real), kListSingle);
-        place_value(state, real.text, real.length, kListSingle.w);
+        numtext::RealText real = numtext::format_real(static_cast<double>(item.real), numtext::kListSingle);
+        place_value(state, real.text, real.length, numtext::kListSingle.w);
         break;
       }
       case ItemKind::Character:
@@ -176,7 +176,7 @@ void emit_text(RecordState& state, int count, const char* text) {
   }
 }
 
-static_assert(sizeof(RealText::text) >= kWideText);
+static_assert(sizeof(numtext::RealText::text) >= kWideText);
 
 void emit_wide_text(RecordState& state, int count, const char* text) {
   UnitRecord& unit = *state.unit;

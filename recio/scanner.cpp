@@ -7,6 +7,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "numtext/reading.h"
 #include "recio/host.h"
 #include "recio/run_end.h"
 #include "recio/statement.h"
@@ -18,28 +19,16 @@ namespace {
 
 constexpr char kCtrlZ = 0x1A;
 
-// The largest magnitude a real item holds.
-constexpr double kLargestSingle = 3.4028234663852886e38;
-
-// Beyond these decimal magnitudes (value = 0.d1d2... times 10 to the power
-// magnitude) a nonzero number is certainly infinite or zero in double
-// precision; between them the conversion itself tells.
-constexpr int kSurelyOverflows = 310;
-constexpr int kSurelyUnderflows = -330;
-// Exponent digits beyond this value change nothing.
-constexpr int kExponentCeiling = 100000;
-
-// A mantissa of at most 15 significant digits is an exact double, and so is
-// 10^k up to k = 22: their product or quotient, one correctly rounded
-// operation, is then the nearest double to the number without any further
-// work.
-constexpr int kExactMantissaDigits = 15;
-constexpr int kExactPowerOfTen = 22;
-constexpr double kExactPowersOfTen[kExactPowerOfTen + 1] = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The report of a real item whose text is not a single-precision number.
+int reading_failure(numtext::ReadError error) {
+  switch (error) {
+    case numtext::ReadError::exponent_too_large: return err::kRealExponentTooLarge;
+    case numtext::ReadError::out_of_range: return err::kRealOutOfRange;
+    default: return err::kRealSyntax;
+  }
+}
 
 // ---------------------------------------------------------------------------
 // Bytes of a unit's input buffer
@@ -129,7 +118,7 @@ struct InputStatement {
   bool has_end_branch = false;
   char last_separator = ',';
   int repeat_left = 0;
-  char value_text[kValueCapacity] = {};
+  char value_text[numtext::kLongestNumber] = {};
   std::size_t value_length = 0;  // characters of the value, also of a quoted one
   ScanMode scan_mode = ScanMode::Plain;
   char quote_char = '\'';
@@ -231,7 +220,7 @@ void store_quoted(InputStatement& s, const Destination& destination, char c) {
   if (!destination.real && s.value_length < destination.size) {
     destination.bytes[s.value_length] = c;
   }
-  if (s.value_length < kValueCapacity) s.value_text[s.value_length] = c;
+  if (s.value_length < numtext::kLongestNumber) s.value_text[s.value_length] = c;
   ++s.value_length;
 }
 
@@ -266,7 +255,7 @@ void take_plain_run(InputStatement& s) {
   int next = unit.next;
   const int last = unit.last;
   std::size_t length = s.value_length;
-  while (next <= last && length < kValueCapacity) {
+  while (next <= last && length < numtext::kLongestNumber) {
     const char c = input[next];
     if (kEndsPlainValue[static_cast<unsigned char>(c)]) break;
     s.value_text[length++] = c;
@@ -371,7 +360,7 @@ bool scan_value(InputStatement& s, const Destination& destination) {
         return true;
       default: break;
     }
-    if (s.value_length == kValueCapacity) {
+    if (s.value_length == numtext::kLongestNumber) {
       fail(s, err::kRealSyntax);
       return false;
     }
@@ -386,7 +375,7 @@ void store_character(const InputStatement& s, const Destination& destination, bo
     // The scan already put the characters in.
     filled = s.value_length < destination.size ? s.value_length : destination.size;
   } else {
-    std::size_t kept = s.value_length < kValueCapacity ? s.value_length : kValueCapacity;
+    std::size_t kept = s.value_length < numtext::kLongestNumber ? s.value_length : numtext::kLongestNumber;
     filled = kept < destination.size ? kept : destination.size;
     std::memcpy(destination.bytes, s.value_text, filled);
   }
@@ -402,12 +391,12 @@ void store_value(InputStatement& s, const Destination& destination, bool repeate
     fail(s, err::kQuotedNumeric);
     return;
   }
-  RealConversion conversion = convert_real(std::string_view(s.value_text, s.value_length));
-  if (conversion.error != 0) {
-    fail(s, conversion.error);
+  const numtext::RealReading reading = numtext::read_real(std::string_view(s.value_text, s.value_length));
+  if (reading.error != numtext::ReadError::none) {
+    fail(s, reading_failure(reading.error));
     return;
   }
-  std::memcpy(destination.bytes, &conversion.value, sizeof conversion.value);
+  std::memcpy(destination.bytes, &reading.value, sizeof reading.value);
 }
 
 int read_item(const Destination& destination) {
@@ -427,94 +416,6 @@ int read_item(const Destination& destination) {
 }
 
 }  // namespace
-
-RealConversion convert_real(std::string_view text) {
-  constexpr RealConversion kNotANumber{0.0f, err::kRealSyntax};
-  if (text.size() > kValueCapacity) return kNotANumber;
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  // The mantissa: its digits from the first nonzero one on (`significant`,
-  // as an integer while they are few), and the digits after the point. The
-  // number is 0.d1d2... times 10 to the power significant - fraction_digits
-  // plus its exponent.
-  const std::size_t mantissa_begin = i;
-  int significant = 0;
-  std::uint64_t mantissa = 0;
-  // Leading zeros add nothing to the mantissa; a point may come once.
-  int digits = 0;
-  int fraction_digits = 0;
-  bool point = false;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    const unsigned digit = static_cast<unsigned char>(c) - static_cast<unsigned>('0');
-    if (digit <= 9) {
-      ++digits;
-      fraction_digits += point ? 1 : 0;
-      significant += (significant > 0 || digit != 0) ? 1 : 0;
-      if (significant <= kExactMantissaDigits) mantissa = mantissa * 10 + digit;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
-  }
-  if (digits == 0) return kNotANumber;
-  const std::size_t mantissa_end = i;
-
-  int exponent = 0;
-  if (i < text.size()) {
-    char c = text[i];
-    bool letter = c == 'E' || c == 'e' || c == 'D' || c == 'd';
-    if (!letter && c != '+' && c != '-') return kNotANumber;
-    if (letter) ++i;
-    bool exponent_negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-      exponent_negative = text[i] == '-';
-      ++i;
-    }
-    if (i == text.size()) return kNotANumber;
-    for (; i < text.size(); ++i) {
-      if (!is_digit(text[i])) return kNotANumber;
-      if (exponent < kExponentCeiling) exponent = exponent * 10 + (text[i] - '0');
-    }
-    if (exponent_negative) exponent = -exponent;
-  }
-
-  const float zero = negative ? -0.0f : 0.0f;
-  if (significant == 0) return {zero, 0};
-  const int magnitude = significant - fraction_digits + exponent;
-  if (magnitude > kSurelyOverflows) return {0.0f, err::kRealExponentTooLarge};
-  if (magnitude < kSurelyUnderflows) return {zero, 0};
-
-  const int scale = exponent - fraction_digits;
-  double value = 0.0;
-  if (significant <= kExactMantissaDigits && scale >= -kExactPowerOfTen && scale <= kExactPowerOfTen) {
-    const double exact = static_cast<double>(mantissa);
-    value = scale >= 0 ? exact * kExactPowersOfTen[scale] : exact / kExactPowersOfTen[-scale];
-    if (negative) value = -value;
-  } else {
-    // The mantissa as given and the exponent, in the form from_chars reads.
-    char normal[kValueCapacity + 16];
-    std::size_t length = 0;
-    if (negative) normal[length++] = '-';
-    std::memcpy(normal + length, text.data() + mantissa_begin, mantissa_end - mantissa_begin);
-    length += mantissa_end - mantissa_begin;
-    normal[length++] = 'e';
-    length = static_cast<std::size_t>(
-        std::to_chars(normal + length, normal + sizeof normal, exponent).ptr - normal);
-    std::from_chars_result parsed = std::from_chars(normal, normal + length, value);
-    if (parsed.ec == std::errc::result_out_of_range) {
-      if (magnitude > 0) return {0.0f, err::kRealExponentTooLarge};
-      return {zero, 0};
-    }
-  }
-  if (value > kLargestSingle || value < -kLargestSingle) return {0.0f, err::kRealOutOfRange};
-  return {static_cast<float>(value), 0};
-}
 
 void begin_read(std::int32_t unit, bool end_branch) {
   InputStatement& s = statement();

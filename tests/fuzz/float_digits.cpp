@@ -57,9 +57,9 @@ std::uint64_t take_digits(Fraction& fraction, std::uint64_t scale) {
 
 }  // namespace
 
-recio::DecimalDigits float_decimal_digits(std::uint32_t bits) {
+numtext::DecimalDigits float_decimal_digits(std::uint32_t bits) {
   if ((bits & 0x7F800000) == 0x7F800000 || (bits & 0x7FFFFFFF) == 0) {
-    return recio::testing::reference_decimal_digits(static_cast<double>(std::bit_cast<float>(bits)));
+    return numtext::testing::reference_decimal_digits(static_cast<double>(std::bit_cast<float>(bits)));
   }
   const auto biased = static_cast<int>((bits >> 23) & 0xFF);
   const std::uint32_t stored = bits & 0x7FFFFF;
@@ -109,7 +109,7 @@ recio::DecimalDigits float_decimal_digits(std::uint32_t bits) {
     first17 /= 10;
     ++exp10;
   }
-  recio::DecimalDigits out;
+  numtext::DecimalDigits out;
   out.sign = (bits >> 31) != 0 ? '-' : ' ';
   out.exp10 = exp10;
   for (int j = 16; j >= 0; --j, first17 /= 10) out.digits[j] = static_cast<char>('0' + first17 % 10);

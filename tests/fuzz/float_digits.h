@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "recio/realtext.h"
+#include "numtext/real_digits.h"
 
 namespace shindo::fuzzing {
 
@@ -13,6 +13,6 @@ namespace shindo::fuzzing {
 // first 18 significant digits exactly, rounded half up by the 18th to 17.
 // Zero and the values that are not finite take the forms of the slow
 // reference.
-recio::DecimalDigits float_decimal_digits(std::uint32_t bits);
+numtext::DecimalDigits float_decimal_digits(std::uint32_t bits);
 
 }  // namespace shindo::fuzzing

@@ -25,16 +25,16 @@
 #include <thread>
 #include <vector>
 
-#include "recio/realtext.h"
+#include "numtext/real_digits.h"
 #include "tests/fuzz/float_digits.h"
 #include "tests/support/exact_decimal.h"
 
 namespace {
 
-using recio::DecimalDigits;
-using recio::RealField;
+using numtext::DecimalDigits;
+using numtext::RealField;
 
-constexpr RealField kE12_4{recio::RealForm::E, 12, 4, 2, 0, false, recio::Precision::Single};
+constexpr RealField kE12_4{numtext::RealForm::E, 12, 4, 2, 0, false, numtext::Precision::Single};
 
 std::mutex print_lock;
 std::atomic<std::uint64_t> mismatches{0};
@@ -48,8 +48,8 @@ void report_mismatch(std::uint32_t bits, const char* what, const std::string& ex
 }
 
 void check_text(std::uint32_t bits, const DecimalDigits& reference, const RealField& field, const char* what) {
-  const recio::testing::ReferenceText expected = recio::testing::reference_real_text(reference, field);
-  const recio::RealText actual = recio::format_real(static_cast<double>(std::bit_cast<float>(bits)), field);
+  const numtext::testing::ReferenceText expected = numtext::testing::reference_real_text(reference, field);
+  const numtext::RealText actual = numtext::format_real(static_cast<double>(std::bit_cast<float>(bits)), field);
   const std::string_view actual_text(actual.text, static_cast<std::size_t>(actual.length));
   if (expected.overflow != actual.overflow || actual_text != expected.text) {
     report_mismatch(bits, what, expected.overflow ? "<overflow>" : expected.text,
@@ -59,11 +59,11 @@ void check_text(std::uint32_t bits, const DecimalDigits& reference, const RealFi
 
 void check_pattern(std::uint32_t bits) {
   const DecimalDigits reference = shindo::fuzzing::float_decimal_digits(bits);
-  check_text(bits, reference, recio::kListSingle, "list form");
+  check_text(bits, reference, numtext::kListSingle, "list form");
   check_text(bits, reference, kE12_4, "E12.4");
   if ((bits & 0xFFFF) == 0x1234) {
     const DecimalDigits slow =
-        recio::testing::reference_decimal_digits(static_cast<double>(std::bit_cast<float>(bits)));
+        numtext::testing::reference_decimal_digits(static_cast<double>(std::bit_cast<float>(bits)));
     if (reference.sign != slow.sign || reference.exp10 != slow.exp10 ||
         std::strcmp(reference.digits, slow.digits) != 0) {
       report_mismatch(bits, "fast expansion against the slow one", slow.digits, reference.digits);

@@ -19,15 +19,15 @@
 
 namespace {
 
-using recio::Precision;
-using recio::RealField;
-using recio::RealForm;
+using numtext::Precision;
+using numtext::RealField;
+using numtext::RealForm;
 
 constexpr RealField kE12_4{RealForm::E, 12, 4, 2, 0, false, Precision::Single};
 constexpr RealField kE12_4Double{RealForm::E, 12, 4, 2, 0, false, Precision::Double};
 
 std::string reference(double value, const RealField& field) {
-  const auto text = recio::testing::reference_real_text(recio::testing::reference_decimal_digits(value), field);
+  const auto text = numtext::testing::reference_real_text(numtext::testing::reference_decimal_digits(value), field);
   return text.overflow ? "<overflow>" : text.text;
 }
 
@@ -41,25 +41,25 @@ TEST(ReferenceText, KnownTextsOfTheListFormAndTheEField) {
   const double quiet_nan = std::bit_cast<double>(0x7FF8000000000000ULL);
   const double default_nan = std::bit_cast<double>(0xFFF8000000000000ULL);
   const TextRow rows[] = {
-      {0.5f, recio::kListSingle, "5.000000E-01"},
-      {12.0f, recio::kListSingle, "12.000000"},
-      {1234567.0f, recio::kListSingle, "1234567.000000"},
-      {12345678.0f, recio::kListSingle, "1.234568E+07"},
-      {-3.25f, recio::kListSingle, "-3.250000"},
-      {-0.0f, recio::kListSingle, "0.000000E+00"},
-      {0.01f, recio::kListSingle, "1.000000E-02"},  // 0.0099999998 carries into a new first digit
-      {3.1415927f, recio::kListSingle, "3.141593"},
-      {9999999.0f, recio::kListSingle, "9999999.000000"},
-      {10000000.0f, recio::kListSingle, "1.000000E+07"},
-      {0.99999994f, recio::kListSingle, "9.999999E-01"},
-      {9999999.5, recio::kListSingle, "10000000.000000"},  // the fixed form keeps its choice and grows
-      {1.4e-45f, recio::kListSingle, "1.401298E-45"},
-      {INFINITY, recio::kListSingle, "1#INF........"},
-      {0.1, recio::kListDouble, "1.000000000000000E-001"},
-      {-2.5, recio::kListDouble, "-2.500000000000000"},
-      {1.0e-7, recio::kListDouble, "1.000000000000000E-007"},
-      {std::numeric_limits<double>::denorm_min(), recio::kListDouble, "4.940656458412465E-324"},
-      {quiet_nan, recio::kListDouble, "1#QNAN................"},
+      {0.5f, numtext::kListSingle, "5.000000E-01"},
+      {12.0f, numtext::kListSingle, "12.000000"},
+      {1234567.0f, numtext::kListSingle, "1234567.000000"},
+      {12345678.0f, numtext::kListSingle, "1.234568E+07"},
+      {-3.25f, numtext::kListSingle, "-3.250000"},
+      {-0.0f, numtext::kListSingle, "0.000000E+00"},
+      {0.01f, numtext::kListSingle, "1.000000E-02"},  // 0.0099999998 carries into a new first digit
+      {3.1415927f, numtext::kListSingle, "3.141593"},
+      {9999999.0f, numtext::kListSingle, "9999999.000000"},
+      {10000000.0f, numtext::kListSingle, "1.000000E+07"},
+      {0.99999994f, numtext::kListSingle, "9.999999E-01"},
+      {9999999.5, numtext::kListSingle, "10000000.000000"},  // the fixed form keeps its choice and grows
+      {1.4e-45f, numtext::kListSingle, "1.401298E-45"},
+      {INFINITY, numtext::kListSingle, "1#INF........"},
+      {0.1, numtext::kListDouble, "1.000000000000000E-001"},
+      {-2.5, numtext::kListDouble, "-2.500000000000000"},
+      {1.0e-7, numtext::kListDouble, "1.000000000000000E-007"},
+      {std::numeric_limits<double>::denorm_min(), numtext::kListDouble, "4.940656458412465E-324"},
+      {quiet_nan, numtext::kListDouble, "1#QNAN................"},
       {0.0, kE12_4, ".0000E+00"},
       {-0.5f, kE12_4, "-.5000E+00"},
       {0.12345f, kE12_4, ".1235E+00"},  // 0.12345000356...: the fifth digit rounds up
@@ -83,9 +83,9 @@ TEST(ReferenceText, EditFormWithAScaleFactorIsRefused) {
 }
 
 void expect_same_as_slow(std::uint32_t bits) {
-  const recio::DecimalDigits slow =
-      recio::testing::reference_decimal_digits(static_cast<double>(std::bit_cast<float>(bits)));
-  ASSERT_EQ(recio::testing::digits_difference(shindo::fuzzing::float_decimal_digits(bits), slow), "")
+  const numtext::DecimalDigits slow =
+      numtext::testing::reference_decimal_digits(static_cast<double>(std::bit_cast<float>(bits)));
+  ASSERT_EQ(numtext::testing::digits_difference(shindo::fuzzing::float_decimal_digits(bits), slow), "")
       << std::hex << bits;
 }
 

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "recio/realtext.h"
+#include "numtext/real_digits.h"
 #include "recio/statement.h"
 #include "recio/units.h"
 #include "tests/support/exact_decimal.h"
@@ -21,10 +21,10 @@
 
 namespace {
 
-using recio::DecimalDigits;
-using recio::Precision;
-using recio::RealField;
-using recio::RealForm;
+using numtext::DecimalDigits;
+using numtext::Precision;
+using numtext::RealField;
+using numtext::RealForm;
 
 constexpr RealField kE12_4Single{RealForm::E, 12, 4, 2, 0, false, Precision::Single};
 constexpr RealField kE12_4Double{RealForm::E, 12, 4, 2, 0, false, Precision::Double};
@@ -40,12 +40,12 @@ constexpr std::size_t kMaxChunks = 64;
 }
 
 std::string text_of(double value, const RealField& field) {
-  const recio::RealText text = recio::format_real(value, field);
+  const numtext::RealText text = numtext::format_real(value, field);
   return text.overflow ? "<overflow>" : std::string(text.text, static_cast<std::size_t>(text.length));
 }
 
 std::string reference_text(const DecimalDigits& digits, const RealField& field) {
-  const recio::testing::ReferenceText text = recio::testing::reference_real_text(digits, field);
+  const numtext::testing::ReferenceText text = numtext::testing::reference_real_text(digits, field);
   return text.overflow ? "<overflow>" : text.text;
 }
 
@@ -55,8 +55,8 @@ std::string describe(const DecimalDigits& digits) {
 }
 
 void check_digits(std::uint64_t bits, double value, const DecimalDigits& reference) {
-  const DecimalDigits digits = recio::decimal_digits(value);
-  if (!recio::testing::digits_difference(digits, reference).empty()) mismatch(bits, "decimal digits", describe(reference), describe(digits));
+  const DecimalDigits digits = numtext::decimal_digits(value);
+  if (!numtext::testing::digits_difference(digits, reference).empty()) mismatch(bits, "decimal digits", describe(reference), describe(digits));
 }
 
 void check_text(std::uint64_t bits, double value, const DecimalDigits& reference, const RealField& field,
@@ -87,7 +87,7 @@ std::string console_record(const std::string& record) {
 }
 
 void check_console_statements(std::uint32_t bits, float value, const DecimalDigits& reference) {
-  const std::string list = reference_text(reference, recio::kListSingle);
+  const std::string list = reference_text(reference, numtext::kListSingle);
   const std::string field = right_justified(reference_text(reference, kE12_4Single), 12);
 
   console().output.clear();
@@ -113,18 +113,18 @@ void check_console_statements(std::uint32_t bits, float value, const DecimalDigi
 void check_float(std::uint32_t bits) {
   const float value = std::bit_cast<float>(bits);
   const double widened = static_cast<double>(value);
-  const DecimalDigits reference = recio::testing::reference_decimal_digits(widened);
+  const DecimalDigits reference = numtext::testing::reference_decimal_digits(widened);
   check_digits(bits, widened, reference);
-  check_text(bits, widened, reference, recio::kListSingle, "single-precision list form");
+  check_text(bits, widened, reference, numtext::kListSingle, "single-precision list form");
   check_text(bits, widened, reference, kE12_4Single, "single-precision E12.4 field");
   check_console_statements(bits, value, reference);
 }
 
 void check_double(std::uint64_t bits) {
   const double value = std::bit_cast<double>(bits);
-  const DecimalDigits reference = recio::testing::reference_decimal_digits(value);
+  const DecimalDigits reference = numtext::testing::reference_decimal_digits(value);
   check_digits(bits, value, reference);
-  check_text(bits, value, reference, recio::kListDouble, "double-precision list form");
+  check_text(bits, value, reference, numtext::kListDouble, "double-precision list form");
   check_text(bits, value, reference, kE12_4Double, "double-precision E12.4 field");
 }
 

@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "intensity/record_input.h"
-#include "intensity/storage.h"
+#include "console/record_input.h"
+#include "console/storage.h"
 #include "recio/host.h"
 #include "recio/units.h"
 #include "tests/fuzz/run_report.h"
@@ -111,7 +111,7 @@ std::string right_justified(const std::string& text, std::size_t columns) {
 
 // A record too long to transform stops the run after its line, without a report.
 bool stopped_as_too_long() {
-  return intensity::NT > intensity::kLongestRecord && error_bytes.empty() &&
+  return console::NT > console::kLongestRecord && error_bytes.empty() &&
          console_bytes.find("\r\n NT>2**15 !!!!!\r\nStop - Program terminated.\r\n") != std::string::npos;
 }
 
@@ -127,7 +127,7 @@ void check_failed_read(int status) {
 }
 
 void check_complete_read() {
-  using namespace intensity;
+  using namespace console;
   if (!error_bytes.empty()) finding("a complete read wrote to standard error");
   if (NT < 0) finding("NT is negative");
   const std::vector<std::string> lines = console_lines(console_bytes);
@@ -171,8 +171,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool completed = true;
   int end_status = 0;
   try {
-    intensity::read_acceleration_record();
-    intensity::stop_when_too_long();
+    console::read_acceleration_record();
+    console::stop_when_too_long();
   } catch (const RunEnded& ended) {
     completed = false;
     end_status = ended.status;
@@ -185,12 +185,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // MATH report; only DT = TIME(2) - TIME(1) may overflow.
   const int raised = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
   if ((raised & (FE_INVALID | FE_DIVBYZERO)) != 0 ||
-      ((raised & FE_OVERFLOW) != 0 && !(completed && std::isinf(intensity::DT)))) {
+      ((raised & FE_OVERFLOW) != 0 && !(completed && std::isinf(console::DT)))) {
     char detail[160];
     std::snprintf(detail, sizeof detail, "the read raised%s%s%s; TIME(1), TIME(2) have the bits %08x, %08x",
                   (raised & FE_INVALID) != 0 ? " invalid" : "", (raised & FE_DIVBYZERO) != 0 ? " divide-by-zero" : "",
-                  (raised & FE_OVERFLOW) != 0 ? " overflow" : "", std::bit_cast<std::uint32_t>(intensity::TIME[0]),
-                  std::bit_cast<std::uint32_t>(intensity::TIME[1]));
+                  (raised & FE_OVERFLOW) != 0 ? " overflow" : "", std::bit_cast<std::uint32_t>(console::TIME[0]),
+                  std::bit_cast<std::uint32_t>(console::TIME[1]));
     finding(detail);
   }
   if (completed) check_complete_read();

@@ -2,6 +2,7 @@
 // report of the run: no picture for a failed record, every link of the
 // report leading to a picture that is there, each picture in the colour of
 // the class its row reports.
+#include "numtext/writing.h"
 #include "pictures/pictures.h"
 #include "tests/pictures/synthetic_result.h"
 #include "tests/pictures/xml_query.h"
@@ -25,7 +26,7 @@ std::string jma_file(double scale, const std::string& latitude, const std::strin
   content.latitude = latitude;
   content.longitude = longitude;
   for (std::size_t i = 0; i < r.ns.size(); ++i) {
-    content.lines.push_back(shortest(r.ns[i]) + "," + shortest(r.ew[i]) + "," + shortest(r.ud[i]));
+    content.lines.push_back(numtext::shortest_text(r.ns[i]) + "," + numtext::shortest_text(r.ew[i]) + "," + numtext::shortest_text(r.ud[i]));
   }
   return testing::jma_csv_text(content);
 }

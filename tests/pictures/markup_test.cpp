@@ -1,5 +1,6 @@
 // The building blocks of the pictures: escaped text, encoded links, class
 // colours and readable text on them, round ticks and number texts.
+#include "numtext/writing.h"
 #include "pictures/pictures.h"
 
 #include <gtest/gtest.h>
@@ -89,7 +90,7 @@ TEST(RoundTicks, AreMultiplesOfOneTwoOrFiveTimesAPowerOfTen) {
     const Ticks ticks = round_ticks(c.low, c.high, c.target);
     EXPECT_DOUBLE_EQ(ticks.step, c.step) << c.low << ".." << c.high;
     std::vector<std::string> labels;
-    for (const double value : ticks.values) labels.push_back(fixed(value, ticks.decimals));
+    for (const double value : ticks.values) labels.push_back(numtext::fixed_text(value, ticks.decimals));
     EXPECT_EQ(labels, c.labels) << c.low << ".." << c.high;
   }
 }
@@ -109,26 +110,6 @@ TEST(RoundTicks, UpToAValueEndAtTheFirstTickAboveIt) {
     EXPECT_DOUBLE_EQ(ticks.values.front(), 0.0) << c.value;
     EXPECT_NEAR(ticks.values.back(), c.top, 1e-12) << c.value;
   }
-}
-
-TEST(NumberTexts, AreFixedShortestOrInTenths) {
-  EXPECT_EQ(fixed(73.40448, 2), "73.40");
-  EXPECT_EQ(fixed(-0.001, 1), "0.0");
-  EXPECT_EQ(fixed(-0.06, 1), "-0.1");
-  EXPECT_EQ(fixed(2.25, 1), "2.3");
-  EXPECT_EQ(fixed(-2.25, 1), "-2.3");
-  EXPECT_EQ(fixed(0.05, 3), "0.050");
-  EXPECT_EQ(fixed(-130.4, 0), "-130");
-  EXPECT_EQ(fixed(1e20, 0), "100000000000000000000");
-  EXPECT_EQ(fixed(-1e13, 1), "-10000000000000.0");
-  EXPECT_EQ(shortest(73.40448f), "73.40448");
-  EXPECT_EQ(shortest(0.01f), "0.01");
-  EXPECT_EQ(shortest(4.674445f), "4.674445");
-  const struct {
-    std::int32_t tenths;
-    std::string_view text;
-  } reported[] = {{51, "5.1"}, {50, "5.0"}, {0, "0.0"}, {-1, "-0.1"}, {-25, "-2.5"}, {70, "7.0"}};
-  for (const auto& c : reported) EXPECT_EQ(reported_text(c.tenths), c.text) << c.tenths;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The SVG image of a record, read back with an XML parser: what it draws
 // where, against what the computation gives.
+#include "numtext/writing.h"
 #include "pictures/pictures.h"
 #include "tests/pictures/synthetic_result.h"
 #include "tests/pictures/xml_query.h"
@@ -92,7 +93,7 @@ TEST(RecordPicture, DrawsAZeroLineTicksAndA0WhereTheComputationPutsThem) {
     ASSERT_EQ(a0_y.size(), 1u);
     EXPECT_NEAR(value_at(label_values, label_ys, a0_y[0] + 4), r.result.a0, label_values.back() * 0.001);
     EXPECT_EQ(svg.values(wave + "/svg:text[contains(., 'A0 ')]"),
-              std::vector<std::string>{"A0 " + fixed(r.result.a0, 2) + " gal"});
+              std::vector<std::string>{"A0 " + numtext::fixed_text(r.result.a0, 2) + " gal"});
 
     // Amax marked at the top of the wave's line.
     const auto amax_y = numbers(svg.values(wave + "/svg:circle[@id='amax-mark']/@cy"));
@@ -172,8 +173,8 @@ TEST(RecordPicture, TitleNamesTheRecordAndShowsTheClassInItsColour) {
     const std::int32_t tenths = reported_tenths(r.result.shindo);
     const IntensityClass cls = intensity_class(tenths);
     const std::string summary = svg.values("//svg:text[@id='record-summary']").at(0);
-    EXPECT_NE(summary.find("intensity " + shortest(r.result.shindo)), std::string::npos) << summary;
-    EXPECT_NE(summary.find("reported " + reported_text(tenths)), std::string::npos) << summary;
+    EXPECT_NE(summary.find("intensity " + numtext::shortest_text(r.result.shindo)), std::string::npos) << summary;
+    EXPECT_NE(summary.find("reported " + numtext::reported_text(tenths)), std::string::npos) << summary;
     EXPECT_NE(summary.find(c.station.empty() ? "station unknown" : "station " + std::string(c.station)),
               std::string::npos)
         << summary;

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "intensity/record_input.h"
-#include "intensity/storage.h"
+#include "console/record_input.h"
+#include "console/storage.h"
 #include "recio/host.h"
 #include "recio/units.h"
 
@@ -50,7 +50,7 @@ void start_fresh_console_read(const std::string& file, int (*close)(int)) {
   static char program[] = "shindo";
   static char* argv[] = {program, nullptr};
   recio::create_console_units(1, argv);
-  using namespace intensity;
+  using namespace console;
   for (SampleArray* samples : {&TIME, &ACC1, &ACC2, &ACC3}) samples->fill(0.0f);
   std::memset(FNAME, ' ', sizeof FNAME);
   std::memcpy(FNAME, file.data(), std::min(file.size(), sizeof FNAME));
@@ -84,7 +84,7 @@ ConsoleProgramRead read_as_console_program(std::string_view text) {
 
   ConsoleProgramRead result;
   try {
-    intensity::read_acceleration_record();
+    console::read_acceleration_record();
     result.completed = true;
   } catch (const RunEnded&) {
     result.completed = false;
@@ -96,7 +96,7 @@ ConsoleProgramRead read_as_console_program(std::string_view text) {
 
   result.report = errors;
   if (result.completed) {
-    using namespace intensity;
+    using namespace console;
     const auto stored = static_cast<std::size_t>(NT < MAXPTS ? NT : MAXPTS);
     result.acc1.assign(ACC1.begin(), ACC1.begin() + static_cast<std::ptrdiff_t>(stored));
     result.acc2.assign(ACC2.begin(), ACC2.begin() + static_cast<std::ptrdiff_t>(stored));

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace recio::testing {
+namespace numtext::testing {
 namespace {
 
 // Decimal digits, least significant first.
@@ -198,4 +198,4 @@ std::string digits_difference(const DecimalDigits& a, const DecimalDigits& b) {
   return "";
 }
 
-}  // namespace recio::testing
+}  // namespace numtext::testing

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "recio/realtext.h"
+#include "numtext/real_digits.h"
 
-namespace recio::testing {
+namespace numtext::testing {
 
 // A finite value as sign, 0.digits times 10 to the power exp10, with every
 // significant digit of its exact value and no trailing zeros; zero is "0"
@@ -41,4 +41,4 @@ struct ReferenceText {
 };
 ReferenceText reference_real_text(const DecimalDigits& digits, const RealField& field);
 
-}  // namespace recio::testing
+}  // namespace numtext::testing

@@ -1,8 +1,0 @@
-// Program entry: prepares the record I/O layer, then performs the run.
-#include "intensity/run.h"
-#include "recio/statement.h"
-
-int main(int argc, char** argv) {
-  recio::start_run(argc, argv);
-  intensity::run();
-}

@@ -1,0 +1,155 @@
+// The pieces of shindo-batch's output: number texts, CSV and JSON rows, the
+// options, and the texts of the exported and output files.
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "batch/batch.h"
+#include "readers/readers.h"
+
+namespace {
+
+batch::Row computed_row() {
+  batch::Row row;
+  row.record = "d/AOM0170806140843";
+  row.format = "knet";
+  row.station = "AOM017";
+  row.latitude = 40.6363;
+  row.longitude = 139.9284;
+  row.samples = 11500;
+  row.dt = 0.01f;
+  row.pga = 21.5f;
+  row.computed = true;
+  row.amax = 20.5f;
+  row.a0 = 10.25f;
+  row.intensity = 2.96875f;
+  row.reported = 29;
+  row.intensity_class = "3";
+  return row;
+}
+
+TEST(BatchTable, CsvRowsQuoteWhatNeedsIt) {
+  EXPECT_EQ(batch::csv_header(),
+            "record,format,station,latitude,longitude,samples,dt,pga,amax,a0,intensity,reported,class,error\n");
+  EXPECT_EQ(batch::csv_line(computed_row()),
+            "d/AOM0170806140843,knet,AOM017,40.6363,139.9284,11500,0.01,21.5,20.5,10.25,2.96875,2.9,3,\n");
+  batch::Row failed;
+  failed.record = "a,\"b\".txt";
+  failed.error = "a,\"b\".txt:2: not a number: \"x\"\nsecond";
+  EXPECT_EQ(batch::csv_line(failed), "\"a,\"\"b\"\".txt\",,,,,,,,,,,,,\"a,\"\"b\"\".txt:2: not a number: \"\"x\"\"\nsecond\"\n");
+}
+
+TEST(BatchTable, JsonRowsUseNullForWhatIsAbsent) {
+  EXPECT_EQ(batch::json_line(computed_row()),
+            "{\"record\":\"d/AOM0170806140843\",\"format\":\"knet\",\"station\":\"AOM017\",\"latitude\":40.6363,"
+            "\"longitude\":139.9284,\"samples\":11500,\"dt\":0.01,\"pga\":21.5,\"amax\":20.5,\"a0\":10.25,"
+            "\"intensity\":2.96875,\"reported\":2.9,\"class\":\"3\",\"error\":null}\n");
+  batch::Row failed;
+  failed.record = "t\\ab\t\x01";
+  failed.error = "bad";
+  EXPECT_EQ(batch::json_line(failed),
+            "{\"record\":\"t\\\\ab\\t\\u0001\",\"format\":\"\",\"station\":\"\",\"latitude\":null,\"longitude\":null,"
+            "\"samples\":null,\"dt\":null,\"pga\":null,\"amax\":null,\"a0\":null,\"intensity\":null,\"reported\":null,"
+            "\"class\":null,\"error\":\"bad\"}\n");
+}
+
+struct OptionsCase {
+  const char* name;
+  std::vector<std::string_view> arguments;
+  const char* usage_error;  // empty: accepted
+  unsigned jobs;
+  bool json;
+  std::size_t paths;
+};
+
+const OptionsCase kOptions[] = {
+    {"defaults", {"d"}, "", 2, false, 1},
+    {"everything", {"--format", "json", "-j", "4", "--export", "e", "--output=o", "--keep-offset", "a", "b"}, "", 4, true, 2},
+    {"equals_forms", {"--format=csv", "--jobs=256", "d"}, "", 256, false, 1},
+    {"attached_jobs", {"-j3", "d"}, "", 3, false, 1},
+    {"after_double_dash", {"--", "--help"}, "", 2, false, 1},
+    {"help_alone", {"-h"}, "", 2, false, 0},
+    {"no_path", {"--format", "json"}, "no PATH given", 0, false, 0},
+    {"jobs_zero", {"--jobs", "0", "d"}, "--jobs needs a whole number from 1 to 256: \"0\"", 0, false, 0},
+    {"jobs_too_many", {"-j", "257", "d"}, "-j needs a whole number", 0, false, 0},
+    {"format_missing", {"d", "--format"}, "--format needs csv or json", 0, false, 0},
+    {"export_empty", {"--export=", "d"}, "--export needs a directory", 0, false, 0},
+    {"unknown", {"-x", "d"}, "unknown option -x", 0, false, 0},
+    {"value_on_a_flag", {"--keep-offset=yes", "d"}, "unknown option --keep-offset=yes", 0, false, 0},
+};
+
+TEST(BatchOptions, CommandLines) {
+  for (const OptionsCase& c : kOptions) {
+    const auto parsed = batch::parse_options(c.arguments, 2);
+    if (*c.usage_error != '\0') {
+      ASSERT_TRUE(std::holds_alternative<batch::UsageError>(parsed)) << c.name;
+      EXPECT_NE(std::get<batch::UsageError>(parsed).message.find(c.usage_error), std::string::npos)
+          << c.name << ": " << std::get<batch::UsageError>(parsed).message;
+      continue;
+    }
+    ASSERT_TRUE(std::holds_alternative<batch::Options>(parsed)) << c.name << ": " << std::get<batch::UsageError>(parsed).message;
+    const batch::Options& options = std::get<batch::Options>(parsed);
+    EXPECT_EQ(options.jobs, c.jobs) << c.name;
+    EXPECT_EQ(options.format == batch::TableFormat::json, c.json) << c.name;
+    EXPECT_EQ(options.paths.size(), c.paths) << c.name;
+  }
+}
+
+TEST(BatchFiles, ExportedValuesReadBackAsTheSameFloats) {
+  const std::vector<float> hard = {0.0f,
+                                   -0.0f,
+                                   std::numeric_limits<float>::denorm_min(),
+                                   -std::numeric_limits<float>::min(),
+                                   std::numeric_limits<float>::max(),
+                                   -std::numeric_limits<float>::max(),
+                                   0.1f,
+                                   1.0f / 3.0f,
+                                   8388609.0f,
+                                   std::bit_cast<float>(0x3f7fffffu),
+                                   std::bit_cast<float>(0x00800001u)};
+  for (float dt : {0.01f, 0.005f, 0.02f, 1.0f / 3.0f, 0.0f}) {
+    readers::Record record;
+    record.acc1 = hard;
+    record.acc2.assign(hard.rbegin(), hard.rend());
+    record.acc3.assign(hard.size(), 1.5f);
+    record.dt = dt;
+    const readers::Result<readers::Record> back = readers::read_console_text("x", batch::export_text(record));
+    ASSERT_TRUE(std::holds_alternative<readers::Record>(back)) << readers::error_text(std::get<readers::Error>(back));
+    const readers::Record& read = std::get<readers::Record>(back);
+    ASSERT_EQ(read.acc1.size(), hard.size());
+    for (std::size_t i = 0; i < hard.size(); ++i) {
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(read.acc1[i]), std::bit_cast<std::uint32_t>(record.acc1[i])) << i;
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(read.acc2[i]), std::bit_cast<std::uint32_t>(record.acc2[i])) << i;
+    }
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(read.dt), std::bit_cast<std::uint32_t>(dt)) << dt;
+  }
+}
+
+TEST(BatchFiles, WaveAndLevelRecordsAreTwoE12FieldsEndedByCrLf) {
+  shindo::Intensity intensity;
+  intensity.dt = 0.01f;
+  intensity.wave = {0.0f, 1.089f, 155.7923f, -1e-40f, 3e38f};
+  intensity.levels = {{155.6f, 1, 0.01f}, {0.1f, 1000, 10.0f}};
+  EXPECT_EQ(batch::wave_text(intensity),
+            "   .0000E+00   .0000E+00\r\n"
+            "   .1000E-01   .1089E+01\r\n"
+            "   .2000E-01   .1558E+03\r\n"
+            "   .3000E-01  -.1000E-39\r\n"
+            "   .4000E-01   .3000E+39\r\n");
+  EXPECT_EQ(batch::level_table_text(intensity), "   .1556E+03   .1000E-01\r\n   .1000E+00   .1000E+02\r\n");
+}
+
+TEST(BatchFiles, PeakOfTheInputVector) {
+  readers::Record record;
+  record.acc1 = {3.0f, 0.0f};
+  record.acc2 = {4.0f, -1.0f};
+  record.acc3 = {0.0f, 1.0f};
+  EXPECT_EQ(batch::peak_vector(record), 5.0f);
+}
+
+}  // namespace
