@@ -2,7 +2,7 @@
 
 #include <bit>
 #include <cstdint>
-#include <limits>
+#include <cmath>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -49,17 +49,14 @@ TEST(SecondsText, ShowsAsManyDecimalsAsTheInterval) {
 // the shortest text of a float does not always read back: the text written
 // for it must.
 TEST(ConsoleNumber, ReadsBackThroughTheConsoleReading) {
-  const std::vector<float> hard = {0.0f,
-                                   -0.0f,
-                                   std::numeric_limits<float>::denorm_min(),
-                                   -std::numeric_limits<float>::min(),
-                                   std::numeric_limits<float>::max(),
-                                   0.1f,
-                                   1.0f / 3.0f,
-                                   8388609.0f,
-                                   std::bit_cast<float>(0x3f7fffffu),
-                                   std::bit_cast<float>(0x00800001u)};
-  for (const float value : hard) {
+  // Finite floats spread over every exponent, both signs, subnormals included.
+  std::vector<float> values;
+  for (std::uint64_t bits = 0; bits < (std::uint64_t{1} << 32); bits += 104729u) {
+    const float value = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
+    if (std::isfinite(value)) values.push_back(value);
+  }
+  ASSERT_GT(values.size(), 10000u);
+  for (const float value : values) {
     std::string text;
     append_console_number(text, value);
     const RealReading back = read_real(text);
