@@ -136,13 +136,16 @@ GroundMotion compute_ground_motion(const Record& record, const GroundMotionSetti
 
   const auto lead = static_cast<std::size_t>(core::lead_samples(settings.highpass_hz, dt));
   result.lead_samples = static_cast<std::int32_t>(lead);
+  // One component at a time through one buffer: its processed acceleration,
+  // its velocity and, for the horizontal ones, every oscillator.
+  const OscillatorPlan plan = plan_oscillators(periods, settings.damping);
   const std::span<const float> components[3] = {record.acc1, record.acc2, record.acc3};
-  std::vector<double> horizontal_acceleration[2];
+  std::vector<double> acceleration;
+  std::vector<core::OscillatorPeaks> peaks[2];
   for (int c = 0; c < 3; ++c) {
-    core::ProcessedComponent processed = core::process_component(components[c], dt, settings.highpass_hz, lead);
-    result.pgv[c] = peak_magnitude(processed.velocity);
-    result.velocity[c] = std::move(processed.velocity);
-    if (c < 2) horizontal_acceleration[c] = std::move(processed.acceleration);
+    result.velocity[c] = core::process_component(components[c], dt, settings.highpass_hz, lead, acceleration);
+    result.pgv[c] = peak_magnitude(result.velocity[c]);
+    if (c < 2) peaks[c] = core::oscillator_peaks(acceleration, result.velocity[c], dt, plan.oscillators);
   }
   double pgv2 = 0.0;
   for (std::size_t i = 0; i < result.velocity[0].size(); ++i) {
@@ -151,15 +154,11 @@ GroundMotion compute_ground_motion(const Record& record, const GroundMotionSetti
   }
   result.pgv_horizontal = std::sqrt(pgv2);
 
-  const OscillatorPlan plan = plan_oscillators(periods, settings.damping);
   result.lp_steps.resize(std::size(kClassPeriods));
   for (int c = 0; c < 2; ++c) {
-    const std::vector<core::OscillatorPeaks> peaks =
-        core::oscillator_peaks(horizontal_acceleration[c], result.velocity[c], dt, plan.oscillators);
-
     ResponseSpectrum& spectrum = result.spectra[c];
     for (std::size_t p = 0; p < periods.size(); ++p) {
-      const core::OscillatorPeaks& peak = peaks[plan.spectrum[p]];
+      const core::OscillatorPeaks& peak = peaks[c][plan.spectrum[p]];
       const double w = 2.0 * std::numbers::pi / periods[p];
       spectrum.psa.push_back(w * w * peak.sd);
       spectrum.sd.push_back(peak.sd);
@@ -171,12 +170,12 @@ GroundMotion compute_ground_motion(const Record& record, const GroundMotionSetti
     double integral = 0.0;
     for (std::size_t p = 1; p < plan.si.size(); ++p) {
       const double step = kSiPeriods[p] - kSiPeriods[p - 1];
-      integral += 0.5 * step * (peaks[plan.si[p - 1]].sv + peaks[plan.si[p]].sv);
+      integral += 0.5 * step * (peaks[c][plan.si[p - 1]].sv + peaks[c][plan.si[p]].sv);
     }
     result.si[c] = integral / kSiSpan;
 
     for (std::size_t p = 0; p < plan.lp.size(); ++p) {
-      const double sva = peaks[plan.lp[p]].sva;
+      const double sva = peaks[c][plan.lp[p]].sva;
       result.lp_steps[p].period = kClassPeriods[p];
       result.lp_steps[p].sva[c] = sva;
       if (sva > result.sva_max[c]) {

@@ -16,18 +16,16 @@ namespace shindo::core {
 //   (0.1, 0.01) → 3000,  (0.1, 0.005) → 6000,  (0, 0.01) → 0
 double lead_samples(double highpass_hz, double dt);
 
-struct ProcessedComponent {
-  std::vector<double> acceleration;  // gal, lead + samples + lead values
-  std::vector<double> velocity;      // cm/s, the trapezoidal integral, 0 at the first
-};
-
 // With fc > 0: the samples less their mean, `lead` zeros before and after,
 // run forward and then backward through the fourth-order Butterworth
 // high-pass at fc. With fc = 0: the samples as they are (lead must be 0).
+// The result goes to `acceleration` (gal, lead + samples + lead values; its
+// storage is reused from call to call); the return value is its velocity
+// (cm/s, the trapezoidal integral, 0 at the first value).
 //   a 1 Hz sine over whole cycles, fc 0.1, dt 0.01 → the same sine within
 //   0.4 % of its amplitude away from the ends; velocity its integral
-ProcessedComponent process_component(std::span<const float> samples, double dt, double highpass_hz,
-                                     std::size_t lead);
+std::vector<double> process_component(std::span<const float> samples, double dt, double highpass_hz,
+                                      std::size_t lead, std::vector<double>& acceleration);
 
 // The trapezoidal integral of `acceleration` (gal) at the interval dt, from 0:
 // v[0] = 0, v[i] = v[i-1] + dt (a[i-1] + a[i]) / 2.

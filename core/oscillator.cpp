@@ -99,14 +99,9 @@ using QuadBits = std::int64_t __attribute__((vector_size(32)));
 [[gnu::always_inline]] inline void run_lanes(const LaneCoefficients& k, const double* acc, const double* vg,
                                              std::size_t n, LanePeaks& peaks) {
   constexpr int H = kLanes / 4;
-  Quad a11[H], a12[H], a21[H], a22[H], b11[H], b12[H], b21[H], b22[H], w2[H], c[H];
   Quad x[H], v[H], sd[H], sv[H], sa[H], sva[H];
+#pragma GCC unroll 4
   for (int h = 0; h < H; ++h) {
-    a11[h] = load(k.a11 + 4 * h), a12[h] = load(k.a12 + 4 * h);
-    a21[h] = load(k.a21 + 4 * h), a22[h] = load(k.a22 + 4 * h);
-    b11[h] = load(k.b11 + 4 * h), b12[h] = load(k.b12 + 4 * h);
-    b21[h] = load(k.b21 + 4 * h), b22[h] = load(k.b22 + 4 * h);
-    w2[h] = load(k.w2 + 4 * h), c[h] = load(k.c + 4 * h);
     x[h] = v[h] = sd[h] = sv[h] = sa[h] = Quad{};
     sva[h] = magnitude(Quad{} + (n > 0 ? vg[0] : 0.0));
   }
@@ -114,17 +109,20 @@ using QuadBits = std::int64_t __attribute__((vector_size(32)));
     const double u0 = acc[i - 1];
     const double u1 = acc[i];
     const double g = vg[i];
+#pragma GCC unroll 4
     for (int h = 0; h < H; ++h) {
-      const Quad xn = a11[h] * x[h] + a12[h] * v[h] + b11[h] * u0 + b12[h] * u1;
-      const Quad vn = a21[h] * x[h] + a22[h] * v[h] + b21[h] * u0 + b22[h] * u1;
+      const int o = 4 * h;
+      const Quad xn = load(k.a11 + o) * x[h] + load(k.a12 + o) * v[h] + load(k.b11 + o) * u0 + load(k.b12 + o) * u1;
+      const Quad vn = load(k.a21 + o) * x[h] + load(k.a22 + o) * v[h] + load(k.b21 + o) * u0 + load(k.b22 + o) * u1;
       x[h] = xn;
       v[h] = vn;
       sd[h] = larger(sd[h], magnitude(xn));
       sv[h] = larger(sv[h], magnitude(vn));
-      sa[h] = larger(sa[h], magnitude(w2[h] * xn + c[h] * vn));
+      sa[h] = larger(sa[h], magnitude(load(k.w2 + o) * xn + load(k.c + o) * vn));
       sva[h] = larger(sva[h], magnitude(vn + g));
     }
   }
+#pragma GCC unroll 4
   for (int h = 0; h < H; ++h) {
     store(peaks.sd + 4 * h, sd[h]), store(peaks.sv + 4 * h, sv[h]);
     store(peaks.sa + 4 * h, sa[h]), store(peaks.sva + 4 * h, sva[h]);
