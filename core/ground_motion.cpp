@@ -63,7 +63,7 @@ GroundMotionFault settings_fault(const GroundMotionSettings& settings, double dt
   }
   const double fc = settings.highpass_hz;
   if (!std::isfinite(fc) || fc < 0.0) return GroundMotionFault::highpass_not_finite;
-  if (fc * 2.0 * dt >= 1.0) return GroundMotionFault::highpass_above_nyquist;
+  if (fc >= 0.5 / dt) return GroundMotionFault::highpass_above_nyquist;
   if (core::lead_samples(fc, dt) > static_cast<double>(kMaxSamples)) return GroundMotionFault::highpass_too_low;
   return GroundMotionFault::none;
 }
@@ -113,6 +113,9 @@ void fill_peaks(const Record& record, GroundMotion& result) {
 }  // namespace
 
 GroundMotion compute_ground_motion(const Record& record, const GroundMotionSettings& settings) {
+  // From the checks on: they round (the zeros' count) and must not raise the
+  // caller's flags.
+  const core::DefaultEnvironment environment;
   GroundMotion result;
   const double dt = record.dt;
   if (const GroundMotionFault fault = record_fault(record); fault != GroundMotionFault::none) {
@@ -125,7 +128,6 @@ GroundMotion compute_ground_motion(const Record& record, const GroundMotionSetti
   }
   // Finite samples, a positive interval and the periods accepted keep every
   // value finite: no floating-point fault can arise below.
-  const core::DefaultEnvironment environment;
   result.dt = dt;
   result.damping = settings.damping;
   result.highpass_hz = settings.highpass_hz;

@@ -13,7 +13,8 @@ namespace shindo::core {
 // filter at 0.1 Hz settles; 0 when fc is 0 (no filter). Only for corners
 // below the Nyquist frequency; more than any record holds when fc is tiny
 // (the caller refuses those).
-//   (0.1, 0.01) → 3000,  (0.1, 0.005) → 6000,  (0, 0.01) → 0
+//   (0.1, 0.01) → 3000, (0.1, 0.01f) → 3001 (the float is a little under
+//   0.01), (0.1, 0.005) → 6000, (0, 0.01) → 0
 double lead_samples(double highpass_hz, double dt);
 
 // With fc > 0: the samples less their mean, `lead` zeros before and after,

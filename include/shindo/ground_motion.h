@@ -14,7 +14,8 @@
 // 1. Processed acceleration (one per component). With a high-pass corner fc > 0
 //    (the default, 0.1 Hz): the component's mean is removed, `lead_samples`
 //    zeros are put before and after it (lead = ceil(3 / (fc dt)) samples, 30 s
-//    at 0.1 Hz: the length over which the filter's response settles), and a
+//    at 0.1 Hz, the length over which the filter's response settles: 3001 at
+//    0.01 s, whose float is a little under 0.01), and a
 //    fourth-order Butterworth high-pass (two second-order sections, bilinear
 //    transform with the corner prewarped) is run forward, then backward over
 //    the result. Running it both ways cancels its phase, so the filter moves
@@ -91,7 +92,7 @@ inline constexpr double kLongestPeriod = 1e6;
 struct GroundMotionSettings {
   double damping = kDefaultDamping;        // of the response spectra, in (0, 1)
   double highpass_hz = kDefaultHighpassHz; // corner (Hz); 0: the record as given
-  std::optional<std::span<const double>> periods;  // s, each in [1e-6, 1e6]
+  std::optional<std::span<const double>> periods = std::nullopt;  // s, each in [1e-6, 1e6]
 };
 
 // What stopped the computation: the record's faults (as compute_intensity
@@ -170,11 +171,15 @@ struct GroundMotion {
 // environment (rounding, trap settings, raised flags) back unchanged.
 //
 //   a 1 Hz sine of 100 gal on acc1 for 20 s at 0.01 s, zeros elsewhere, fc 0:
-//   → pga {100, 0, 0}, pgv[0] 31.83 (100 / 2 pi), psa at 1 s, 5 %: 981.6
-//     (close to 100 / (2 h) = 1000 after 20 cycles), at 0.05 s: 101.0
+//   → pga {100, 0, 0}, pga_vector 100, pgv[0] 31.82 (from rest the velocity
+//     swings from 0 to 2 x 100 / 2 pi = 31.83; the trapezoid takes 0.03 %),
+//     psa at 1 s, 5 %: 997.5 (the steady 100 / (2 h) = 1000 nearly reached
+//     after 20 cycles), at 0.05 s: 101.1
+//   the same at the default settings → lead_samples 3001, pgv[0] 22.25 (the
+//     velocity swings about 0 once its mean is filtered out), psa at 1 s 1000.8
 //   the same record with dt 0          → fault interval_not_positive
 //   the same with damping 1.0          → fault damping_out_of_range
-//   the same with highpass_hz 50 (= 1/(2 dt)) → fault highpass_above_nyquist
+//   the same with highpass_hz 60 (1/(2 dt) is 50) → fault highpass_above_nyquist
 //   the same with periods = an empty span   → fault no_periods
 [[nodiscard]] GroundMotion compute_ground_motion(const Record& record, const GroundMotionSettings& settings = {});
 
