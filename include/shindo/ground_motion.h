@@ -115,7 +115,7 @@ enum class GroundMotionFault {
 // One sentence on a fault:
 //   GroundMotionFault::highpass_above_nyquist →
 //   "the high-pass corner is at or above the Nyquist frequency 1/(2 dt)"
-std::string_view ground_motion_fault_text(GroundMotionFault fault);
+[[nodiscard]] std::string_view ground_motion_fault_text(GroundMotionFault fault);
 
 // One horizontal component's response spectrum, one value per period.
 struct ResponseSpectrum {

