@@ -16,12 +16,12 @@ namespace {
 constexpr double kLatitudeLimit = 85.0;
 constexpr double kStationRadius = 6.0;
 constexpr double kFailedRadius = 4.0;
-constexpr double kRingStep = 3.0;     // how much wider each ring around a co-located station is
-constexpr double kStarRadius = 9.0;
+constexpr double kRingStep = 3.0;       // how much wider each ring around a co-located station is
+constexpr double kStarRadius = 15.0;     // its tips show around a dot and a ring on the epicentre
 constexpr double kLandTolerance = 0.4;  // pixels a simplified coast may stray
 constexpr double kLeftMargin = 50.0;    // room for the latitude labels
-constexpr double kRightMargin = 14.0;
-constexpr double kTopMargin = 10.0;
+constexpr double kRightMargin = 24.0;   // half the last longitude label
+constexpr double kTopMargin = 12.0;
 constexpr double kBottomMargin = 36.0;  // the longitude labels and the source of the land
 
 struct Point {
@@ -239,7 +239,7 @@ std::string degree_label(double value, int decimals, char positive, char negativ
 void append_star(std::string& out, const MapMark& mark, std::string_view title) {
   out += "<polygon class=\"epicentre\" points=\"";
   for (int i = 0; i < 10; ++i) {
-    const double r = i % 2 == 0 ? mark.radius : mark.radius * 0.45;
+    const double r = i % 2 == 0 ? mark.radius : mark.radius * 0.5;
     const double angle = std::numbers::pi / 2.0 + i * std::numbers::pi / 5.0;
     if (i > 0) out += ' ';
     append_number(out, mark.x + r * std::cos(angle));
@@ -290,8 +290,9 @@ Projection projection_for(const MapInput& input, MapLayout& layout) {
   layout.top = kTopMargin;
   layout.right = kLeftMargin + (box.east - box.west) * projection.shrink * projection.scale;
   layout.bottom = kTopMargin + (box.north - box.south) * projection.scale;
-  layout.width = std::ceil(layout.right + kRightMargin);
-  layout.height = std::ceil(layout.bottom + kBottomMargin);
+  // Whole pixels, not one more when the map fills the room to the last bit.
+  layout.width = std::ceil(layout.right + kRightMargin - 1e-6);
+  layout.height = std::ceil(layout.bottom + kBottomMargin - 1e-6);
   return projection;
 }
 

@@ -33,8 +33,8 @@ struct Coastline {
   double north = 0.0;
   double unit = 0.001;     // degrees per stored unit
   double tolerance = 0.0;  // largest distance of a dropped point from the ring kept (degrees)
-  std::span<const std::int16_t> points;    // x0, y0, x1, y1, ... (units)
-  std::span<const std::int32_t> ring_ends; // the point (pair) index where each ring ends
+  std::span<const std::int16_t> points{};     // x0, y0, x1, y1, ... (units)
+  std::span<const std::int32_t> ring_ends{};  // the point (pair) index where each ring ends
 };
 
 // The stored land: the box 122..150 E, 24..46 N at 0.001° units.
@@ -89,8 +89,8 @@ struct MapInput {
   // box's aspect) and so is as large as fits, margins for the ticks included.
   double width = 720.0;
   double height = 560.0;
-  std::span<const MapStation> stations;
-  std::span<const MapEpicentre> epicentres;
+  std::span<const MapStation> stations{};
+  std::span<const MapEpicentre> epicentres{};
   // Epicentres closer than this (degrees, each way) are one epicentre, drawn
   // once with the tooltips of all of them.
   double same_place = 0.05;
