@@ -3,6 +3,7 @@
 // screenshots stay in the build folder (tests/pictures/screenshots).
 #include "pictures/pictures.h"
 #include "tests/pictures/png_pixels.h"
+#include "tests/pictures/screenshot.h"
 #include "tests/pictures/synthetic_result.h"
 #include "tests/support/process.h"
 
@@ -17,28 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 #if SHINDO_HAVE_PNG
-// A screenshot of `page` at the given window size, written to `png`.
-testing::RunResult screenshot(const fs::path& page, const fs::path& png, int width, int height) {
-  testing::TemporaryDirectory profile;
-  testing::RunRequest request;
-  request.program = SHINDO_CHROMIUM;
-  request.arguments = {"--headless",
-                       "--no-sandbox",
-                       "--disable-gpu",
-                       "--disable-quic",
-                       "--no-first-run",
-                       "--disable-background-networking",
-                       "--disable-component-update",
-                       "--disable-sync",
-                       "--hide-scrollbars",
-                       "--force-color-profile=srgb",
-                       "--user-data-dir=" + profile.path.string(),
-                       "--screenshot=" + png.string(),
-                       "--window-size=" + std::to_string(width) + "," + std::to_string(height),
-                       "file://" + page.string()};
-  request.timeout = std::chrono::milliseconds(120000);
-  return testing::run_piped(request, "");
-}
+using testing::screenshot;
 
 struct Looks {
   std::size_t distinct_colours = 0;
