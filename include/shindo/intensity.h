@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shindo/version.h"
+
 namespace shindo {
 
 // The longest record the core computes: 2^22 samples (11.6 hours at 100 Hz).
