@@ -20,7 +20,8 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${work}/prefix)
-foreach(installed lib/libshindo.a include/shindo/intensity.h include/shindo/version.h lib/cmake/shindo/shindoConfig.cmake
+foreach(installed lib/libshindo.a include/shindo/intensity.h include/shindo/compute.h include/shindo/running.h
+                  include/shindo/scale.h include/shindo/version.h lib/cmake/shindo/shindoConfig.cmake
                   lib/cmake/shindo/shindoConfigVersion.cmake lib/cmake/shindo/shindoTargets.cmake)
   if(NOT EXISTS ${work}/prefix/${installed})
     message(FATAL_ERROR "not installed: ${installed}")
