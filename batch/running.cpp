@@ -102,9 +102,10 @@ class Follower {
 
   bool start(float dt) {
     if (stream_) return true;
-    shindo::RunningStart started = shindo::start_running({dt, options_.window, options_.step});
+    const shindo::RunningSettings settings{dt, options_.window, options_.step};
+    shindo::RunningStart started = shindo::start_running(settings);
     if (!started.stream) {
-      failure_ = started.refusal;
+      failure_ = shindo::refusal_text(started.refusal, settings);
       status_ = 2;
       return false;
     }
@@ -119,7 +120,8 @@ class Follower {
   }
 
   bool feed(std::span<const float> acc1, std::span<const float> acc2, std::span<const float> acc3) {
-    stream_->feed({acc1, acc2, acc3}, write_row_);
+    // One sample of each component: the lengths agree, nothing is refused.
+    static_cast<void>(stream_->feed({acc1, acc2, acc3}, write_row_));
     return !output_failed();
   }
 
@@ -147,9 +149,10 @@ class Follower {
 
 RunningOfRecord running_of_record(const shindo::Record& record, const Options& options, bool with_table) {
   RunningOfRecord running;
-  shindo::RunningStart start = shindo::start_running({record.dt, options.window, options.step});
+  const shindo::RunningSettings settings{record.dt, options.window, options.step};
+  shindo::RunningStart start = shindo::start_running(settings);
   if (!start.stream) {
-    running.refusal = std::move(start.refusal);
+    running.refusal = shindo::refusal_text(start.refusal, settings);
     return running;
   }
   if (with_table) running.table = running_header();
@@ -164,7 +167,8 @@ RunningOfRecord running_of_record(const shindo::Record& record, const Options& o
       running.strongest_time = step.time;
     }
   };
-  start.stream->feed({record.acc1, record.acc2, record.acc3}, take);
+  // The record's intensity was computed: its components have one length.
+  static_cast<void>(start.stream->feed(record, take));
   start.stream->finish(take);
   return running;
 }

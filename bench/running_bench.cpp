@@ -35,9 +35,10 @@ Components make_record() {
 }
 
 shindo::RunningIntensity start(double window, double step) {
-  shindo::RunningStart started = shindo::start_running({kInterval, window, step});
+  const shindo::RunningSettings settings{kInterval, window, step};
+  shindo::RunningStart started = shindo::start_running(settings);
   if (!started.stream) {
-    std::fprintf(stderr, "running_bench: %s\n", started.refusal.c_str());
+    std::fprintf(stderr, "running_bench: %s\n", shindo::refusal_text(started.refusal, settings).c_str());
     std::exit(1);
   }
   return std::move(*started.stream);
@@ -51,7 +52,7 @@ void BM_RunningIntensity300s(benchmark::State& state) {
     const auto keep = [&strongest](const shindo::RunningStep& step) {
       strongest = std::max(strongest, step.result.shindo);
     };
-    stream.feed({record.acc1, record.acc2, record.acc3}, keep);
+    static_cast<void>(stream.feed({record.acc1, record.acc2, record.acc3}, keep));  // one length: none refused
     stream.finish(keep);
     benchmark::DoNotOptimize(strongest);
   }
@@ -65,13 +66,15 @@ void BM_RunningStep(benchmark::State& state) {
   const Components record = make_record();
   shindo::RunningIntensity stream = start(60.0, 1.0);
   const auto ignore = [](const shindo::RunningStep& step) { benchmark::DoNotOptimize(step.result.shindo); };
-  stream.feed({std::span(record.acc1).first(6000), std::span(record.acc2).first(6000),
-               std::span(record.acc3).first(6000)}, ignore);
+  // The blocks below are of one length: none is refused.
+  static_cast<void>(stream.feed({std::span(record.acc1).first(6000), std::span(record.acc2).first(6000),
+                                 std::span(record.acc3).first(6000)}, ignore));
   std::size_t next = 6000;
   for (auto _ : state) {
     if (next + 100 > kSamples) next = 6000;
-    stream.feed({std::span(record.acc1).subspan(next, 100), std::span(record.acc2).subspan(next, 100),
-                 std::span(record.acc3).subspan(next, 100)}, ignore);
+    static_cast<void>(stream.feed({std::span(record.acc1).subspan(next, 100),
+                                   std::span(record.acc2).subspan(next, 100),
+                                   std::span(record.acc3).subspan(next, 100)}, ignore));
     next += 100;
   }
 }

@@ -87,7 +87,7 @@ FrequencyStep frequency_step(std::int32_t NF, float DUR) {
   return step;
 }
 
-float transform_forward(const ComponentSamples& samples, std::int32_t NT, std::int32_t NF, float DT,
+float transform_forward(const Components& samples, std::int32_t NT, std::int32_t NF, float DT,
                         const ComponentSpectra& spectra) {
   for (std::int32_t I = 1; I <= NT; ++I) {
     spectra.spec1[I - 1] = {samples.acc1[I - 1], 0.0f};

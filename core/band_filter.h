@@ -8,16 +8,9 @@
 #include <span>
 
 #include "core/complex.h"
-#include "shindo/intensity.h"
+#include "shindo/compute.h"
 
 namespace shindo::core {
-
-// The three components, side by side (samples 1..NT at [0..NT-1]).
-struct ComponentSamples {
-  std::span<const float> acc1;
-  std::span<const float> acc2;
-  std::span<const float> acc3;
-};
 
 // The three complex work arrays, side by side (element k at [k-1]).
 struct ComponentSpectra {
@@ -53,9 +46,10 @@ struct FrequencyStep {
 
 FrequencyStep frequency_step(std::int32_t NF, float DUR);
 
-// Packs the NT samples of each component (zero-padded up to NF), transforms
+// Packs the NT samples of each component (samples 1..NT at [0..NT-1],
+// zero-padded up to NF), transforms
 // the three arrays forward, and scales every bin by DT. Returns DUR.
-float transform_forward(const ComponentSamples& samples, std::int32_t NT, std::int32_t NF, float DT,
+float transform_forward(const Components& samples, std::int32_t NT, std::int32_t NF, float DT,
                         const ComponentSpectra& spectra);
 
 // Multiplies bins 1..NOM of each spectrum by their filter factor; stops at

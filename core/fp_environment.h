@@ -6,7 +6,7 @@
 
 #include <cfenv>
 
-#include "shindo/intensity.h"
+#include "shindo/compute.h"
 
 namespace shindo::core {
 

@@ -15,6 +15,7 @@
 #include "core/oscillator.h"
 
 namespace shindo {
+inline namespace v1 {
 
 namespace {
 
@@ -228,4 +229,5 @@ std::int32_t long_period_class(double sva) {
   return c;
 }
 
+}  // namespace v1
 }  // namespace shindo

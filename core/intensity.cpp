@@ -1,7 +1,7 @@
 // compute_intensity: the stages in the console program's order, each one's
 // faults read from the floating-point flags (or from the checked functions)
-// before the next begins; and the reported value and class of an intensity.
-#include "shindo/intensity.h"
+// before the next begins.
+#include "shindo/compute.h"
 
 #include <cmath>
 #include <memory>
@@ -15,6 +15,7 @@
 #include "core/vector_wave.h"
 
 namespace shindo {
+inline namespace v1 {
 
 namespace {
 
@@ -27,9 +28,8 @@ bool all_finite(std::span<const float> values) {
 }
 
 Fault refusal(const Record& record) {
-  const std::size_t n = record.acc1.size();
-  if (record.acc2.size() != n || record.acc3.size() != n) return Fault::length_mismatch;
-  if (n > kMaxSamples) return Fault::too_long;
+  if (!record.same_length()) return Fault::length_mismatch;
+  if (record.acc1.size() > kMaxSamples) return Fault::too_long;
   if (!std::isfinite(record.dt) || !all_finite(record.acc1) || !all_finite(record.acc2) ||
       !all_finite(record.acc3)) {
     return Fault::not_finite;
@@ -79,7 +79,7 @@ Intensity compute_intensity(const Record& record) {
   const core::ComponentSpectra spectra{spec1, spec2, spec3};
 
   // Packing, forward transforms, DUR, scaling by DT, DOM, NOM and EOM.
-  float DUR = core::transform_forward({record.acc1, record.acc2, record.acc3}, NT, NF, DT, spectra);
+  float DUR = core::transform_forward(record, NT, NF, DT, spectra);
   core::FrequencyStep step = core::frequency_step(NF, DUR);
   core::settle_stores(work.get());
   core::settle(DUR);
@@ -125,7 +125,7 @@ Intensity compute_intensity(const Record& record) {
   return result;
 }
 
-std::string_view fault_text(Fault fault) {
+std::string_view fault_text(Fault fault) noexcept {
   switch (fault) {
     case Fault::none: return "no fault: the intensity was computed";
     case Fault::length_mismatch: return "the three components differ in length";
@@ -141,7 +141,7 @@ std::string_view fault_text(Fault fault) {
   return "unknown fault";
 }
 
-std::string_view stage_name(Stage stage) {
+std::string_view stage_name(Stage stage) noexcept {
   switch (stage) {
     case Stage::none: return "none";
     case Stage::input: return "input";
@@ -154,31 +154,5 @@ std::string_view stage_name(Stage stage) {
   return "unknown";
 }
 
-std::int32_t reported_tenths(float intensity) {
-  // 100 x is exact in double (24 + 7 significant bits), and so is its
-  // distance to the integer below; the half is compared, not added, so that
-  // no rounding of a sum can move a value across it.
-  const double hundredfold = 100.0 * static_cast<double>(intensity);
-  double hundredths = std::floor(hundredfold);
-  if (hundredfold - hundredths >= 0.5) hundredths += 1.0;
-  return static_cast<std::int32_t>(static_cast<long long>(hundredths) / 10);
-}
-
-IntensityClass intensity_class(std::int32_t tenths) {
-  constexpr std::int32_t kLowerBounds[] = {5, 15, 25, 35, 45, 50, 55, 60, 65};
-  std::int32_t c = 0;
-  while (c < 9 && tenths >= kLowerBounds[c]) ++c;
-  return static_cast<IntensityClass>(c);
-}
-
-std::string_view class_label(IntensityClass c) {
-  constexpr std::string_view kLabels[] = {"0", "1", "2", "3", "4", "5-", "5+", "6-", "6+", "7"};
-  return kLabels[static_cast<int>(c)];
-}
-
-std::string_view class_label_ja(IntensityClass c) {
-  constexpr std::string_view kLabels[] = {"0", "1", "2", "3", "4", "5弱", "5強", "6弱", "6強", "7"};
-  return kLabels[static_cast<int>(c)];
-}
-
+}  // namespace v1
 }  // namespace shindo

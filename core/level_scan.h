@@ -8,7 +8,7 @@
 #include <optional>
 #include <span>
 
-#include "shindo/intensity.h"
+#include "shindo/compute.h"
 
 namespace shindo::core {
 

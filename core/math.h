@@ -5,7 +5,7 @@
 #pragma once
 
 #include "core/complex.h"
-#include "shindo/intensity.h"
+#include "shindo/compute.h"
 
 namespace shindo::core {
 

@@ -1,15 +1,28 @@
 // The running intensity: a ring of the last window's samples per component,
-// and compute_intensity of that window each time a step completes.
+// and compute_intensity of that window each time a step completes; and the
+// settings it refuses, with their sentences.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <utility>
 
-#include "shindo/intensity.h"
+#include "shindo/running.h"
 
 namespace shindo {
+inline namespace v1 {
 
 namespace {
+
+// The refusals of one length, the window's or the step's.
+struct LengthRefusals {
+  Refusal not_positive;
+  Refusal shorter_than_interval;
+  Refusal too_long;
+};
+
+constexpr LengthRefusals kWindowRefusals{Refusal::window_not_positive, Refusal::window_shorter_than_interval,
+                                         Refusal::window_too_long};
+constexpr LengthRefusals kStepRefusals{Refusal::step_not_positive, Refusal::step_shorter_than_interval,
+                                       Refusal::step_too_long};
 
 // A length of `seconds` as a whole number of samples at `dt`, when it is at
 // least one interval: the nearest whole number. The interval is a float, so a
@@ -17,49 +30,70 @@ namespace {
 // in a million of it short.
 struct SampleCount {
   std::int64_t samples = 0;
-  std::string refusal;
+  Refusal refusal = Refusal::none;
 };
 
-SampleCount sample_count(std::string_view what, double seconds, float dt) {
-  char text[160];
-  if (!std::isfinite(seconds) || seconds <= 0.0) {
-    std::snprintf(text, sizeof text, "the %.*s (%g s) is not a positive number of seconds",
-                  static_cast<int>(what.size()), what.data(), seconds);
-    return {0, text};
-  }
+SampleCount sample_count(double seconds, float dt, const LengthRefusals& refusals) {
+  if (!std::isfinite(seconds) || seconds <= 0.0) return {0, refusals.not_positive};
   const double intervals = seconds / static_cast<double>(dt);
-  if (intervals < 1.0 - 1e-6) {
-    std::snprintf(text, sizeof text, "the %.*s (%g s) is shorter than the sampling interval (%g s)",
-                  static_cast<int>(what.size()), what.data(), seconds, static_cast<double>(dt));
-    return {0, text};
+  if (intervals < 1.0 - 1e-6) return {0, refusals.shorter_than_interval};
+  if (intervals > static_cast<double>(kMaxSamples)) return {0, refusals.too_long};
+  return {std::max<std::int64_t>(1, std::llround(intervals)), Refusal::none};
+}
+
+// The sentence on a length, the window's (`what` "window") or the step's.
+std::string length_text(Refusal refusal, const LengthRefusals& refusals, const char* what, double seconds,
+                        float dt) {
+  char text[160];
+  if (refusal == refusals.not_positive) {
+    std::snprintf(text, sizeof text, "the %s (%g s) is not a positive number of seconds", what, seconds);
+  } else if (refusal == refusals.shorter_than_interval) {
+    std::snprintf(text, sizeof text, "the %s (%g s) is shorter than the sampling interval (%g s)", what, seconds,
+                  static_cast<double>(dt));
+  } else {
+    std::snprintf(text, sizeof text, "the %s (%g s) is longer than %zu samples at %g s", what, seconds, kMaxSamples,
+                  static_cast<double>(dt));
   }
-  if (intervals > static_cast<double>(kMaxSamples)) {
-    std::snprintf(text, sizeof text, "the %.*s (%g s) is longer than %zu samples at %g s",
-                  static_cast<int>(what.size()), what.data(), seconds, kMaxSamples, static_cast<double>(dt));
-    return {0, text};
-  }
-  return {std::max<std::int64_t>(1, std::llround(intervals)), {}};
+  return text;
 }
 
 }  // namespace
 
+std::string refusal_text(Refusal refusal, const RunningSettings& settings) {
+  switch (refusal) {
+    case Refusal::none: return "no refusal: the running intensity was started";
+    case Refusal::interval_not_positive: {
+      char text[96];
+      std::snprintf(text, sizeof text, "the sampling interval (%g s) is not a positive number of seconds",
+                    static_cast<double>(settings.dt));
+      return text;
+    }
+    case Refusal::window_not_positive:
+    case Refusal::window_shorter_than_interval:
+    case Refusal::window_too_long:
+      return length_text(refusal, kWindowRefusals, "window", settings.window, settings.dt);
+    case Refusal::step_not_positive:
+    case Refusal::step_shorter_than_interval:
+    case Refusal::step_too_long:
+      return length_text(refusal, kStepRefusals, "step", settings.step, settings.dt);
+  }
+  return "unknown refusal";
+}
+
 RunningStart start_running(const RunningSettings& settings) {
   RunningStart start;
   if (!std::isfinite(settings.dt) || settings.dt <= 0.0f) {
-    char text[96];
-    std::snprintf(text, sizeof text, "the sampling interval (%g s) is not a positive number of seconds",
-                  static_cast<double>(settings.dt));
-    start.refusal = text;
+    start.refusal = Refusal::interval_not_positive;
     return start;
   }
-  SampleCount window = sample_count("window", settings.window, settings.dt);
-  if (!window.refusal.empty()) {
-    start.refusal = std::move(window.refusal);
+  const SampleCount window = sample_count(settings.window, settings.dt, kWindowRefusals);
+  if (window.refusal != Refusal::none) {
+    start.refusal = window.refusal;
     return start;
   }
-  SampleCount step = sample_count("step", settings.step, settings.dt);
-  if (!step.refusal.empty()) {
-    start.refusal = std::move(step.refusal);
+  const SampleCount step = sample_count(settings.step, settings.dt, kStepRefusals);
+  if (step.refusal != Refusal::none) {
+    start.refusal = step.refusal;
     return start;
   }
   start.stream.emplace(RunningIntensity(settings.dt, static_cast<std::int32_t>(window.samples),
@@ -75,9 +109,9 @@ RunningIntensity::RunningIntensity(float dt, std::int32_t window_samples, std::i
       ring2_(2 * static_cast<std::size_t>(window_samples)),
       ring3_(2 * static_cast<std::size_t>(window_samples)) {}
 
-Fault RunningIntensity::feed(const SampleBlock& block, const StepHandler& on_step) {
+Fault RunningIntensity::feed(const Components& block, const StepHandler& on_step) {
+  if (!block.same_length()) return Fault::length_mismatch;
   const std::size_t n = block.acc1.size();
-  if (block.acc2.size() != n || block.acc3.size() != n) return Fault::length_mismatch;
   const auto window = static_cast<std::size_t>(window_);
   std::size_t taken = 0;
   while (taken < n) {
@@ -118,4 +152,5 @@ void RunningIntensity::complete_step(const StepHandler& on_step) {
   on_step(step);
 }
 
+}  // namespace v1
 }  // namespace shindo

@@ -37,9 +37,10 @@ int main() {
   std::printf("reported %d.%d, intensity %s (%s)\n", tenths / 10, tenths % 10, shindo::class_label(c).data(),
               shindo::class_label_ja(c).data());
 
-  shindo::RunningStart start = shindo::start_running({dt, 5.0, 1.0});
+  const shindo::RunningSettings settings{dt, 5.0, 1.0};
+  shindo::RunningStart start = shindo::start_running(settings);
   if (!start.stream) {
-    std::printf("no running intensity: %s\n", start.refusal.c_str());
+    std::printf("no running intensity: %s\n", shindo::refusal_text(start.refusal, settings).c_str());
     return 1;
   }
   shindo::RunningStep strongest;
@@ -48,7 +49,8 @@ int main() {
   };
   const std::span<const float> all1(ns), all2(ew), all3(ud);
   for (std::size_t first = 0; first < ns.size(); first += 25) {
-    start.stream->feed({all1.subspan(first, 25), all2.subspan(first, 25), all3.subspan(first, 25)}, keep_strongest);
+    const shindo::Components block{all1.subspan(first, 25), all2.subspan(first, 25), all3.subspan(first, 25)};
+    if (start.stream->feed(block, keep_strongest) != shindo::Fault::none) return 1;
   }
   start.stream->finish(keep_strongest);
   std::printf("strongest 5 s: %.7g in the window ending at %.2f s\n", static_cast<double>(strongest.result.shindo),

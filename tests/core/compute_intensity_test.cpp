@@ -283,9 +283,15 @@ TEST(ReportedIntensity, RoundedHalfUpAtTheSecondDecimalThenCut) {
       {0.45f, 4},    {0.495f, 5},   {6.95f, 69},   {4.674445f, 46}, {-0.04f, 0},
       // The float nearest 6.995 is 6.99499988...: its exact value rounds down.
       {6.995f, 69},  {6.9951f, 70},
+      // Below 0 the hundredths are floored (one below the truncation) unless whole.
+      {-2.349f, -23}, {-3.0f, -30}, {-0.005f, 0},
   };
   for (const auto& [intensity, tenths] : rows) EXPECT_EQ(shindo::reported_tenths(intensity), tenths) << intensity;
 }
+
+// The scale is a constant expression: a table of classes may be built at compile time.
+static_assert(shindo::reported_tenths(-0.155f) == -1 && shindo::reported_tenths(6.995f) == 69);
+static_assert(shindo::class_label(shindo::intensity_class(shindo::reported_tenths(5.1538f))) == "5+");
 
 TEST(ReportedIntensity, ClassesIncludeTheirLowerBounds) {
   using shindo::IntensityClass;

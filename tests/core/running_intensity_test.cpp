@@ -17,19 +17,17 @@
 namespace {
 
 using shindo::Fault;
+using shindo::Refusal;
 
 // Three components of a shaking whose strength changes along the record.
 struct Samples {
   std::vector<float> acc1, acc2, acc3;
   std::size_t size() const { return acc1.size(); }
-  shindo::SampleBlock block(std::size_t first, std::size_t count) const {
+  shindo::Components block(std::size_t first, std::size_t count) const {
     return {std::span(acc1).subspan(first, count), std::span(acc2).subspan(first, count),
             std::span(acc3).subspan(first, count)};
   }
-  shindo::Record slice(std::size_t first, std::size_t count, float dt) const {
-    const shindo::SampleBlock b = block(first, count);
-    return {b.acc1, b.acc2, b.acc3, dt};
-  }
+  shindo::Record slice(std::size_t first, std::size_t count, float dt) const { return {block(first, count), dt}; }
 };
 
 Samples shaking(std::size_t n, float dt) {
@@ -48,8 +46,9 @@ Samples shaking(std::size_t n, float dt) {
 }
 
 shindo::RunningIntensity started(float dt, double window, double step) {
-  shindo::RunningStart start = shindo::start_running({dt, window, step});
-  EXPECT_TRUE(start.stream.has_value()) << start.refusal;
+  const shindo::RunningSettings settings{dt, window, step};
+  shindo::RunningStart start = shindo::start_running(settings);
+  EXPECT_TRUE(start.stream.has_value()) << shindo::refusal_text(start.refusal, settings);
   return std::move(*start.stream);
 }
 
@@ -85,40 +84,51 @@ struct SettingsRow {
   shindo::RunningSettings settings;
   std::int32_t window_samples;  // 0: refused
   std::int32_t step_samples;
-  std::string refusal;  // a part of the message
+  Refusal refusal;
+  std::string text;  // a part of the refusal's sentence
 };
 
-TEST(RunningIntensity, WindowAndStepBecomeWholeSamplesOrAreRefusedWithAMessage) {
+TEST(RunningIntensity, WindowAndStepBecomeWholeSamplesOrAreRefusedWithAReasonAndASentence) {
   const double nan = std::nan("");
   const std::vector<SettingsRow> rows = {
-      {"defaults_at_100_hz", {0.01f}, 6000, 100, ""},
-      {"five_second_window_at_200_hz", {0.005f, 5.0, 1.0}, 1000, 200, ""},
-      {"step_of_one_interval", {0.01f, 60.0, 0.01}, 6000, 1, ""},
-      {"step_of_one_and_a_half_intervals_rounds_up", {0.01f, 60.0, 0.015}, 6000, 2, ""},
-      {"step_of_one_and_a_third_intervals_rounds_down", {0.03f, 60.0, 0.04}, 2000, 1, ""},
-      {"window_not_a_multiple_rounds_to_nearest", {0.01f, 0.304, 1.0}, 30, 100, ""},
-      {"step_longer_than_window", {0.01f, 1.0, 5.0}, 100, 500, ""},
+      {"defaults_at_100_hz", {0.01f}, 6000, 100, Refusal::none, ""},
+      {"five_second_window_at_200_hz", {0.005f, 5.0, 1.0}, 1000, 200, Refusal::none, ""},
+      {"step_of_one_interval", {0.01f, 60.0, 0.01}, 6000, 1, Refusal::none, ""},
+      {"step_of_one_and_a_half_intervals_rounds_up", {0.01f, 60.0, 0.015}, 6000, 2, Refusal::none, ""},
+      {"step_of_one_and_a_third_intervals_rounds_down", {0.03f, 60.0, 0.04}, 2000, 1, Refusal::none, ""},
+      {"window_not_a_multiple_rounds_to_nearest", {0.01f, 0.304, 1.0}, 30, 100, Refusal::none, ""},
+      {"step_longer_than_window", {0.01f, 1.0, 5.0}, 100, 500, Refusal::none, ""},
       {"step_shorter_than_interval", {0.01f, 60.0, 0.005},
-       0, 0, "the step (0.005 s) is shorter than the sampling interval (0.01 s)"},
-      {"step_just_short_of_interval", {0.01f, 60.0, 0.0099}, 0, 0, "shorter than the sampling interval"},
-      {"window_shorter_than_interval", {0.01f, 0.001, 1.0}, 0, 0, "the window (0.001 s) is shorter"},
-      {"zero_step", {0.01f, 60.0, 0.0}, 0, 0, "the step (0 s) is not a positive number"},
-      {"negative_window", {0.01f, -60.0, 1.0}, 0, 0, "the window (-60 s) is not a positive number"},
-      {"step_not_a_number", {0.01f, 60.0, nan}, 0, 0, "the step (nan s) is not a positive number"},
-      {"zero_interval", {0.0f, 60.0, 1.0}, 0, 0, "the sampling interval (0 s) is not a positive number"},
-      {"infinite_interval", {INFINITY, 60.0, 1.0}, 0, 0, "sampling interval (inf s)"},
-      {"window_beyond_the_longest_record", {0.01f, 50000.0, 1.0}, 0, 0, "the window (50000 s) is longer than"},
+       0, 0, Refusal::step_shorter_than_interval, "the step (0.005 s) is shorter than the sampling interval (0.01 s)"},
+      {"step_just_short_of_interval", {0.01f, 60.0, 0.0099},
+       0, 0, Refusal::step_shorter_than_interval, "shorter than the sampling interval"},
+      {"window_shorter_than_interval", {0.01f, 0.001, 1.0},
+       0, 0, Refusal::window_shorter_than_interval, "the window (0.001 s) is shorter"},
+      {"zero_step", {0.01f, 60.0, 0.0}, 0, 0, Refusal::step_not_positive, "the step (0 s) is not a positive number"},
+      {"negative_window", {0.01f, -60.0, 1.0},
+       0, 0, Refusal::window_not_positive, "the window (-60 s) is not a positive number"},
+      {"step_not_a_number", {0.01f, 60.0, nan},
+       0, 0, Refusal::step_not_positive, "the step (nan s) is not a positive number"},
+      {"zero_interval", {0.0f, 60.0, 1.0},
+       0, 0, Refusal::interval_not_positive, "the sampling interval (0 s) is not a positive number"},
+      {"infinite_interval", {INFINITY, 60.0, 1.0}, 0, 0, Refusal::interval_not_positive, "sampling interval (inf s)"},
+      {"window_beyond_the_longest_record", {0.01f, 50000.0, 1.0},
+       0, 0, Refusal::window_too_long, "the window (50000 s) is longer than"},
+      {"step_beyond_the_longest_record", {0.01f, 60.0, 50000.0}, 0, 0, Refusal::step_too_long,
+       "the step (50000 s) is longer than 4194304 samples at 0.01 s"},
   };
   for (const SettingsRow& row : rows) {
     SCOPED_TRACE(row.name);
     const shindo::RunningStart start = shindo::start_running(row.settings);
     if (row.window_samples == 0) {
       EXPECT_FALSE(start.stream.has_value());
-      EXPECT_NE(start.refusal.find(row.refusal), std::string::npos) << start.refusal;
+      EXPECT_EQ(start.refusal, row.refusal);
+      const std::string text = shindo::refusal_text(start.refusal, row.settings);
+      EXPECT_NE(text.find(row.text), std::string::npos) << text;
       continue;
     }
-    ASSERT_TRUE(start.stream.has_value()) << start.refusal;
-    EXPECT_TRUE(start.refusal.empty());
+    ASSERT_TRUE(start.stream.has_value()) << shindo::refusal_text(start.refusal, row.settings);
+    EXPECT_EQ(start.refusal, Refusal::none);
     EXPECT_EQ(start.stream->window_samples(), row.window_samples);
     EXPECT_EQ(start.stream->step_samples(), row.step_samples);
   }
@@ -224,7 +234,7 @@ TEST(RunningIntensity, ABlockOfUnequalComponentsIsRefusedWholeAndTheStreamGoesOn
   const Samples samples = shaking(100, 0.01f);
   int steps = 0;
   const auto count = [&steps](const shindo::RunningStep&) { ++steps; };
-  const shindo::SampleBlock uneven{samples.acc1, samples.acc2, std::span(samples.acc3).first(99)};
+  const shindo::Components uneven{samples.acc1, samples.acc2, std::span(samples.acc3).first(99)};
   EXPECT_EQ(stream.feed(uneven, count), Fault::length_mismatch);
   EXPECT_EQ(stream.samples_received(), 0);
   EXPECT_EQ(stream.feed(samples.block(0, 100), count), Fault::none);
@@ -242,7 +252,9 @@ TEST(RunningIntensity, AStreamLongerThanTheLongestRecordKeepsOnlyItsWindow) {
   shindo::RunningIntensity stream = started(dt, 1.0, 10485.76);
   std::vector<shindo::RunningStep> steps;
   for (int k = 0; k < 80; ++k) {
-    stream.feed(block.block(0, block.size()), [&steps](const shindo::RunningStep& step) { steps.push_back(step); });
+    EXPECT_EQ(stream.feed(block.block(0, block.size()),
+                          [&steps](const shindo::RunningStep& step) { steps.push_back(step); }),
+              Fault::none);
   }
   EXPECT_GT(stream.samples_received(), static_cast<std::int64_t>(shindo::kMaxSamples));
   ASSERT_EQ(steps.size(), 5u);
