@@ -91,6 +91,8 @@ class ListScanner {
   }
   // The value's characters, with those of a quoted value past the kept text.
   [[nodiscard]] std::size_t length() const noexcept { return length_; }
+  // The value's form; after input_ended, that of the value the input ended
+  // in (quoted or paired: its quote or pair was never closed).
   [[nodiscard]] ValueForm form() const noexcept { return form_; }
   // The last value or null was the repetition of one scanned before it.
   [[nodiscard]] bool repeated() const noexcept { return repeated_; }
