@@ -48,9 +48,9 @@ void make_record() {
   for (std::int32_t i = 0; i < kSamples; ++i) {
     const double t = i * static_cast<double>(kInterval);
     const double envelope = 200.0 * t * std::exp(-t / 20.0) / 20.0;
-    ACC1[i] = static_cast<float>(envelope * std::sin(2.0 * M_PI * 1.3 * t));
-    ACC2[i] = static_cast<float>(envelope * std::cos(2.0 * M_PI * 0.7 * t + 0.4));
-    ACC3[i] = static_cast<float>(0.5 * envelope * std::sin(2.0 * M_PI * 3.1 * t + 1.1));
+    acceleration_1[i] = static_cast<float>(envelope * std::sin(2.0 * M_PI * 1.3 * t));
+    acceleration_2[i] = static_cast<float>(envelope * std::cos(2.0 * M_PI * 0.7 * t + 0.4));
+    acceleration_3[i] = static_cast<float>(0.5 * envelope * std::sin(2.0 * M_PI * 3.1 * t + 1.1));
   }
 }
 
@@ -69,12 +69,15 @@ std::span<const float> first_samples(const SampleArray& samples) {
   return std::span<const float>(samples).first(kSamples);
 }
 
-shindo::Record record() { return {first_samples(ACC1), first_samples(ACC2), first_samples(ACC3), kInterval}; }
+shindo::Record record() {
+  return {first_samples(acceleration_1), first_samples(acceleration_2), first_samples(acceleration_3), kInterval};
+}
 
 // Leaves the filtered record in the work arrays and returns DUR.
 float filter_record(Work& work) {
-  const float duration = transform_forward({first_samples(ACC1), first_samples(ACC2), first_samples(ACC3)},
-                                           kSamples, kSamples, kInterval, work.spectra());
+  const float duration = transform_forward(
+      {first_samples(acceleration_1), first_samples(acceleration_2), first_samples(acceleration_3)}, kSamples,
+      kSamples, kInterval, work.spectra());
   if (filter_and_invert(kSamples, frequency_step(kSamples, duration).NOM, duration, work.spectra()) != shindo::Fault::none) {
     std::fputs("shindo_bench: the record does not filter\n", stderr);
     std::exit(1);
@@ -98,7 +101,7 @@ void BM_Transform(benchmark::State& state) {
   make_record();
   Work work;
   for (auto _ : state) {
-    for (std::int32_t i = 0; i < kSamples; ++i) work.spec1[i] = {ACC1[i], 0.0f};
+    for (std::int32_t i = 0; i < kSamples; ++i) work.spec1[i] = {acceleration_1[i], 0.0f};
     FFT(kSamples, work.spec1.data(), kSamples, kForward);
     benchmark::DoNotOptimize(work.spec1[1]);
   }
@@ -147,9 +150,9 @@ std::string record_file_text() {
   std::string text;
   char line[96];
   for (std::int32_t i = 0; i < kSamples; ++i) {
-    const int length = std::snprintf(line, sizeof line, "%.2f %.4f %.4f %.4f\n", i * 0.01,
-                                     static_cast<double>(ACC1[i]), static_cast<double>(ACC2[i]),
-                                     static_cast<double>(ACC3[i]));
+    const int length =
+        std::snprintf(line, sizeof line, "%.2f %.4f %.4f %.4f\n", i * 0.01, static_cast<double>(acceleration_1[i]),
+                      static_cast<double>(acceleration_2[i]), static_cast<double>(acceleration_3[i]));
     text.append(line, static_cast<std::size_t>(length));
   }
   return text;
@@ -220,11 +223,12 @@ struct StageScope {
   StageScope& operator=(const StageScope&) = delete;
 };
 
-// Reads the record file the way a run does, so that TIME and ACC1..ACC3 hold
-// the values as read, and NT and DT are set.
+// Reads the record file the way a run does, so that sample_times and
+// acceleration_1..3 hold the values as read, and sample_count and
+// sampling_interval are set.
 void read_record_as_a_run_does() {
-  std::memset(FNAME, ' ', sizeof FNAME);
-  std::memcpy(FNAME, kRecordFile, std::strlen(kRecordFile));
+  std::memset(file_name, ' ', sizeof file_name);
+  std::memcpy(file_name, kRecordFile, std::strlen(kRecordFile));
   read_acceleration_record();
 }
 
@@ -262,7 +266,7 @@ void BM_RecordInputStage(benchmark::State& state) {
   StageScope scope;
   for (auto _ : state) {
     read_record_as_a_run_does();
-    if (NT != kSamples) state.SkipWithError("the record file lost records");
+    if (sample_count != kSamples) state.SkipWithError("the record file lost records");
   }
   state.SetItemsProcessed(state.iterations() * kSamples);
 }
@@ -276,10 +280,10 @@ void BM_EchoLines(benchmark::State& state) {
   for (auto _ : state) {
     for (std::int32_t i = 0; i < kSamples; ++i) {
       recio::begin_write(recio::kConsoleOutput);
-      recio::write_real(TIME[i]);
-      recio::write_real(ACC1[i]);
-      recio::write_real(ACC2[i]);
-      recio::write_real(ACC3[i]);
+      recio::write_real(sample_times[i]);
+      recio::write_real(acceleration_1[i]);
+      recio::write_real(acceleration_2[i]);
+      recio::write_real(acceleration_3[i]);
       recio::end_write();
     }
   }
@@ -294,7 +298,8 @@ std::span<const float> echoed_values() {
     StageScope scope;
     read_record_as_a_run_does();
     for (std::int32_t i = 0; i < kSamples; ++i) {
-      values.insert(values.end(), {TIME[i], ACC1[i], ACC2[i], ACC3[i]});
+      values.insert(values.end(),
+                    {sample_times[i], acceleration_1[i], acceleration_2[i], acceleration_3[i]});
     }
   }
   return values;
@@ -361,7 +366,7 @@ BENCHMARK(BM_E12_4Text)->Unit(benchmark::kMillisecond);
 void BM_ResultsOutput(benchmark::State& state) {
   StageScope scope;
   make_record();
-  DT = kInterval;
+  sampling_interval = kInterval;
   const shindo::Intensity result = shindo::compute_intensity(record());
   for (auto _ : state) write_results(result);
   if (std::filesystem::file_size("wave1_dat") != 26u * kSamples) {

@@ -39,34 +39,36 @@ void echo_record(const RecordItems& items) {
 }  // namespace
 
 void read_acceleration_record() {
-  recio::open_unit(kRecordUnit, FNAME, kFileNameLength, "OLD", 3);
+  recio::open_unit(kRecordUnit, file_name, kFileNameLength, "OLD", 3);
   // Records beyond the capacity of the arrays pass through here.
   float scratch[4] = {};
-  std::int32_t I = 0;
+  std::int32_t record_number = 0;
   for (;;) {
-    ++I;
-    const RecordItems items = I <= MAXPTS ? RecordItems{&TIME[I - 1], &ACC1[I - 1], &ACC2[I - 1],
-                                                        &ACC3[I - 1]}
-                                          : RecordItems{&scratch[0], &scratch[1], &scratch[2],
-                                                        &scratch[3]};
+    ++record_number;
+    const std::int32_t at = record_number - 1;
+    const RecordItems items =
+        record_number <= kSampleCapacity
+            ? RecordItems{&sample_times[at], &acceleration_1[at], &acceleration_2[at], &acceleration_3[at]}
+            : RecordItems{&scratch[0], &scratch[1], &scratch[2], &scratch[3]};
     if (!read_record(items)) break;
     echo_record(items);
   }
   recio::close_unit(kRecordUnit);
-  NT = I - 1;
-  // Only the first two times count, whatever NT is; elements that no record
+  sample_count = record_number - 1;
+  // Only the first two times count, whatever the sample count is; elements that no record
   // filled still hold their initial zero.
-  DT = static_cast<float>(static_cast<double>(TIME[1]) - static_cast<double>(TIME[0]));
+  sampling_interval =
+      static_cast<float>(static_cast<double>(sample_times[1]) - static_cast<double>(sample_times[0]));
 
   recio::begin_write(recio::kConsoleOutput);
   write_text(" nt, dt=");
-  recio::write_integer(NT);
-  recio::write_real(DT);
+  recio::write_integer(sample_count);
+  recio::write_real(sampling_interval);
   recio::end_write();
 }
 
 void stop_when_too_long() {
-  if (NT <= kLongestRecord) return;
+  if (sample_count <= kLongestRecord) return;
   console_text_line(" NT>2**15 !!!!!");
   // Nothing was computed: the run ends as a failure.
   recio::stop(nullptr, 0, 1);

@@ -11,8 +11,8 @@ namespace console {
 // transform it offers); a longer record stops the run.
 inline constexpr std::int32_t kLongestRecord = 32768;
 
-// Reads the file named by FNAME on unit 11 until its end, echoing every
-// complete record, and sets NT and DT. Records past the array capacity are
+// Reads the file named by file_name on unit 11 until its end, echoing every
+// complete record, and sets sample_count and sampling_interval. Records past the array capacity are
 // read, echoed and counted, but not stored.
 void read_acceleration_record();
 

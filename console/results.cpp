@@ -82,8 +82,10 @@ void write_wave(const shindo::Intensity& result) {
   console_empty_line();
   console_text_line("wave1_dat (filtered wave):");
   recio::open_unit(kFileUnit, "wave1_dat", 9, "UNKNOWN", 7);
-  std::int32_t I = 0;
-  for (const float value : result.wave) write_pair(kFileUnit, numtext::sample_time(++I, DT), value);
+  std::int32_t sample_number = 0;
+  for (const float value : result.wave) {
+    write_pair(kFileUnit, numtext::sample_time(++sample_number, sampling_interval), value);
+  }
   report_if_stopped_in(result, Stage::vector);
   recio::close_unit(kFileUnit);
 

@@ -24,7 +24,7 @@ void write_banner() {
 void read_file_name() {
   console_text_line("Enter acceleration file name:");
   recio::begin_read(recio::kConsoleInput, false);
-  recio::read_character(FNAME, kFileNameLength);
+  recio::read_character(file_name, kFileNameLength);
   recio::end_read();
 }
 
@@ -34,7 +34,7 @@ void close_dialogue() {
   console_empty_line();
   console_text_line("Data are stored in fort.11 and fort.11");
   recio::begin_read(recio::kConsoleInput, false);
-  recio::read_real(&REPLY);
+  recio::read_real(&closing_reply);
   recio::end_read();
 }
 
@@ -45,10 +45,11 @@ void run() {
   read_file_name();
   read_acceleration_record();
   stop_when_too_long();
-  const auto samples = static_cast<std::size_t>(NT);
-  write_results(shindo::compute_intensity({std::span<const float>(ACC1).first(samples),
-                                           std::span<const float>(ACC2).first(samples),
-                                           std::span<const float>(ACC3).first(samples), DT}));
+  const auto samples = static_cast<std::size_t>(sample_count);
+  write_results(shindo::compute_intensity({std::span<const float>(acceleration_1).first(samples),
+                                           std::span<const float>(acceleration_2).first(samples),
+                                           std::span<const float>(acceleration_3).first(samples),
+                                           sampling_interval}));
   close_dialogue();
   recio::stop();
 }

@@ -2,15 +2,15 @@
 
 namespace console {
 
-SampleArray TIME{};
-SampleArray ACC1{};
-SampleArray ACC2{};
-SampleArray ACC3{};
+SampleArray sample_times{};
+SampleArray acceleration_1{};
+SampleArray acceleration_2{};
+SampleArray acceleration_3{};
 
-char FNAME[kFileNameLength]{};
+char file_name[kFileNameLength]{};
 
-std::int32_t NT = 0;
-float DT = 0.0f;
-float REPLY = 0.0f;
+std::int32_t sample_count = 0;
+float sampling_interval = 0.0f;
+float closing_reply = 0.0f;
 
 }  // namespace console

@@ -102,6 +102,22 @@ using Result = std::variant<T, Error>;
 //   "1 2 3\n4 5 6\n"        → Error{file, 1, "each line holds three values: ..."}
 Result<Record> read_console_text(std::string_view file, std::string_view text);
 
+// The values of one line of a live stream, read with the same free-format
+// rules: blanks, tabs or commas between values, `r*value` and `r*`, a null
+// value as nullopt, `/` ending the values. At most `limit` values are read;
+// `more` says the line holds another, so that a line of too many values can
+// be refused without reading a long repetition. An error names `file` and
+// `line_number`.
+//   ("s", 7, "0.01 2*1.5,,3 / 9", 6) → values {0.01f, 1.5f, 1.5f, nullopt, 3.0f}, more false
+//   ("s", 7, "1 2 3 4", 3)            → values {1, 2, 3}, more true
+//   ("s", 7, "1 x", 3)                → Error{"s", 7, "not a number: \"x\""}
+struct LineValues {
+  std::vector<std::optional<float>> values;
+  bool more = false;
+};
+Result<LineValues> read_console_line(std::string_view file, std::size_t line_number, std::string_view line,
+                                     std::size_t limit);
+
 // ---------------------------------------------------------------------------
 // JMA CSV
 

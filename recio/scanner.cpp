@@ -1,12 +1,11 @@
 #include "recio/scanner.h"
 
-#include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
-#include <system_error>
+#include <span>
 
+#include "numtext/list_scanner.h"
 #include "numtext/reading.h"
 #include "recio/host.h"
 #include "recio/run_end.h"
@@ -18,8 +17,6 @@ namespace recio {
 namespace {
 
 constexpr char kCtrlZ = 0x1A;
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // The report of a real item whose text is not a single-precision number.
 int reading_failure(numtext::ReadError error) {
@@ -107,8 +104,6 @@ Fill take_byte(UnitRecord& unit, char& c) {
 // ---------------------------------------------------------------------------
 // The input statement
 
-enum class ScanMode { Plain, Quoted, Paired };
-
 // The statement being executed, from begin_read to its end.
 struct InputStatement {
   std::int32_t designator = 0;
@@ -116,13 +111,7 @@ struct InputStatement {
   bool opened = false;
   int status = 0;
   bool has_end_branch = false;
-  char last_separator = ',';
-  int repeat_left = 0;
-  char value_text[numtext::kLongestNumber] = {};
-  std::size_t value_length = 0;  // characters of the value, also of a quoted one
-  ScanMode scan_mode = ScanMode::Plain;
-  char quote_char = '\'';
-  bool record_consumed = false;
+  numtext::ListScanner values;
 };
 
 // Constant-initialised, so that reaching it needs no guard.
@@ -138,10 +127,21 @@ struct Destination {
 };
 
 // Result of next_char() once the statement has stopped.
-constexpr int kStopped = -1;
+constexpr int kStopped = numtext::kSourceEnded;
 
 void fail(InputStatement& s, int number) {
   s.status = raise_error(number, StatementKind::Read, s.unit->name, s.has_end_branch);
+}
+
+// The report of a list the scanner cannot go on with.
+int scan_failure(numtext::ScanError error) {
+  switch (error) {
+    case numtext::ScanError::repeat_not_integer: return err::kIntegerDigits;
+    case numtext::ScanError::repeat_too_large: return err::kIntegerRange;
+    case numtext::ScanError::repeat_zero: return err::kRepeatZero;
+    case numtext::ScanError::repeat_twice: return err::kRepeatTwice;
+    default: return err::kRealSyntax;
+  }
 }
 
 // next_char once the buffer is exhausted or a CR line end is pending.
@@ -167,8 +167,6 @@ int next_char(InputStatement& s) {
   return next_char_slow(s);
 }
 
-void put_back(InputStatement& s) { --s.unit->next; }
-
 // Leaves the current record: a file or redirected console up to and
 // including its LF; an interactive console drops the rest of the line it
 // holds (reading one line first when none has been read).
@@ -189,6 +187,15 @@ bool next_record(InputStatement& s) {
   return true;
 }
 
+// The unit's buffer as the scanner's byte source. When it has no byte, the
+// end of the file or the failure has been reported and the status set.
+struct UnitSource {
+  InputStatement& s;
+  int next() { return next_char(s); }
+  void put_back() { --s.unit->next; }
+  bool next_record() { return recio::next_record(s); }
+};
+
 bool open_statement(InputStatement& s) {
   s.opened = true;
   UnitTable& table = unit_table();
@@ -207,191 +214,35 @@ bool open_statement(InputStatement& s) {
     unit.next = 0;
     unit.last = -1;
   }
-  s.last_separator = ',';
-  s.repeat_left = 0;
-  s.record_consumed = false;
+  s.values.begin();
   return true;
 }
 
-// Only a character item takes the characters as they come: a real item keeps
-// its value until the text is converted (and refused), also when the file
-// ends inside the quotes.
-void store_quoted(InputStatement& s, const Destination& destination, char c) {
-  if (!destination.real && s.value_length < destination.size) {
-    destination.bytes[s.value_length] = c;
-  }
-  if (s.value_length < numtext::kLongestNumber) s.value_text[s.value_length] = c;
-  ++s.value_length;
-}
-
-// The repeat count in the value text: a plain decimal integer above 0, or
-// the number of the failure.
-int repeat_count(const InputStatement& s, int& count) {
-  if (s.value_length == 0) return err::kIntegerDigits;
-  std::int64_t value = 0;
-  for (std::size_t i = 0; i < s.value_length; ++i) {
-    if (!is_digit(s.value_text[i])) return err::kIntegerDigits;
-    value = value * 10 + (s.value_text[i] - '0');
-    if (value > INT32_MAX) return err::kIntegerRange;
-  }
-  if (value == 0) return err::kRepeatZero;
-  count = static_cast<int>(value);
-  return 0;
-}
-
-// The characters that end an unquoted value.
-constexpr std::array<bool, 256> kEndsPlainValue = [] {
-  std::array<bool, 256> ends{};
-  for (const char c : {' ', '\t', '\r', '\n', ',', '/', '*'}) ends[static_cast<unsigned char>(c)] = true;
-  return ends;
-}();
-
-// Inside an unquoted value, the characters up to the next one that can end
-// it are taken straight from the buffer, as the byte-by-byte scan would.
-void take_plain_run(InputStatement& s) {
-  UnitRecord& unit = *s.unit;
-  if (unit.skip_lf) return;
-  const char* input = unit.input.data();
-  int next = unit.next;
-  const int last = unit.last;
-  std::size_t length = s.value_length;
-  while (next <= last && length < numtext::kLongestNumber) {
-    const char c = input[next];
-    if (kEndsPlainValue[static_cast<unsigned char>(c)]) break;
-    s.value_text[length++] = c;
-    ++next;
-  }
-  unit.next = next;
-  s.value_length = length;
-}
-
-// Scans the next value of the statement into value_text (a quoted value also
-// straight into the destination); false when the statement has stopped.
-bool scan_value(InputStatement& s, const Destination& destination) {
-  s.record_consumed = false;
-  s.value_length = 0;
-  s.scan_mode = ScanMode::Plain;
-  // A count was given for this value (also a count of 1): from then on a
-  // separator ends a null value instead of being skipped.
-  bool count_given = false;
-  for (;;) {
-    int c = next_char(s);
-    if (c == kStopped) return false;
-    bool record_end = false;
-    if (c == '\r' || c == '\n') {
-      put_back(s);
-      if (!next_record(s)) return false;
-      if (s.scan_mode == ScanMode::Quoted) {
-        // A quoted value goes on after the first character of the next record.
-        if (next_char(s) == kStopped) return false;
-        continue;
-      }
-      record_end = true;
-      c = ' ';
-    }
-    if (s.scan_mode == ScanMode::Quoted) {
-      if (c == s.quote_char) {
-        int after = next_char(s);
-        if (after == kStopped) return false;
-        if (after != s.quote_char) {
-          s.last_separator = static_cast<char>(after);
-          if (after == '\n') put_back(s);
-          return true;
-        }
-      }
-      store_quoted(s, destination, static_cast<char>(c));
-      continue;
-    }
-    switch (c) {
-      case ' ':
-      case '\t':
-        if ((s.value_length == 0 && !count_given) || s.scan_mode == ScanMode::Paired) continue;
-        s.last_separator = ' ';
-        s.record_consumed = record_end;
-        return true;
-      case '(':
-        if (s.value_length == 0) {
-          s.scan_mode = ScanMode::Paired;
-          continue;
-        }
-        break;
-      case ')':
-        if (s.scan_mode == ScanMode::Paired) {
-          s.last_separator = ' ';
-          return true;
-        }
-        break;
-      case '\'':
-      case '"':
-        if (s.value_length == 0) {
-          s.scan_mode = ScanMode::Quoted;
-          s.quote_char = static_cast<char>(c);
-          continue;
-        }
-        break;
-      case '*': {
-        if (count_given) {
-          fail(s, err::kRepeatTwice);
-          return false;
-        }
-        int count = 0;
-        if (int failure = repeat_count(s, count)) {
-          fail(s, failure);
-          return false;
-        }
-        s.repeat_left = count - 1;
-        s.value_length = 0;
-        count_given = true;
-        continue;
-      }
-      case ',':
-        if (s.value_length == 0 && s.last_separator == ' ' && !count_given) {
-          // The comma belongs to the blanks before it.
-          s.last_separator = ',';
-          continue;
-        }
-        if (s.scan_mode != ScanMode::Paired) {
-          s.last_separator = ',';
-          return true;
-        }
-        break;  // inside a pair the comma is part of the value
-      case '/':
-        s.last_separator = '/';
-        return true;
-      default: break;
-    }
-    if (s.value_length == numtext::kLongestNumber) {
-      fail(s, err::kRealSyntax);
-      return false;
-    }
-    s.value_text[s.value_length++] = static_cast<char>(c);
-    if (s.scan_mode == ScanMode::Plain) take_plain_run(s);
-  }
-}
-
-void store_character(const InputStatement& s, const Destination& destination, bool repeated) {
+// A character item takes the value's characters and blanks after them. The
+// characters of a quoted value were put in as they were scanned, also those
+// past the kept text; a repeated one takes the kept text.
+void store_character(const numtext::ListScanner& values, const Destination& destination) {
   std::size_t filled = 0;
-  if (s.scan_mode == ScanMode::Quoted && !repeated) {
-    // The scan already put the characters in.
-    filled = s.value_length < destination.size ? s.value_length : destination.size;
+  if (values.form() == numtext::ValueForm::quoted && !values.repeated()) {
+    filled = values.length() < destination.size ? values.length() : destination.size;
   } else {
-    std::size_t kept = s.value_length < numtext::kLongestNumber ? s.value_length : numtext::kLongestNumber;
-    filled = kept < destination.size ? kept : destination.size;
-    std::memcpy(destination.bytes, s.value_text, filled);
+    const std::string_view kept = values.text();
+    filled = kept.size() < destination.size ? kept.size() : destination.size;
+    std::memcpy(destination.bytes, kept.data(), filled);
   }
   std::memset(destination.bytes + filled, ' ', destination.size - filled);
 }
 
-void store_value(InputStatement& s, const Destination& destination, bool repeated) {
+void store_value(InputStatement& s, const Destination& destination) {
   if (!destination.real) {
-    store_character(s, destination, repeated);
+    store_character(s.values, destination);
     return;
   }
-  if (s.scan_mode != ScanMode::Plain) {
+  if (s.values.form() != numtext::ValueForm::plain) {
     fail(s, err::kQuotedNumeric);
     return;
   }
-  const numtext::RealReading reading = numtext::read_real(std::string_view(s.value_text, s.value_length));
+  const numtext::RealReading reading = numtext::read_real(s.values.text());
   if (reading.error != numtext::ReadError::none) {
     fail(s, reading_failure(reading.error));
     return;
@@ -403,15 +254,17 @@ int read_item(const Destination& destination) {
   InputStatement& s = statement();
   if (s.status != 0) return s.status;
   if (!s.opened && !open_statement(s)) return s.status;
-  // A pending repetition is still delivered after a "/" that ended its value.
-  if (s.last_separator == '/' && s.repeat_left == 0) return 0;
-  const bool repeated = s.repeat_left > 0;
-  if (repeated) {
-    --s.repeat_left;
-  } else if (!scan_value(s, destination)) {
-    return s.status;
+  UnitSource source{s};
+  // Only a character item takes a quoted value's characters as they come: a
+  // real item keeps its value until the text is refused, also when the file
+  // ends inside the quotes.
+  const std::span<char> quoted_into =
+      destination.real ? std::span<char>() : std::span<char>(destination.bytes, destination.size);
+  switch (s.values.next_item(source, quoted_into)) {
+    case numtext::ItemKind::value: store_value(s, destination); break;
+    case numtext::ItemKind::failed: fail(s, scan_failure(s.values.error())); break;
+    default: break;  // a null value, the end of the list or of the input
   }
-  if (s.value_length > 0) store_value(s, destination, repeated);
   return s.status;
 }
 
@@ -424,11 +277,6 @@ void begin_read(std::int32_t unit, bool end_branch) {
   s.opened = false;
   s.status = 0;
   s.has_end_branch = end_branch;
-  s.last_separator = ',';
-  s.repeat_left = 0;
-  s.value_length = 0;
-  s.scan_mode = ScanMode::Plain;
-  s.record_consumed = false;
 }
 
 int read_real(float* address) {
@@ -444,10 +292,9 @@ int end_read() {
   InputStatement& s = statement();
   if (s.status != 0) return s.status;
   if (!s.opened && !open_statement(s)) return s.status;
-  // The statement leaves the record in which its last value ended; a
-  // repetition still pending is dropped.
-  if (!s.record_consumed) next_record(s);
-  s.repeat_left = 0;
+  UnitSource source{s};
+  // The end of the file or a failure while leaving the record is in the status.
+  (void)s.values.end(source);
   return s.status;
 }
 

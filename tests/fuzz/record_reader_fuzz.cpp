@@ -7,7 +7,7 @@
 // caught here, so that a run that ends early is seen to end with status 1 and
 // exactly one report of a read failure on the record file. A complete read
 // must have echoed one 63-column console line per record counted, then the
-// NT line. The floating-point traps stay off in this
+// " nt, dt=" line. The floating-point traps stay off in this
 // process; instead the read must leave the invalid, division and overflow
 // flags clear, as the program's traps would otherwise have ended it. Each
 // input starts from a fresh unit table and zeroed run storage.
@@ -34,7 +34,7 @@
 
 namespace {
 
-// The record file, named by its full path: FNAME holds 20 characters, and
+// The record file, named by its full path: file_name holds 20 characters, and
 // the fuzzer's own paths are relative to the working directory it started in.
 std::string record_directory;
 std::string record_file;
@@ -111,7 +111,7 @@ std::string right_justified(const std::string& text, std::size_t columns) {
 
 // A record too long to transform stops the run after its line, without a report.
 bool stopped_as_too_long() {
-  return console::NT > console::kLongestRecord && error_bytes.empty() &&
+  return console::sample_count > console::kLongestRecord && error_bytes.empty() &&
          console_bytes.find("\r\n NT>2**15 !!!!!\r\nStop - Program terminated.\r\n") != std::string::npos;
 }
 
@@ -129,19 +129,20 @@ void check_failed_read(int status) {
 void check_complete_read() {
   using namespace console;
   if (!error_bytes.empty()) finding("a complete read wrote to standard error");
-  if (NT < 0) finding("NT is negative");
+  if (sample_count < 0) finding("the sample count is negative");
   const std::vector<std::string> lines = console_lines(console_bytes);
-  if (lines.size() != static_cast<std::size_t>(NT) + 1) {
-    finding(std::to_string(lines.size()) + " console lines for NT = " + std::to_string(NT));
+  if (lines.size() != static_cast<std::size_t>(sample_count) + 1) {
+    finding(std::to_string(lines.size()) + " console lines for a sample count of " + std::to_string(sample_count));
   }
-  for (std::int32_t I = 0; I < NT; ++I) {
-    const std::string& echo = lines[static_cast<std::size_t>(I)];
+  for (std::int32_t record = 0; record < sample_count; ++record) {
+    const std::string& echo = lines[static_cast<std::size_t>(record)];
     if (echo.size() != 63 || echo.find('#') != std::string::npos) {
-      finding("echo line " + std::to_string(I + 1) + " is \"" + echo + "\"");
+      finding("echo line " + std::to_string(record + 1) + " is \"" + echo + "\"");
     }
   }
-  const std::string& nt_line = lines[static_cast<std::size_t>(NT)];
-  if (nt_line.size() != 35 || !nt_line.starts_with(" nt, dt=" + right_justified(std::to_string(NT), 11))) {
+  const std::string& nt_line = lines[static_cast<std::size_t>(sample_count)];
+  if (nt_line.size() != 35 ||
+      !nt_line.starts_with(" nt, dt=" + right_justified(std::to_string(sample_count), 11))) {
     finding("the NT line is \"" + nt_line + "\"");
   }
 }
@@ -182,15 +183,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   recio::release_console_output();
   if (!completed && !stopped_as_too_long()) check_failed_read(end_status);
   // With the program's traps these flags would have ended the run with a
-  // MATH report; only DT = TIME(2) - TIME(1) may overflow.
+  // MATH report; only the interval, the second time minus the first, may overflow.
   const int raised = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
   if ((raised & (FE_INVALID | FE_DIVBYZERO)) != 0 ||
-      ((raised & FE_OVERFLOW) != 0 && !(completed && std::isinf(console::DT)))) {
+      ((raised & FE_OVERFLOW) != 0 && !(completed && std::isinf(console::sampling_interval)))) {
     char detail[160];
-    std::snprintf(detail, sizeof detail, "the read raised%s%s%s; TIME(1), TIME(2) have the bits %08x, %08x",
+    std::snprintf(detail, sizeof detail, "the read raised%s%s%s; the first two times have the bits %08x, %08x",
                   (raised & FE_INVALID) != 0 ? " invalid" : "", (raised & FE_DIVBYZERO) != 0 ? " divide-by-zero" : "",
-                  (raised & FE_OVERFLOW) != 0 ? " overflow" : "", std::bit_cast<std::uint32_t>(console::TIME[0]),
-                  std::bit_cast<std::uint32_t>(console::TIME[1]));
+                  (raised & FE_OVERFLOW) != 0 ? " overflow" : "", std::bit_cast<std::uint32_t>(console::sample_times[0]),
+                  std::bit_cast<std::uint32_t>(console::sample_times[1]));
     finding(detail);
   }
   if (completed) check_complete_read();

@@ -3,6 +3,7 @@
 // where the console program fails.
 #include <bit>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,7 @@ const std::vector<SameAsConsoleCase> kSameAsConsole = {
     {"quoted_number", "0 1 2 '3'\n", 0},
     {"zero_repeat", "0 0*1 2 3\n", 0},
     {"two_repeat_counts", "0 2*3*1 2\n", 0},
+    {"longest_value", "0 1 2 0." + std::string(257, '0') + "1\n", 1},
     {"value_too_long", "0 1 2 " + std::string(300, '1') + "\n", 0},
     {"exponent_too_large", "0 1 2 1e400\n", 0},
     {"beyond_single_range", "0 1 2 1e39\n", 0},
@@ -123,5 +125,80 @@ TEST_P(ConsoleTextRefusal, NamesTheFileAndLine) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, ConsoleTextRefusal, ::testing::ValuesIn(kRefusals),
                          [](const auto& info) { return std::string(info.param.name); });
+
+struct LineCase {
+  const char* name;
+  const char* line;
+  std::size_t limit;
+  std::vector<std::optional<float>> values;
+  bool more;
+};
+
+const std::vector<LineCase> kLines = {
+    {"blanks_tabs_commas", "0.01 1\t2,3", 4, {0.01f, 1.0f, 2.0f, 3.0f}, false},
+    {"cr_of_the_line_end", "1 2 3\r", 4, {1.0f, 2.0f, 3.0f}, false},
+    {"repeat_and_nulls", "0.01 2*1.5,,3 / 9", 6, {0.01f, 1.5f, 1.5f, std::nullopt, 3.0f}, false},
+    {"repeated_nulls_at_the_end", "1 2*", 4, {1.0f, std::nullopt, std::nullopt}, false},
+    {"trailing_comma_is_no_value", "1,2,", 4, {1.0f, 2.0f}, false},
+    {"slash_alone", "/", 4, {}, false},
+    {"blank_line", " \t ", 4, {}, false},
+    {"more_than_the_limit", "1 2 3 4", 3, {1.0f, 2.0f, 3.0f}, true},
+    {"value_past_the_limit_not_read", "1 2 3 x", 3, {1.0f, 2.0f, 3.0f}, true},
+    {"long_repetition_stops_at_the_limit", "2147483647*1", 3, {1.0f, 1.0f, 1.0f}, true},
+    {"slash_after_the_limit_is_no_value", "1 2 3 /", 3, {1.0f, 2.0f, 3.0f}, false},
+};
+
+class ConsoleLine : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(ConsoleLine, SplitsWithTheFreeFormatRules) {
+  const LineCase& c = GetParam();
+  const readers::Result<readers::LineValues> read = readers::read_console_line("s", 7, c.line, c.limit);
+  ASSERT_TRUE(std::holds_alternative<readers::LineValues>(read)) << readers::error_text(std::get<Error>(read));
+  const readers::LineValues& line = std::get<readers::LineValues>(read);
+  EXPECT_EQ(line.values, c.values);
+  EXPECT_EQ(line.more, c.more);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, ConsoleLine, ::testing::ValuesIn(kLines),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ConsoleLine, RefusalsNameTheFileAndLine) {
+  const struct {
+    const char* line;
+    const char* message;
+  } cases[] = {
+      {"1 x", "not a number: \"x\""},
+      {"1 '2'", "a quoted value where a number is wanted"},
+      {"1 '2", "a quoted value where a number is wanted"},
+      {"1 (2", "a quoted value where a number is wanted"},
+      {"0*1", "a repeat count of zero"},
+      {"x*1", "a repeat count that is not a whole number: \"x*\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    const readers::Result<readers::LineValues> read = readers::read_console_line("s", 7, c.line, 4);
+    ASSERT_TRUE(std::holds_alternative<Error>(read));
+    const Error& error = std::get<Error>(read);
+    EXPECT_EQ(readers::error_text(error), std::string("s:7: ") + c.message);
+  }
+}
+
+// A line of at least four values gives the console program's sample, a null
+// value being the 0.0 of its fresh storage.
+TEST(ConsoleLine, GivesTheConsoleProgramsSampleToTheBit) {
+  for (const char* line : {"0 1.5D-3 .25 -12", "0,1,,3", "0 3*2.5", "0 1 2* 9", "0 1 2 3 / 4", "1e-2 1.5-3 +7 1E+2 5"}) {
+    SCOPED_TRACE(line);
+    const shindo::testing::ConsoleProgramRead reference =
+        shindo::testing::read_as_console_program(std::string(line) + "\n");
+    ASSERT_TRUE(reference.completed) << reference.report;
+    const readers::Result<readers::LineValues> read = readers::read_console_line("s", 1, line, 4);
+    ASSERT_TRUE(std::holds_alternative<readers::LineValues>(read));
+    const std::vector<std::optional<float>>& values = std::get<readers::LineValues>(read).values;
+    ASSERT_EQ(values.size(), 4u);
+    std::vector<float> components;
+    for (std::size_t i = 1; i < 4; ++i) components.push_back(values[i].value_or(0.0f));
+    EXPECT_EQ(bits(components), bits({reference.acc1[0], reference.acc2[0], reference.acc3[0]}));
+  }
+}
 
 }  // namespace

@@ -51,15 +51,17 @@ void start_fresh_console_read(const std::string& file, int (*close)(int)) {
   static char* argv[] = {program, nullptr};
   recio::create_console_units(1, argv);
   using namespace console;
-  for (SampleArray* samples : {&TIME, &ACC1, &ACC2, &ACC3}) samples->fill(0.0f);
-  std::memset(FNAME, ' ', sizeof FNAME);
-  std::memcpy(FNAME, file.data(), std::min(file.size(), sizeof FNAME));
-  NT = 0;
-  DT = 0.0f;
+  for (SampleArray* samples : {&sample_times, &acceleration_1, &acceleration_2, &acceleration_3}) {
+    samples->fill(0.0f);
+  }
+  std::memset(file_name, ' ', sizeof file_name);
+  std::memcpy(file_name, file.data(), std::min(file.size(), sizeof file_name));
+  sample_count = 0;
+  sampling_interval = 0.0f;
 }
 
 ConsoleProgramRead read_as_console_program(std::string_view text) {
-  // FNAME holds 20 characters: the file lives in a short temporary directory.
+  // file_name holds 20 characters: the file lives in a short temporary directory.
   char directory[] = "/tmp/shcXXXXXX";
   if (::mkdtemp(directory) == nullptr) throw std::runtime_error("no temporary directory");
   const std::string file = std::string(directory) + "/r";
@@ -97,11 +99,12 @@ ConsoleProgramRead read_as_console_program(std::string_view text) {
   result.report = errors;
   if (result.completed) {
     using namespace console;
-    const auto stored = static_cast<std::size_t>(NT < MAXPTS ? NT : MAXPTS);
-    result.acc1.assign(ACC1.begin(), ACC1.begin() + static_cast<std::ptrdiff_t>(stored));
-    result.acc2.assign(ACC2.begin(), ACC2.begin() + static_cast<std::ptrdiff_t>(stored));
-    result.acc3.assign(ACC3.begin(), ACC3.begin() + static_cast<std::ptrdiff_t>(stored));
-    result.dt = DT;
+    const auto stored =
+        static_cast<std::size_t>(sample_count < kSampleCapacity ? sample_count : kSampleCapacity);
+    result.acc1.assign(acceleration_1.begin(), acceleration_1.begin() + static_cast<std::ptrdiff_t>(stored));
+    result.acc2.assign(acceleration_2.begin(), acceleration_2.begin() + static_cast<std::ptrdiff_t>(stored));
+    result.acc3.assign(acceleration_3.begin(), acceleration_3.begin() + static_cast<std::ptrdiff_t>(stored));
+    result.dt = sampling_interval;
   }
   return result;
 }

@@ -11,7 +11,7 @@ namespace shindo::testing {
 struct ConsoleProgramRead {
   bool completed = false;  // the read reached the end of the file without a failure
   std::string report;      // standard error of a failed read
-  std::vector<float> acc1, acc2, acc3;  // the NT samples as read
+  std::vector<float> acc1, acc2, acc3;  // the samples as read
   float dt = 0.0f;
 };
 
@@ -27,8 +27,8 @@ ConsoleProgramRead read_as_console_program(std::string_view text);
 // program's own loop: closes, with `close`, the handles an earlier failed read
 // left in the unit table (the end-of-run closing runs once per process, so
 // after the first failure a failure goes straight to the exit and leaves unit
-// 11 open), makes a new unit table, zeroes the samples, NT and DT, and puts
-// the name into FNAME.
+// 11 open), makes a new unit table, zeroes the samples, sample_count and
+// sampling_interval, and puts the name into file_name.
 void start_fresh_console_read(const std::string& file, int (*close)(int));
 
 }  // namespace shindo::testing
