@@ -5,11 +5,12 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <system_error>
 
 #include "numtext/reading.h"
 #include "recio/host.h"
-#include "recio/run_end.h"
+#include "recio/report.h"
 #include "recio/statement.h"
 #include "recio/units.h"
 
@@ -22,11 +23,11 @@ constexpr char kCtrlZ = 0x1A;
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // The report of a real item whose text is not a single-precision number.
-int reading_failure(numtext::ReadError error) {
+RunError reading_failure(numtext::ReadError error) {
   switch (error) {
-    case numtext::ReadError::exponent_too_large: return err::kRealExponentTooLarge;
-    case numtext::ReadError::out_of_range: return err::kRealOutOfRange;
-    default: return err::kRealSyntax;
+    case numtext::ReadError::exponent_too_large: return RunError::RealExponentTooLarge;
+    case numtext::ReadError::out_of_range: return RunError::RealOutOfRange;
+    default: return RunError::RealSyntax;
   }
 }
 
@@ -140,8 +141,8 @@ struct Destination {
 // Result of next_char() once the statement has stopped.
 constexpr int kStopped = -1;
 
-void fail(InputStatement& s, int number) {
-  s.status = raise_error(number, StatementKind::Read, s.unit->name, s.has_end_branch);
+void fail(InputStatement& s, RunError error) {
+  s.status = raise_error(error, StatementKind::Read, s.unit->name, s.has_end_branch);
 }
 
 // next_char once the buffer is exhausted or a CR line end is pending.
@@ -151,10 +152,10 @@ void fail(InputStatement& s, int number) {
     case Fill::Ready: return static_cast<unsigned char>(c);
     case Fill::EndOfFile:
       s.unit->at_end = true;
-      fail(s, err::kEndOfFile);
+      fail(s, RunError::EndOfFile);
       break;
-    case Fill::ReadFailed: fail(s, err::kReadFailed); break;
-    case Fill::LineTooLong: fail(s, err::kLineTooLong); break;
+    case Fill::ReadFailed: fail(s, RunError::ReadFailed); break;
+    case Fill::LineTooLong: fail(s, RunError::LineTooLong); break;
   }
   return kStopped;
 }
@@ -197,7 +198,7 @@ bool open_statement(InputStatement& s) {
                          : resolve_unit(s.designator, Direction::Input, StatementKind::Read);
   s.unit = &unit;
   if (unit.at_end) {
-    fail(s, err::kReadAfterEnd);
+    fail(s, RunError::ReadAfterEnd);
     return false;
   }
   // A console that also shows output: the answer is typed on a fresh line,
@@ -225,18 +226,18 @@ void store_quoted(InputStatement& s, const Destination& destination, char c) {
 }
 
 // The repeat count in the value text: a plain decimal integer above 0, or
-// the number of the failure.
-int repeat_count(const InputStatement& s, int& count) {
-  if (s.value_length == 0) return err::kIntegerDigits;
+// the failure.
+std::optional<RunError> repeat_count(const InputStatement& s, int& count) {
+  if (s.value_length == 0) return RunError::RepeatCountDigits;
   std::int64_t value = 0;
   for (std::size_t i = 0; i < s.value_length; ++i) {
-    if (!is_digit(s.value_text[i])) return err::kIntegerDigits;
+    if (!is_digit(s.value_text[i])) return RunError::RepeatCountDigits;
     value = value * 10 + (s.value_text[i] - '0');
-    if (value > INT32_MAX) return err::kIntegerRange;
+    if (value > INT32_MAX) return RunError::RepeatCountRange;
   }
-  if (value == 0) return err::kRepeatZero;
+  if (value == 0) return RunError::RepeatZero;
   count = static_cast<int>(value);
-  return 0;
+  return std::nullopt;
 }
 
 // The characters that end an unquoted value.
@@ -331,12 +332,12 @@ bool scan_value(InputStatement& s, const Destination& destination) {
         break;
       case '*': {
         if (count_given) {
-          fail(s, err::kRepeatTwice);
+          fail(s, RunError::RepeatTwice);
           return false;
         }
         int count = 0;
-        if (int failure = repeat_count(s, count)) {
-          fail(s, failure);
+        if (const std::optional<RunError> failure = repeat_count(s, count)) {
+          fail(s, *failure);
           return false;
         }
         s.repeat_left = count - 1;
@@ -361,7 +362,7 @@ bool scan_value(InputStatement& s, const Destination& destination) {
       default: break;
     }
     if (s.value_length == numtext::kLongestNumber) {
-      fail(s, err::kRealSyntax);
+      fail(s, RunError::RealSyntax);
       return false;
     }
     s.value_text[s.value_length++] = static_cast<char>(c);
@@ -388,7 +389,7 @@ void store_value(InputStatement& s, const Destination& destination, bool repeate
     return;
   }
   if (s.scan_mode != ScanMode::Plain) {
-    fail(s, err::kQuotedNumeric);
+    fail(s, RunError::QuotedNumeric);
     return;
   }
   const numtext::RealReading reading = numtext::read_real(std::string_view(s.value_text, s.value_length));
