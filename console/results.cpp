@@ -7,7 +7,7 @@
 #include "console/console.h"
 #include "console/storage.h"
 #include "numtext/writing.h"
-#include "recio/run_end.h"
+#include "recio/report.h"
 #include "recio/statement.h"
 
 namespace console {
@@ -23,12 +23,12 @@ using shindo::Stage;
 // The reports the floating-point traps and the checked mathematical
 // functions of the computation give.
 constexpr MathReport kMathReports[] = {
-    {Fault::divide_by_zero, recio::err::kFpDivideByZero, "floating-point error: divide by zero"},
-    {Fault::overflow, recio::err::kFpOverflow, "floating-point error: overflow"},
-    {Fault::invalid, recio::err::kFpInvalid, "floating-point error: invalid"},
-    {Fault::sqrt_domain, recio::err::kMathDomain, "sqrt: DOMAIN error"},
-    {Fault::log10_singularity, recio::err::kMathSing, "log10: SING error"},
-    {Fault::log10_domain, recio::err::kMathDomain, "log10: DOMAIN error"},
+    {Fault::divide_by_zero, recio::MathError::FpDivideByZero, ""},
+    {Fault::overflow, recio::MathError::FpOverflow, ""},
+    {Fault::invalid, recio::MathError::FpInvalid, ""},
+    {Fault::sqrt_domain, recio::MathError::Domain, "sqrt"},
+    {Fault::log10_singularity, recio::MathError::Singularity, "log10"},
+    {Fault::log10_domain, recio::MathError::Domain, "log10"},
 };
 
 // Ends the run with the report of the fault when the computation stopped in
@@ -39,7 +39,7 @@ void report_if_stopped_in(const shindo::Intensity& result, Stage stage) {
   // The console's records are finite and at most 2^15 samples long: the
   // core never refuses them.
   if (report == nullptr) std::abort();
-  recio::raise_math_error(report->number, report->message);
+  recio::raise_math_error(report->error, report->function);
 }
 
 void write_pair(std::int32_t unit, float first, float second) {

@@ -8,14 +8,19 @@
 
 #include "shindo/intensity.h"
 
+namespace recio {
+enum class MathError;  // recio/errors.h
+}
+
 namespace console {
 
-// The run-time error report of a fault of the computation: the number and
-// the message the console program shows.
+// The run-time error report of a fault of the computation: the mathematical
+// error the console program reports, after the name of the function that
+// found it when there is one.
 struct MathReport {
   shindo::Fault fault;
-  int number;
-  std::string_view message;
+  recio::MathError error;
+  std::string_view function;
 };
 
 // The report of `fault`; none for a fault the console's records never give

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "numtext/real_digits.h"
-#include "recio/run_end.h"
+#include "recio/report.h"
 
 namespace recio {
 
@@ -111,8 +111,8 @@ struct FormatControl {
   std::vector<GroupLevel> groups;
   bool used_since_start = false;
 
-  [[noreturn]] void fail(int number) {
-    raise_error(number, StatementKind::Write, state.unit->name);
+  [[noreturn]] void fail(RunError error) {
+    raise_error(error, StatementKind::Write, state.unit->name);
     __builtin_unreachable();
   }
 
@@ -150,16 +150,16 @@ struct FormatControl {
         case FormatNodeKind::End:
           if (!have_item) return nullptr;
           // A format without a data edit descriptor can take no item.
-          if (!used_since_start) fail(err::kFormatSyntax);
+          if (!used_since_start) fail(RunError::FormatSyntax);
           end_record(state);
           groups.clear();
           at = format.reversion;
           used_since_start = false;
           break;
         case FormatNodeKind::Unsupported:
-          fail(err::kFormatUnsupported);
+          fail(RunError::FormatUnsupported);
         case FormatNodeKind::SyntaxError:
-          fail(err::kFormatSyntax);
+          fail(RunError::FormatSyntax);
       }
     }
   }
@@ -304,7 +304,7 @@ void lay_out_formatted(RecordState& state, const char* format, std::int32_t form
   for (const OutputItem& item : items) {
     const FormatNode* node = control.next(true);
     if (node->kind != FormatNodeKind::RealEdit || item.kind != ItemKind::Real) {
-      control.fail(err::kFormatDescriptor);
+      control.fail(RunError::FormatDescriptor);
     }
     place_field(state, *node, item.real);
   }

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "recio/list_output.h"
+#include "recio/record_output.h"
 
 namespace recio {
 

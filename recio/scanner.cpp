@@ -8,7 +8,7 @@
 #include "numtext/list_scanner.h"
 #include "numtext/reading.h"
 #include "recio/host.h"
-#include "recio/run_end.h"
+#include "recio/report.h"
 #include "recio/statement.h"
 #include "recio/units.h"
 
@@ -19,11 +19,11 @@ namespace {
 constexpr char kCtrlZ = 0x1A;
 
 // The report of a real item whose text is not a single-precision number.
-int reading_failure(numtext::ReadError error) {
+RunError reading_failure(numtext::ReadError error) {
   switch (error) {
-    case numtext::ReadError::exponent_too_large: return err::kRealExponentTooLarge;
-    case numtext::ReadError::out_of_range: return err::kRealOutOfRange;
-    default: return err::kRealSyntax;
+    case numtext::ReadError::exponent_too_large: return RunError::RealExponentTooLarge;
+    case numtext::ReadError::out_of_range: return RunError::RealOutOfRange;
+    default: return RunError::RealSyntax;
   }
 }
 
@@ -129,18 +129,18 @@ struct Destination {
 // Result of next_char() once the statement has stopped.
 constexpr int kStopped = numtext::kSourceEnded;
 
-void fail(InputStatement& s, int number) {
-  s.status = raise_error(number, StatementKind::Read, s.unit->name, s.has_end_branch);
+void fail(InputStatement& s, RunError error) {
+  s.status = raise_error(error, StatementKind::Read, s.unit->name, s.has_end_branch);
 }
 
 // The report of a list the scanner cannot go on with.
-int scan_failure(numtext::ScanError error) {
+RunError scan_failure(numtext::ScanError error) {
   switch (error) {
-    case numtext::ScanError::repeat_not_integer: return err::kIntegerDigits;
-    case numtext::ScanError::repeat_too_large: return err::kIntegerRange;
-    case numtext::ScanError::repeat_zero: return err::kRepeatZero;
-    case numtext::ScanError::repeat_twice: return err::kRepeatTwice;
-    default: return err::kRealSyntax;
+    case numtext::ScanError::repeat_not_integer: return RunError::RepeatCountDigits;
+    case numtext::ScanError::repeat_too_large: return RunError::RepeatCountRange;
+    case numtext::ScanError::repeat_zero: return RunError::RepeatZero;
+    case numtext::ScanError::repeat_twice: return RunError::RepeatTwice;
+    default: return RunError::RealSyntax;
   }
 }
 
@@ -151,10 +151,10 @@ int scan_failure(numtext::ScanError error) {
     case Fill::Ready: return static_cast<unsigned char>(c);
     case Fill::EndOfFile:
       s.unit->at_end = true;
-      fail(s, err::kEndOfFile);
+      fail(s, RunError::EndOfFile);
       break;
-    case Fill::ReadFailed: fail(s, err::kReadFailed); break;
-    case Fill::LineTooLong: fail(s, err::kLineTooLong); break;
+    case Fill::ReadFailed: fail(s, RunError::ReadFailed); break;
+    case Fill::LineTooLong: fail(s, RunError::LineTooLong); break;
   }
   return kStopped;
 }
@@ -204,7 +204,7 @@ bool open_statement(InputStatement& s) {
                          : resolve_unit(s.designator, Direction::Input, StatementKind::Read);
   s.unit = &unit;
   if (unit.at_end) {
-    fail(s, err::kReadAfterEnd);
+    fail(s, RunError::ReadAfterEnd);
     return false;
   }
   // A console that also shows output: the answer is typed on a fresh line,
@@ -239,7 +239,7 @@ void store_value(InputStatement& s, const Destination& destination) {
     return;
   }
   if (s.values.form() != numtext::ValueForm::plain) {
-    fail(s, err::kQuotedNumeric);
+    fail(s, RunError::QuotedNumeric);
     return;
   }
   const numtext::RealReading reading = numtext::read_real(s.values.text());

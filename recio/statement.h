@@ -1,7 +1,10 @@
 // The statement interface of the record I/O layer: every console line, file
 // record and read of the computation is one statement issued through these
 // calls (a begin call naming a unit, one call per item, an end call), plus the
-// OPEN, CLOSE and STOP operations and the start of the run.
+// OPEN, CLOSE and STOP operations and the start of the run. The header
+// includes nothing of the layer, and the files that carry the calls out
+// include it: the output statements list_output.cpp, the input statements
+// scanner.cpp, OPEN and CLOSE units.cpp, the start of the run and STOP run.cpp.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +17,8 @@ inline constexpr std::int32_t kConsoleInput = -33000;
 
 // Prepares the layer before the program's first statement: the console
 // unit(s), the command-line arguments for implicit connections, the
-// floating-point traps and the end-of-run closing.
+// floating-point traps, the end-of-run closing and the reports that end the
+// run with it (run.h).
 void start_run(int argc, char** argv);
 
 // Output statement. `format` is absent (nullptr) for list-directed output;

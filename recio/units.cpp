@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "recio/host.h"
-#include "recio/scanner.h"
+#include "recio/report.h"
 #include "recio/statement.h"
 
 namespace recio {
@@ -82,19 +82,19 @@ std::string_view device_name(Device device) {
   }
 }
 
-int open_failure_number(int error) {
+RunError open_failure(int error) {
   switch (error) {
     case ENOENT:
-    case ENOTDIR: return err::kFileNotFound;
+    case ENOTDIR: return RunError::FileNotFound;
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
-    case ETXTBSY: return err::kAccessRefused;
-    case EEXIST: return err::kFileExists;
+    case ETXTBSY: return RunError::AccessRefused;
+    case EEXIST: return RunError::FileExists;
     case EMFILE:
-    case ENFILE: return err::kTooManyFiles;
-    default: return err::kInvalidOpen;
+    case ENFILE: return RunError::TooManyFiles;
+    default: return RunError::InvalidOpen;
   }
 }
 
@@ -182,7 +182,7 @@ std::string temporary_name() {
     struct stat info;
     if (host().stat(name.c_str(), &info) != 0) return name;
   }
-  raise_error(err::kNoTempName, StatementKind::Open, "ZZXXXXXX");
+  raise_error(RunError::NoTempName, StatementKind::Open, "ZZXXXXXX");
   return {};
 }
 
@@ -200,8 +200,9 @@ std::string acquire_file_name(std::int32_t unit) {
   while (name.empty()) {
     write_console("File name missing or blank - please enter file name\r\nUNIT " +
                   std::to_string(unit) + "? ");
-    std::optional<std::string> line = read_typed_line(table.console);
-    if (!line) raise_error(err::kEndOfFile, StatementKind::Open, "");
+    std::optional<std::string> line;
+    if (table.read_typed_line != nullptr) line = table.read_typed_line(table.console);
+    if (!line) raise_error(RunError::EndOfFile, StatementKind::Open, "");
     name = trim_blanks(*line);
   }
   return name;
@@ -222,12 +223,12 @@ void connect(std::int32_t unit, std::string name, OpenStatus status, bool spare_
   if (name.size() > kMaxFileName) name.resize(kMaxFileName);
   table.file_name_buffer = name;
   Device device = device_of(name);
-  if (device == Device::Unavailable) raise_error(err::kFileNotFound, StatementKind::Open, name);
+  if (device == Device::Unavailable) raise_error(RunError::FileNotFound, StatementKind::Open, name);
 
   struct stat info;
   bool exists = device == Device::None && host().stat(name.c_str(), &info) == 0;
   if (spare_files_read && exists && was_read_in_this_run(FileIdentity{info.st_dev, info.st_ino})) {
-    raise_error(err::kOverwritesInput, StatementKind::Open, name);
+    raise_error(RunError::OverwritesInput, StatementKind::Open, name);
   }
   auto same_file = [&](const UnitRecord& record) {
     if (device != Device::None) return same_ignoring_case(record.name, device_name(device));
@@ -236,7 +237,7 @@ void connect(std::int32_t unit, std::string name, OpenStatus status, bool spare_
   };
   for (const UnitSlot& slot : table.slots) {
     if (slot.record && slot.number != unit && device != Device::Null && same_file(*slot.record)) {
-      raise_error(err::kAlreadyConnected, StatementKind::Open, name);
+      raise_error(RunError::AlreadyConnected, StatementKind::Open, name);
     }
   }
   std::size_t current = slot_of(unit);
@@ -245,7 +246,7 @@ void connect(std::int32_t unit, std::string name, OpenStatus status, bool spare_
     close_slot(current, std::nullopt);
   }
   std::size_t slot = free_slot();
-  if (slot == table.slots.size()) raise_error(err::kNoFreeUnit, StatementKind::Open, name);
+  if (slot == table.slots.size()) raise_error(RunError::NoFreeUnit, StatementKind::Open, name);
 
   auto record = std::make_unique<UnitRecord>();
   record->number = unit;
@@ -259,18 +260,18 @@ void connect(std::int32_t unit, std::string name, OpenStatus status, bool spare_
       break;
     case Device::Null: {
       int handle = host().open("/dev/null", O_RDWR, 0);
-      if (handle < 0) raise_error(open_failure_number(errno), StatementKind::Open, name);
+      if (handle < 0) raise_error(open_failure(errno), StatementKind::Open, name);
       *record = console_record(unit, handle, handle);
       record->name = "NUL";
       break;
     }
     default: {
       if (status == OpenStatus::Scratch && exists) {
-        raise_error(err::kFileExists, StatementKind::Open, name);
+        raise_error(RunError::FileExists, StatementKind::Open, name);
       }
       bool created = false;
       int handle = open_file(name, status, created);
-      if (handle < 0) raise_error(open_failure_number(errno), StatementKind::Open, name);
+      if (handle < 0) raise_error(open_failure(errno), StatementKind::Open, name);
       struct stat opened;
       if (host().fstat(handle, &opened) == 0) {
         record->identity = FileIdentity{opened.st_dev, opened.st_ino};
@@ -301,14 +302,14 @@ void note_file_read(UnitRecord& record) {
 }
 
 void check_unit_number(std::int32_t unit, StatementKind kind) {
-  if (unit < -32767 || unit > 32767) raise_error(err::kBadUnit, kind, "");
+  if (unit < -32767 || unit > 32767) raise_error(RunError::BadUnit, kind, "");
 }
 
 }  // namespace
 
 UnitTable the_unit_table;
 
-void create_console_units(int argc, char** argv) {
+void create_console_units(int argc, char** argv, TypedLineReader read_typed_line) {
   UnitTable& table = unit_table();
   for (UnitSlot& slot : table.slots) {
     slot.record.reset();
@@ -326,6 +327,7 @@ void create_console_units(int argc, char** argv) {
   table.held_console_output.clear();
   table.standard_output_failed = false;
   table.files_read.clear();
+  table.read_typed_line = read_typed_line;
   if (!(input_is_terminal && output_is_terminal)) {
     table.console_output = console_record(kConsoleOutput, 1, -1);
   }
@@ -371,7 +373,7 @@ void begin_output(UnitRecord& unit) {
   if (host().fstat(unit.handle, &info) == 0 && S_ISREG(info.st_mode)) {
     if (host().truncate(unit.handle, position) != 0 ||
         host().seek(unit.handle, position, SEEK_SET) < 0) {
-      raise_error(err::kWriteFailed, StatementKind::Write, unit.name);
+      raise_error(RunError::WriteFailed, StatementKind::Write, unit.name);
     }
   }
   unit.file_offset = position;
@@ -388,7 +390,7 @@ void write_piece(UnitRecord& unit) {
   unit.position = 0;
   unit.buffer_dirty = false;
   if (!write_to_handle(unit.handle, unit.output.data(), count)) {
-    raise_error(err::kWriteFailed, StatementKind::Write, unit.name);
+    raise_error(RunError::WriteFailed, StatementKind::Write, unit.name);
   }
   unit.file_offset += static_cast<std::int64_t>(count);
 }
@@ -444,13 +446,13 @@ bool write_to_handle(int handle, const char* bytes, std::size_t count) {
 void release_console_output() {
   std::string& held = unit_table().held_console_output;
   if (!held.empty() && !write_held_output(held)) {
-    raise_error(err::kWriteFailed, StatementKind::Write, "CON");
+    raise_error(RunError::WriteFailed, StatementKind::Write, "CON");
   }
 }
 
 void write_console(std::string_view bytes) {
   if (!write_to_handle(1, bytes.data(), bytes.size())) {
-    raise_error(err::kWriteFailed, StatementKind::Write, "CON");
+    raise_error(RunError::WriteFailed, StatementKind::Write, "CON");
   }
 }
 
@@ -470,16 +472,16 @@ void close_slot(std::size_t slot, std::optional<Disposition> disposition) {
   if (record->kind == UnitKind::Console && record->line_open) {
     record->line_open = false;
     if (!write_to_handle(record->handle, "\r\n", 2)) {
-      raise_error(err::kWriteFailed, StatementKind::Close, record->name);
+      raise_error(RunError::WriteFailed, StatementKind::Close, record->name);
     }
   }
   record->writing = false;
   if (record->handle > 2) host().close(record->handle);
   if (chosen == Disposition::Keep && record->delete_on_close) {
-    raise_error(err::kKeepScratch, StatementKind::Close, record->name);
+    raise_error(RunError::KeepScratch, StatementKind::Close, record->name);
   }
   if (chosen == Disposition::Delete && host().unlink(record->name.c_str()) != 0) {
-    raise_error(err::kDeleteRefused, StatementKind::Close, record->name);
+    raise_error(RunError::DeleteRefused, StatementKind::Close, record->name);
   }
 }
 
@@ -506,10 +508,10 @@ void open_unit(std::int32_t unit, const char* file, std::int32_t file_length, co
         known = true;
       }
     }
-    if (!known) raise_error(err::kUnknownStatus, StatementKind::Open, name);
+    if (!known) raise_error(RunError::UnknownStatus, StatementKind::Open, name);
   }
   if (open_status == OpenStatus::Scratch && file != nullptr) {
-    raise_error(err::kScratchNamed, StatementKind::Open, name);
+    raise_error(RunError::ScratchNamed, StatementKind::Open, name);
   }
   if (file == nullptr) {
     UnitRecord* current = find_unit(unit);
@@ -531,7 +533,7 @@ void close_unit(std::int32_t unit, const char* status, std::int32_t status_lengt
       disposition = Disposition::Delete;
     } else {
       UnitRecord* record = find_unit(unit);
-      raise_error(err::kUnknownStatus, StatementKind::Close, record ? record->name : "");
+      raise_error(RunError::UnknownStatus, StatementKind::Close, record ? record->name : "");
     }
   }
   if (slot < unit_table().slots.size()) close_slot(slot, disposition);

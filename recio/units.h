@@ -15,7 +15,7 @@
 
 #include <sys/types.h>
 
-#include "recio/run_end.h"
+#include "recio/errors.h"
 
 namespace recio {
 
@@ -77,6 +77,11 @@ struct UnitSlot {
   std::unique_ptr<UnitRecord> record;  // null: the slot is free
 };
 
+// Reads one line typed at the console (its line end not included); nullopt
+// when standard input is exhausted or cannot be read. The input statements
+// provide it (read_typed_line in scanner.h).
+using TypedLineReader = std::optional<std::string> (*)(UnitRecord& console);
+
 struct UnitTable {
   std::array<UnitSlot, 61> slots;
   UnitRecord console;                        // serves input, and output when interactive
@@ -94,6 +99,9 @@ struct UnitTable {
   // The files that input statements have read in this run: an implicit
   // connection for output never writes over one of them.
   std::vector<FileIdentity> files_read;
+  // Reads the answer to the file-name request of an implicit connection;
+  // absent, no answer can be typed.
+  TypedLineReader read_typed_line = nullptr;
 };
 
 // The run's unit table: an object of the program, so that every statement
@@ -102,8 +110,9 @@ extern UnitTable the_unit_table;
 inline UnitTable& unit_table() { return the_unit_table; }
 
 // Creates the console unit(s) from the command line and the terminal state of
-// standard input and output; a second call starts afresh (used by tests).
-void create_console_units(int argc, char** argv);
+// standard input and output, with `read_typed_line` for the file-name request;
+// a second call starts afresh (used by tests).
+void create_console_units(int argc, char** argv, TypedLineReader read_typed_line = nullptr);
 
 // The unit that console output and the line flag of the console live on.
 UnitRecord& console_output_unit();

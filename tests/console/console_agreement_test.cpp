@@ -12,6 +12,7 @@
 
 #include "console/results.h"
 #include "numtext/real_digits.h"
+#include "recio/errors.h"
 #include "shindo/intensity.h"
 #include "tests/support/process.h"
 
@@ -149,8 +150,8 @@ TEST(ConsoleReports, EveryArithmeticFaultHasTheReportOfItsTrapOrFunction) {
   for (const Row& row : rows) {
     const console::MathReport* report = console::math_report(row.fault);
     ASSERT_NE(report, nullptr) << row.message;
-    EXPECT_EQ(report->number, row.number);
-    EXPECT_EQ(report->message, row.message);
+    EXPECT_EQ(recio::error_number(report->error), row.number);
+    EXPECT_EQ(recio::math_message(report->error, report->function), row.message);
   }
   for (const shindo::Fault refusal : {shindo::Fault::none, shindo::Fault::length_mismatch, shindo::Fault::too_long,
                                       shindo::Fault::not_finite}) {

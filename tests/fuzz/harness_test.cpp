@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "recio/run_end.h"
+#include "recio/errors.h"
 #include "tests/fuzz/float_digits.h"
 #include "tests/fuzz/run_report.h"
 #include "tests/support/exact_decimal.h"
@@ -127,13 +127,13 @@ std::string f_report(int number, const std::string& statement_and_name, std::str
 }
 
 TEST(ReportCheck, AcceptsExactlyTheDefinedForms) {
-  const std::string_view not_found = recio::error_message(6416);
-  const std::string_view bad_real = recio::error_message(6103);
+  const std::string_view not_found = recio::error_message(recio::RunError::FileNotFound);
+  const std::string_view bad_real = recio::error_message(recio::RunError::RealSyntax);
   const ReportRow rows[] = {
       {"missing file", f_report(6416, "OPEN(nofile.dat", not_found), true, 'F', 6416, "OPEN", "nofile.dat"},
       {"letter at the console", f_report(6103, "READ(CON", bad_real), true, 'F', 6103, "READ", "CON"},
       {"name with a parenthesis", f_report(6103, "READ(a)b", bad_real), true, 'F', 6103, "READ", "a)b"},
-      {"empty name", f_report(6501, "OPEN(", recio::error_message(6501)), true, 'F', 6501, "OPEN", ""},
+      {"empty name", f_report(6501, "OPEN(", recio::error_message(recio::RunError::EndOfFile)), true, 'F', 6501, "OPEN", ""},
       {"logarithm of zero", "\r\nrun-time error M6202: MATH\r\n- log10: SING error\r\n", true, 'M', 6202, "MATH",
        ""},
       {"division trap", "\r\nrun-time error M6103: MATH\r\n- floating-point error: divide by zero\r\n", true, 'M',

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "recio/run.h"
 #include "recio/units.h"
 
 namespace recio::testing {
@@ -22,7 +23,7 @@ void FreshRun::start(std::initializer_list<std::string> arguments) {
   argument_storage.insert(argument_storage.end(), arguments);
   argument_pointers.clear();
   for (std::string& argument : argument_storage) argument_pointers.push_back(argument.data());
-  create_console_units(static_cast<int>(argument_pointers.size()), argument_pointers.data());
+  begin_run(static_cast<int>(argument_pointers.size()), argument_pointers.data());
 }
 
 const std::string& FreshRun::shown() {

@@ -6,7 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "recio/run_end.h"
+#include "recio/report.h"
+#include "recio/run.h"
 #include "recio/statement.h"
 #include "recio/units.h"
 #include "tests/support/process.h"
@@ -22,29 +23,18 @@ struct Reports : testing::FreshRun {};
 
 TEST_F(Reports, UnitStatementReportShowsTheFileAndTheMessage) {
   start();
-  EXPECT_EXIT(raise_error(err::kFileNotFound, StatementKind::Open, "x.dat"), ExitedWithCode(1),
+  EXPECT_EXIT(raise_error(RunError::FileNotFound, StatementKind::Open, "x.dat"), ExitedWithCode(1),
               "^\r\nrun-time error F6416: OPEN\\(x.dat\\)\r\n- file not found\r\n$");
-  EXPECT_EXIT(raise_error(err::kRealSyntax, StatementKind::Read, "CON"), ExitedWithCode(1),
+  EXPECT_EXIT(raise_error(RunError::RealSyntax, StatementKind::Read, "CON"), ExitedWithCode(1),
               "^\r\nrun-time error F6103: READ\\(CON\\)\r\n- invalid real value in input\r\n$");
 }
 
 TEST_F(Reports, EndOfFileConditionsTakeAnEndBranch) {
   start();
-  EXPECT_EQ(raise_error(err::kEndOfFile, StatementKind::Read, "a", true), -1);
-  EXPECT_EQ(raise_error(err::kReadAfterEnd, StatementKind::Read, "a", true), -1);
-  EXPECT_EXIT(raise_error(err::kReadFailed, StatementKind::Read, "a", true), ExitedWithCode(1),
+  EXPECT_EQ(raise_error(RunError::EndOfFile, StatementKind::Read, "a", true), -1);
+  EXPECT_EQ(raise_error(RunError::ReadAfterEnd, StatementKind::Read, "a", true), -1);
+  EXPECT_EXIT(raise_error(RunError::ReadFailed, StatementKind::Read, "a", true), ExitedWithCode(1),
               "F6500: READ\\(a\\)");
-}
-
-TEST_F(Reports, EveryNumberOfTheLayerHasAMessage) {
-  for (int number : {err::kIntegerOverflow, err::kRealExponentTooLarge, err::kRealSyntax,
-                     err::kRealOutOfRange, err::kFormatDescriptor, err::kUnknownStatus,
-                     err::kBadUnit, err::kReadAfterEnd, err::kLineTooLong, err::kFileNotFound,
-                     err::kAccessRefused, err::kFileExists, err::kNoFreeUnit, err::kReadFailed,
-                     err::kEndOfFile, err::kRepeatZero, err::kRepeatTwice, err::kQuotedNumeric,
-                     err::kWriteFailed, err::kFormatSyntax, err::kFormatUnsupported}) {
-    EXPECT_FALSE(error_message(number).empty()) << number;
-  }
 }
 
 struct TrapCase {
@@ -144,6 +134,17 @@ TEST_F(Stop, ClosingWritesBufferedRecordsOfEveryUnit) {
       ExitedWithCode(0), "");
   EXPECT_EQ(read_file("a.txt"), " \r\n");
   EXPECT_EQ(read_file("b.txt"), "          12\r\n");
+}
+
+TEST_F(Stop, ReportFollowsTheHeldConsoleOutputAndEndsWithTheClosing) {
+  console.echo_to_error = true;
+  start();
+  EXPECT_EXIT(
+      {
+        line(" shown");
+        raise_error(RunError::FileNotFound, StatementKind::Open, "x");
+      },
+      ExitedWithCode(1), "^ shown\r\nrun-time error F6416: OPEN\\(x\\)\r\n- file not found\r\n\r\n$");
 }
 
 struct FailingStandardOutput : Stop, ::testing::WithParamInterface<bool> {};

@@ -1,11 +1,9 @@
-// Free-format output: the output statement (items captured at their calls and
-// laid out when the statement ends), the list-directed layout of values and
-// texts into records, and the record level shared with formatted output:
-// placing text into a unit's buffer and ending a record by the unit's kind.
+// Record output, the level shared by list-directed and formatted output: the
+// items of an output statement, placing text into a unit's buffer (and the
+// buffer's pieces onto its handle), and ending a record by the unit's kind.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "recio/units.h"
 
@@ -44,8 +42,5 @@ void emit_wide_text(RecordState& state, int count, const char* text);
 // Ends the current record: on the console with its line control, in a file
 // with CR LF.
 void end_record(RecordState& state);
-
-// The integer's list-directed text; returns its length.
-int integer_text(std::int32_t value, char* text);
 
 }  // namespace recio
