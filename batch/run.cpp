@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "batch/batch.h"
+#include "pictures/describe_fault.h"
 #include "pictures/pictures.h"
 
 namespace batch {
@@ -310,8 +311,7 @@ Outcome process(Job&& job, const Options& options, std::size_t job_number) {
   row.pga = peak_vector(record);
   const readers::Metadata& meta = record.metadata;
   if (meta.epicentre_latitude && meta.epicentre_longitude) {
-    outcome.epicentre = pictures::GeoPoint{static_cast<float>(*meta.epicentre_latitude),
-                                           static_cast<float>(*meta.epicentre_longitude)};
+    outcome.epicentre = pictures::GeoPoint{*meta.epicentre_latitude, *meta.epicentre_longitude};
   }
 
   if (options.export_directory) {
@@ -323,8 +323,7 @@ Outcome process(Job&& job, const Options& options, std::size_t job_number) {
   }
   const shindo::Intensity intensity = shindo::compute_intensity(shindo::Record{record.acc1, record.acc2, record.acc3, record.dt});
   if (intensity.fault != shindo::Fault::none) {
-    row.error = record.metadata.components[0].file + ": " + std::string(shindo::fault_text(intensity.fault)) +
-                " (" + std::string(shindo::stage_name(intensity.stage)) + ")";
+    row.error = record.metadata.components[0].file + ": " + pictures::describe_fault(intensity.fault, intensity.stage);
     return outcome;
   }
   row.computed = true;
@@ -536,17 +535,11 @@ pictures::ReportRow report_row(const Outcome& outcome) {
   out.record = row.record;
   out.format = row.format;
   out.station = row.station;
-  if (row.latitude && row.longitude) {
-    out.location = pictures::GeoPoint{static_cast<float>(*row.latitude), static_cast<float>(*row.longitude)};
-  }
+  if (row.latitude && row.longitude) out.location = pictures::GeoPoint{*row.latitude, *row.longitude};
   out.epicentre = outcome.epicentre;
-  out.samples = static_cast<std::int32_t>(std::min<std::size_t>(row.samples, INT32_MAX));
-  out.dt = row.dt.value_or(0.0f);
-  out.pga = row.pga.value_or(0.0f);
-  out.amax = row.amax;
-  out.a0 = row.a0;
-  out.intensity = row.intensity;
-  out.error = row.computed || !row.error.empty() ? row.error : "not computed";
+  if (row.dt) out.read = pictures::ReadRecord{row.samples, *row.dt, row.pga.value_or(0.0f)};
+  if (row.computed) out.computed = pictures::ComputedRecord{row.amax, row.a0, row.intensity};
+  out.error = row.error;
   out.picture = outcome.picture;
   return out;
 }

@@ -6,6 +6,7 @@
 
 #include "batch/batch.h"
 #include "numtext/writing.h"
+#include "pictures/describe_fault.h"
 
 namespace batch {
 
@@ -149,8 +150,7 @@ std::string running_line(const shindo::RunningStep& step, float dt) {
   std::string line = numtext::seconds_text(step.time, dt) + ",";
   if (result.fault != shindo::Fault::none) {
     return line + ",,," +
-           csv_field(std::string(shindo::fault_text(result.fault)) + " (" +
-                     std::string(shindo::stage_name(result.stage)) + ")") +
+           csv_field(shindo::pictures::describe_fault(result.fault, result.stage)) +
            "\n";
   }
   const std::int32_t tenths = shindo::reported_tenths(result.shindo);

@@ -33,16 +33,21 @@ struct Computed {
 };
 
 Computed computed(const ReportRow& row) {
-  const std::int32_t tenths = reported_tenths(row.intensity);
+  const std::int32_t tenths = reported_tenths(row.computed->intensity);
   return {&row, tenths, intensity_class(tenths)};
 }
 
-bool failed(const ReportRow& row) { return !row.error.empty(); }
+bool failed(const ReportRow& row) { return !row.error.empty() || !row.computed; }
+
+// Why a failed row failed, as its cell and the list of failures say it.
+std::string_view failure_text(const ReportRow& row) {
+  return row.error.empty() ? std::string_view("not computed") : std::string_view(row.error);
+}
 
 // Highest intensity first, ties and values that are not numbers by name.
 bool before(const Computed& a, const Computed& b) {
-  const float x = a.row->intensity;
-  const float y = b.row->intensity;
+  const float x = a.row->computed->intensity;
+  const float y = b.row->computed->intensity;
   if (std::isnan(x) != std::isnan(y)) return std::isnan(y);
   if (!std::isnan(x) && x != y) return x > y;
   return a.row->record < b.row->record;
@@ -92,7 +97,7 @@ void append_summary(std::string& out, const ReportInput& report, const std::vect
     out += "none (no record was computed)";
   } else {
     const Computed& top = results.front();
-    out += numtext::shortest_text(top.row->intensity) + " (reported " + numtext::reported_text(top.tenths) + ", class <span class=\"class\" ";
+    out += numtext::shortest_text(top.row->computed->intensity) + " (reported " + numtext::reported_text(top.tenths) + ", class <span class=\"class\" ";
     append_class_style(out, top.cls);
     out += ">";
     out += class_label(top.cls);
@@ -275,18 +280,17 @@ void append_table(std::string& out, const std::vector<Computed>& results, const 
     const bool located = usable(row.location);
     append_cell(out, located ? numtext::shortest_text(row.location->latitude) : "", true);
     append_cell(out, located ? numtext::shortest_text(row.location->longitude) : "", true);
-    const bool read = row.samples > 0;
-    append_cell(out, read ? std::to_string(row.samples) : "", true);
-    append_cell(out, read ? numtext::shortest_text(row.dt) : "", true);
-    append_cell(out, read ? numtext::shortest_text(row.pga) : "", true);
+    append_cell(out, row.read ? std::to_string(row.read->samples) : "", true);
+    append_cell(out, row.read ? numtext::shortest_text(row.read->dt) : "", true);
+    append_cell(out, row.read ? numtext::shortest_text(row.read->pga) : "", true);
   };
   for (const Computed& result : results) {
     const ReportRow& row = *result.row;
     out += "<tr>";
     append_common(row);
-    append_cell(out, numtext::shortest_text(row.amax), true);
-    append_cell(out, numtext::shortest_text(row.a0), true);
-    append_cell(out, numtext::shortest_text(row.intensity), true);
+    append_cell(out, numtext::shortest_text(row.computed->amax), true);
+    append_cell(out, numtext::shortest_text(row.computed->a0), true);
+    append_cell(out, numtext::shortest_text(row.computed->intensity), true);
     append_cell(out, numtext::reported_text(result.tenths), true);
     out += "<td class=\"class\" ";
     append_class_style(out, result.cls);
@@ -298,7 +302,7 @@ void append_table(std::string& out, const std::vector<Computed>& results, const 
     out += "<tr class=\"failed\">";
     append_common(*row);
     out += "<td></td><td></td><td></td><td></td><td></td>";
-    append_cell(out, row->error, false);
+    append_cell(out, failure_text(*row), false);
     out += "</tr>\n";
   }
   out += "</tbody>\n</table>\n</section>\n";
@@ -334,7 +338,7 @@ std::string report_html(const ReportInput& report) {
   if (!failures.empty()) {
     out += "<section id=\"failed\">\n<h2>Failed records</h2>\n<ul>\n";
     for (const ReportRow* row : failures) {
-      out += "<li><b>" + escape_xml(row->record) + "</b>: " + escape_xml(row->error) + "</li>\n";
+      out += "<li><b>" + escape_xml(row->record) + "</b>: " + escape_xml(failure_text(*row)) + "</li>\n";
     }
     out += "</ul>\n</section>\n";
   }
