@@ -110,11 +110,12 @@ struct ReportRow {
   std::string record;   // record name
   std::string format;   // e.g. "knet", "kiknet", "jma-csv", "text"; empty when unknown
   std::string station;  // UTF-8; may be empty
-  std::optional<GeoPoint> location;   // the station, when the record gives it
+  std::optional<double> latitude;     // the station's, in degrees, when the record gives it
+  std::optional<double> longitude;    // (the report places a station given both)
   std::optional<GeoPoint> epicentre;  // the event, when the record gives it
   std::optional<ReadRecord> read;           // once the record was read
   std::optional<ComputedRecord> computed;   // once its intensity was computed
-  std::optional<StrongestWindow> strongest;  // the running intensity's, when a window was computed
+  std::optional<StrongestWindow> strongest;  // of the running intensity, when asked (the table's)
   std::string error;    // why the record failed, or a later step of it did
   // Where the record's SVG was written, relative to the report's folder
   // (`shindo-batch --output DIR` writes DIR/<record name>.svg, so this is
@@ -130,7 +131,7 @@ struct ReportInput {
 // The HTML page of a run: well-formed XHTML5 (also readable by an XML
 // parser) with inline CSS, no script and nothing fetched from a network:
 //   - a summary: records, failed, the highest intensity and where;
-//   - when any row has a location, a map: an equirectangular projection with
+//   - when any row has a station's place, a map: an equirectangular projection with
 //     degree ticks, each station a dot in its class colour, each distinct
 //     epicentre a star, and a legend of the classes;
 //   - a table of every record, highest intensity first (ties by name), the

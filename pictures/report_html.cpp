@@ -85,6 +85,14 @@ bool usable(const std::optional<GeoPoint>& point) {
          std::fabs(point->latitude) <= 90.0f && std::fabs(point->longitude) <= 180.0f;
 }
 
+// The station's place when the row gives both coordinates and they lie on
+// the earth; a row without one is left off the map.
+std::optional<GeoPoint> station_place(const ReportRow& row) {
+  if (!row.latitude || !row.longitude) return std::nullopt;
+  const std::optional<GeoPoint> place = GeoPoint{*row.latitude, *row.longitude};
+  return usable(place) ? place : std::nullopt;
+}
+
 std::string degrees(double value, int decimals, char positive, char negative) {
   return numtext::fixed_text(std::fabs(value), decimals) + "\u00B0" + (value < 0.0 ? negative : positive);
 }
@@ -104,9 +112,8 @@ void append_summary(std::string& out, const ReportInput& report, const std::vect
     out += "</span>) at ";
     append_record_link(out, *top.row);
     if (!top.row->station.empty()) out += ", station " + escape_xml(top.row->station);
-    if (usable(top.row->location)) {
-      out += " (" + degrees(top.row->location->latitude, 4, 'N', 'S') + ", " +
-             degrees(top.row->location->longitude, 4, 'E', 'W') + ")";
+    if (const std::optional<GeoPoint> place = station_place(*top.row)) {
+      out += " (" + degrees(place->latitude, 4, 'N', 'S') + ", " + degrees(place->longitude, 4, 'E', 'W') + ")";
     }
   }
   out += "</li>\n</ul>\n</section>\n";
@@ -171,7 +178,7 @@ void append_map(std::string& out, const ReportInput& report, const std::vector<C
   std::vector<GeoPoint> places;
   std::vector<GeoPoint> epicentres;
   for (const ReportRow& row : report.rows) {
-    if (usable(row.location)) places.push_back(*row.location);
+    if (const std::optional<GeoPoint> place = station_place(row)) places.push_back(*place);
     if (usable(row.epicentre)) {
       const bool seen = std::any_of(epicentres.begin(), epicentres.end(), [&](const GeoPoint& e) {
         return e.latitude == row.epicentre->latitude && e.longitude == row.epicentre->longitude;
@@ -213,16 +220,18 @@ void append_map(std::string& out, const ReportInput& report, const std::vector<C
   // The lowest classes first, so that the strongest shaking is drawn on top.
   bool any_failed_place = false;
   for (const ReportRow& row : report.rows) {
-    if (!failed(row) || !usable(row.location)) continue;
+    const std::optional<GeoPoint> place = station_place(row);
+    if (!failed(row) || !place) continue;
     any_failed_place = true;
-    append_map_point(out, "<circle class=\"failed\"", frame.x(row.location->longitude), frame.y(row.location->latitude));
+    append_map_point(out, "<circle class=\"failed\"", frame.x(place->longitude), frame.y(place->latitude));
     out += " r=\"4\" fill=\"none\" stroke=\"#808080\" stroke-width=\"1.5\"><title>" + escape_xml(row.record) +
            ": failed</title></circle>\n";
   }
   for (auto result = results.rbegin(); result != results.rend(); ++result) {
     const ReportRow& row = *result->row;
-    if (!usable(row.location)) continue;
-    append_map_point(out, "<circle class=\"station\"", frame.x(row.location->longitude), frame.y(row.location->latitude));
+    const std::optional<GeoPoint> place = station_place(row);
+    if (!place) continue;
+    append_map_point(out, "<circle class=\"station\"", frame.x(place->longitude), frame.y(place->latitude));
     out += " r=\"6\" fill=\"";
     out += class_colour(result->cls);
     out += "\" stroke=\"#555555\"><title>" + escape_xml(row.record) +
@@ -277,9 +286,9 @@ void append_table(std::string& out, const std::vector<Computed>& results, const 
     out += "</td>";
     append_cell(out, row.format, false);
     append_cell(out, row.station, false);
-    const bool located = usable(row.location);
-    append_cell(out, located ? numtext::shortest_text(row.location->latitude) : "", true);
-    append_cell(out, located ? numtext::shortest_text(row.location->longitude) : "", true);
+    const std::optional<GeoPoint> place = station_place(row);
+    append_cell(out, place ? numtext::shortest_text(place->latitude) : "", true);
+    append_cell(out, place ? numtext::shortest_text(place->longitude) : "", true);
     append_cell(out, row.read ? std::to_string(row.read->samples) : "", true);
     append_cell(out, row.read ? numtext::shortest_text(row.read->dt) : "", true);
     append_cell(out, row.read ? numtext::shortest_text(row.read->pga) : "", true);

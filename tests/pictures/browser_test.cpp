@@ -93,7 +93,8 @@ TEST(Browser, ShowsTheReportAndARecordWithTheirClassColours) {
     row.record = r.name;
     row.format = "knet";
     row.station = station;
-    row.location = r.place;
+    row.latitude = r.place.latitude;
+    row.longitude = r.place.longitude;
     row.epicentre = GeoPoint{32.75, 130.76};
     row.read = ReadRecord{.samples = 6000, .dt = record.dt};
     row.computed = ComputedRecord{.amax = record.result.amax, .a0 = record.result.a0, .intensity = record.result.shindo};

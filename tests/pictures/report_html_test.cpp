@@ -17,7 +17,10 @@ ReportRow computed_row(std::string record, float intensity, std::optional<GeoPoi
   row.record = std::move(record);
   row.format = "knet";
   row.station = "ST" + std::to_string(static_cast<int>(intensity * 10));
-  row.location = location;
+  if (location) {
+    row.latitude = location->latitude;
+    row.longitude = location->longitude;
+  }
   row.read = ReadRecord{.samples = 30000, .dt = 0.01f, .pga = 300.5f};
   row.computed = ComputedRecord{.amax = 250.25f, .a0 = 120.125f, .intensity = intensity};
   row.picture = row.record + ".svg";
@@ -150,7 +153,10 @@ TEST(Report, MapsTheStationsInTheirClassColoursAroundTheEpicentre) {
   EXPECT_EQ(latitudes.front(), "32.8\u00B0N");
 
   ReportInput unplaced = report;
-  for (ReportRow& row : unplaced.rows) row.location.reset();
+  for (ReportRow& row : unplaced.rows) {
+    row.latitude.reset();
+    row.longitude.reset();
+  }
   EXPECT_EQ(report_html(unplaced).find("id=\"map\""), std::string::npos);
 }
 
