@@ -1,11 +1,10 @@
 // The texts of the files the batch program writes.
 #include <string>
 
-#include "batch/batch.h"
+#include "batch/files.h"
 #include "numtext/writing.h"
 
 namespace batch {
-
 
 std::string export_text(const readers::Record& record) {
   std::string out;

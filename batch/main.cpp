@@ -2,7 +2,9 @@
 #include <thread>
 #include <vector>
 
-#include "batch/batch.h"
+#include "batch/follow.h"
+#include "batch/options.h"
+#include "batch/run.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <string>
 
-#include "batch/batch.h"
+#include "batch/options.h"
 
 namespace batch {
 

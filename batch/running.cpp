@@ -1,151 +1,8 @@
-// The running intensity in the batch program: a record's strongest window
-// for its row and the table of its steps, and --follow: one record read as a
-// live stream, a row written for each step as soon as it is computed.
-#include <fcntl.h>
-#include <unistd.h>
+#include "batch/running.h"
 
-#include <array>
-#include <cerrno>
-#include <cstring>
-#include <functional>
-#include <string>
-
-#include "batch/batch.h"
-#include "numtext/reading.h"
+#include "batch/table.h"
 
 namespace batch {
-
-namespace {
-
-// The longest line --follow takes; a sample's line is far shorter.
-constexpr std::size_t kLongestLine = 4096;
-
-constexpr std::string_view kSeparators = " \t\r,";
-
-bool blank(std::string_view line) { return line.find_first_not_of(kSeparators) == std::string_view::npos; }
-
-// The three components of a line "a1 a2 a3" (blanks, tabs or commas between),
-// each value converted as the console program converts it.
-std::variant<std::array<float, 3>, std::string> three_components(std::string_view line) {
-  std::array<float, 3> values{};
-  std::size_t count = 0;
-  for (std::size_t at = line.find_first_not_of(kSeparators); at != std::string_view::npos;
-       at = line.find_first_not_of(kSeparators, at)) {
-    const std::size_t end = std::min(line.find_first_of(kSeparators, at), line.size());
-    const std::string_view text = line.substr(at, end - at);
-    at = end;
-    if (count == 3) return std::string("more than three values: with --dt a line holds NS EW UD");
-    const numtext::RealReading value = numtext::read_real(text);
-    if (value.error != numtext::ReadError::none) return "not a number: \"" + std::string(text) + "\"";
-    values[count++] = value.value;
-  }
-  if (count != 3) return std::string("fewer than three values: with --dt a line holds NS EW UD");
-  return values;
-}
-
-// One record read a line at a time as it arrives and fed to a running
-// intensity, each step's row written to standard output at once. Each line
-// holds one whole sample; the console program's text gives the interval by
-// its first two times, so its first sample waits for the second.
-class Follower {
- public:
-  Follower(const Options& options, std::string name) : options_(options), name_(std::move(name)) {}
-
-  // Takes line `number` (without its line end); false when the stream stops
-  // (see failure() and status()).
-  bool take(std::string_view line, std::size_t number) {
-    if (blank(line)) return true;
-    if (options_.follow_dt) {
-      if (!start(*options_.follow_dt)) return false;
-      auto values = three_components(line);
-      if (const std::string* message = std::get_if<std::string>(&values)) return stop(number, *message);
-      const std::array<float, 3>& a = std::get<std::array<float, 3>>(values);
-      return feed(std::span(&a[0], 1), std::span(&a[1], 1), std::span(&a[2], 1));
-    }
-    if (!stream_ && first_line_.empty()) {
-      first_line_ = line;
-      first_number_ = number;
-      return true;
-    }
-    const std::string text = stream_ ? std::string(line) : first_line_ + "\n" + std::string(line);
-    const readers::Result<readers::Record> read = readers::read_console_text(name_, text);
-    if (const readers::Error* error = std::get_if<readers::Error>(&read)) {
-      return stop(!stream_ && error->line <= 1 ? first_number_ : number, error->message);
-    }
-    const readers::Record& samples = std::get<readers::Record>(read);
-    if (samples.acc1.size() != (stream_ ? 1u : 2u)) {
-      return stop(number, "a line holds one whole sample: its time and three components");
-    }
-    if (!stream_ && !start(samples.dt)) return false;
-    return feed(samples.acc1, samples.acc2, samples.acc3);
-  }
-
-  // The end of the stream: its last, shorter step.
-  bool finish() {
-    if (!stream_ && !first_line_.empty()) {
-      return stop(first_number_, "one sample only: the interval is the second sample's time minus the first's");
-    }
-    if (!stream_) return write_header();
-    stream_->finish(write_row_);
-    return !output_failed();
-  }
-
-  int status() const { return status_; }
-  const std::string& failure() const { return failure_; }
-
- private:
-  bool stop(std::size_t line, std::string message) {
-    failure_ = readers::error_text(readers::Error{name_, line, std::move(message)});
-    status_ = 1;
-    return false;
-  }
-
-  bool start(float dt) {
-    if (stream_) return true;
-    const shindo::RunningSettings settings{dt, options_.window, options_.step};
-    shindo::RunningStart started = shindo::start_running(settings);
-    if (!started.stream) {
-      failure_ = shindo::refusal_text(started.refusal, settings);
-      status_ = 2;
-      return false;
-    }
-    stream_.emplace(std::move(*started.stream));
-    return write_header();
-  }
-
-  // The table's header, once the stream has started (or ended with no sample).
-  bool write_header() {
-    if (!write_out(1, running_header())) write_error_ = errno == 0 ? EIO : errno;
-    return !output_failed();
-  }
-
-  bool feed(std::span<const float> acc1, std::span<const float> acc2, std::span<const float> acc3) {
-    // One sample of each component: the lengths agree, nothing is refused.
-    static_cast<void>(stream_->feed({acc1, acc2, acc3}, write_row_));
-    return !output_failed();
-  }
-
-  bool output_failed() {
-    if (write_error_ == 0) return false;
-    failure_ = std::string("cannot write standard output: ") + std::strerror(write_error_);
-    status_ = 1;
-    return true;
-  }
-
-  const Options& options_;
-  std::string name_;
-  std::optional<shindo::RunningIntensity> stream_;
-  std::string first_line_;  // the first sample, until the second gives the interval
-  std::size_t first_number_ = 0;
-  int write_error_ = 0;
-  std::function<void(const shindo::RunningStep&)> write_row_ = [this](const shindo::RunningStep& step) {
-    if (write_error_ == 0 && !write_out(1, running_line(step, stream_->dt()))) write_error_ = errno == 0 ? EIO : errno;
-  };
-  std::string failure_;
-  int status_ = 0;
-};
-
-}  // namespace
 
 RunningOfRecord running_of_record(const shindo::Record& record, const Options& options, bool with_table) {
   RunningOfRecord running;
@@ -162,61 +19,14 @@ RunningOfRecord running_of_record(const shindo::Record& record, const Options& o
       running.points.push_back({step.time, step.result.shindo, step.result.fault == shindo::Fault::none});
     }
     if (step.result.fault != shindo::Fault::none) return;
-    if (!running.strongest || step.result.shindo > *running.strongest) {
-      running.strongest = step.result.shindo;
-      running.strongest_time = step.time;
+    if (!running.strongest || step.result.shindo > running.strongest->intensity) {
+      running.strongest = shindo::pictures::StrongestWindow{step.result.shindo, step.time};
     }
   };
   // The record's intensity was computed: its components have one length.
   static_cast<void>(start.stream->feed(record, take));
   start.stream->finish(take);
   return running;
-}
-
-int follow(const Options& options) {
-  const std::string& path = *options.follow;
-  const std::string name = path == "-" ? "standard input" : path;
-  const int fd = path == "-" ? 0 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    write_out(2, "shindo-batch: " + path + ": " + std::strerror(errno) + "\n");
-    return 1;
-  }
-  Follower follower(options, name);
-  std::string line;
-  std::size_t number = 0;
-  bool going = true;
-  bool ended = false;
-  char buffer[65536];
-  while (going && !ended) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      write_out(2, "shindo-batch: " + name + ": " + std::strerror(errno) + "\n");
-      return 1;
-    }
-    ended = got == 0;
-    std::string_view piece(buffer, static_cast<std::size_t>(got));
-    while (going && (!piece.empty() || (ended && !line.empty()))) {
-      const std::size_t end = piece.find('\n');
-      line.append(piece.substr(0, end));
-      if (line.size() > kLongestLine) {
-        write_out(2, "shindo-batch: " + name + ":" + std::to_string(number + 1) + ": a line longer than " +
-                         std::to_string(kLongestLine) + " characters\n");
-        return 1;
-      }
-      if (end == std::string_view::npos && !ended) break;  // the line goes on in the next read
-      piece.remove_prefix(end == std::string_view::npos ? piece.size() : end + 1);
-      going = follower.take(line, ++number);
-      line.clear();
-    }
-  }
-  if (going) going = follower.finish();
-  if (fd != 0) ::close(fd);
-  if (!going) {
-    write_out(2, "shindo-batch: " + follower.failure() + "\n");
-    return follower.status();
-  }
-  return 0;
 }
 
 }  // namespace batch

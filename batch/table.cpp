@@ -1,11 +1,11 @@
-#include <charconv>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "batch/batch.h"
+#include "batch/table.h"
 #include "numtext/writing.h"
+#include "pictures/describe_fault.h"
 
 namespace batch {
 
@@ -51,37 +51,41 @@ struct Cell {
   bool number = false;
 };
 
-std::vector<Cell> cells(const Row& row, bool running) {
-  const auto number = [](std::optional<std::string> text) { return Cell{std::move(text), true}; };
+std::vector<Cell> cells(const ReportRow& row, bool running) {
   const auto text = [](const std::string& value) { return Cell{value, false}; };
-  const auto optional_float = [&](std::optional<float> value) {
-    return number(value ? std::optional<std::string>(numtext::shortest_text(*value)) : std::nullopt);
+  // The text `value()` gives when the value is known, a number unless said.
+  const auto when = [](bool known, const auto& value, bool is_number = true) {
+    return Cell{known ? std::optional<std::string>(value()) : std::nullopt, is_number};
   };
   const auto optional_double = [&](std::optional<double> value) {
-    return number(value ? std::optional<std::string>(numtext::shortest_text(*value)) : std::nullopt);
+    return when(value.has_value(), [&] { return numtext::shortest_text(*value); });
   };
-  const auto computed = [&](std::string value, bool is_number) {
-    return Cell{row.computed ? std::optional<std::string>(std::move(value)) : std::nullopt, is_number};
+  const auto read = [&](const auto& value) { return when(row.read.has_value(), value); };
+  const auto computed = [&](const auto& value, bool is_number = true) {
+    return when(row.computed.has_value(), value, is_number);
   };
+  const std::int32_t tenths = row.computed ? shindo::reported_tenths(row.computed->intensity) : 0;
   std::vector<Cell> all = {
       text(row.record),
       text(row.format),
       text(row.station),
       optional_double(row.latitude),
       optional_double(row.longitude),
-      number(row.dt ? std::optional<std::string>(std::to_string(row.samples)) : std::nullopt),
-      optional_float(row.dt),
-      optional_float(row.pga),
-      computed(numtext::shortest_text(row.amax), true),
-      computed(numtext::shortest_text(row.a0), true),
-      computed(numtext::shortest_text(row.intensity), true),
-      computed(numtext::reported_text(row.reported), true),
-      computed(row.intensity_class, false),
+      read([&] { return std::to_string(row.read->samples); }),
+      read([&] { return numtext::shortest_text(row.read->dt); }),
+      read([&] { return numtext::shortest_text(row.read->pga); }),
+      computed([&] { return numtext::shortest_text(row.computed->amax); }),
+      computed([&] { return numtext::shortest_text(row.computed->a0); }),
+      computed([&] { return numtext::shortest_text(row.computed->intensity); }),
+      computed([&] { return numtext::reported_text(tenths); }),
+      computed([&] { return std::string(shindo::class_label(shindo::intensity_class(tenths))); }, false),
   };
   if (running) {
-    all.push_back(optional_float(row.running_max));
-    all.push_back(number(row.running_max_time ? std::optional<std::string>(numtext::seconds_text(*row.running_max_time, row.dt.value_or(0.0f)))
-                                              : std::nullopt));
+    const std::optional<shindo::pictures::StrongestWindow>& strongest = row.strongest;
+    all.push_back(when(strongest.has_value(), [&] { return numtext::shortest_text(strongest->intensity); }));
+    all.push_back(when(strongest.has_value(), [&] {
+      return numtext::seconds_text(strongest->time, row.read ? row.read->dt : 0.0f);
+    }));
   }
   all.push_back(Cell{row.error.empty() ? std::nullopt : std::optional<std::string>(row.error), false});
   return all;
@@ -100,7 +104,6 @@ std::vector<std::string_view> columns(bool running) {
 
 }  // namespace
 
-// The pictures write the same numbers in the report's table: one text for both.
 std::string csv_header(bool running) {
   std::string header;
   for (const std::string_view column : columns(running)) {
@@ -109,7 +112,7 @@ std::string csv_header(bool running) {
   return header + "\n";
 }
 
-std::string csv_line(const Row& row, bool running) {
+std::string csv_line(const ReportRow& row, bool running) {
   std::string line;
   bool first = true;
   for (const Cell& cell : cells(row, running)) {
@@ -120,7 +123,7 @@ std::string csv_line(const Row& row, bool running) {
   return line + "\n";
 }
 
-std::string json_line(const Row& row, bool running) {
+std::string json_line(const ReportRow& row, bool running) {
   std::string line = "{";
   const std::vector<Cell> all = cells(row, running);
   const std::vector<std::string_view> names = columns(running);
@@ -133,15 +136,6 @@ std::string json_line(const Row& row, bool running) {
   return line + "}\n";
 }
 
-float peak_vector(const readers::Record& record) {
-  double peak = 0.0;
-  for (std::size_t i = 0; i < record.acc1.size(); ++i) {
-    const double a1 = record.acc1[i], a2 = record.acc2[i], a3 = record.acc3[i];
-    peak = std::fmax(peak, std::sqrt(a1 * a1 + a2 * a2 + a3 * a3));
-  }
-  return static_cast<float>(peak);
-}
-
 std::string running_header() { return "time,intensity,reported,class,error\n"; }
 
 std::string running_line(const shindo::RunningStep& step, float dt) {
@@ -149,8 +143,7 @@ std::string running_line(const shindo::RunningStep& step, float dt) {
   std::string line = numtext::seconds_text(step.time, dt) + ",";
   if (result.fault != shindo::Fault::none) {
     return line + ",,," +
-           csv_field(std::string(shindo::fault_text(result.fault)) + " (" +
-                     std::string(shindo::stage_name(result.stage)) + ")") +
+           csv_field(shindo::pictures::describe_fault(result.fault, result.stage)) +
            "\n";
   }
   const std::int32_t tenths = shindo::reported_tenths(result.shindo);

@@ -58,10 +58,10 @@ void BM_ReportHtml(benchmark::State& state) {
     shindo::pictures::ReportRow row;
     row.record = "KNT" + std::to_string(100000 + i);
     row.format = "knet";
-    row.location = shindo::pictures::GeoPoint{30.0f + 0.01f * static_cast<float>(i % 300), 130.0f + 0.007f * static_cast<float>(i)};
-    row.samples = static_cast<std::int32_t>(kSamples);
-    row.dt = kInterval;
-    row.intensity = 0.006f * static_cast<float>(i);
+    row.latitude = 30.0 + 0.01 * (i % 300);
+    row.longitude = 130.0 + 0.007 * i;
+    row.read = shindo::pictures::ReadRecord{kSamples, kInterval, 100.0f};
+    row.computed = shindo::pictures::ComputedRecord{50.0f, 40.0f, 0.006f * static_cast<float>(i)};
     row.picture = row.record + ".svg";
     report.rows.push_back(row);
   }

@@ -7,6 +7,7 @@
 #include <shindo/intensity.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -71,28 +72,51 @@ std::string record_svg(const RecordPicture& picture, const Intensity& result);
 // One run
 // ---------------------------------------------------------------------------
 
-// A place on the earth, in degrees (north and east positive).
+// A place on the earth, in degrees (north and east positive), as exactly as
+// the record gives it.
 struct GeoPoint {
-  float latitude = 0.0f;
-  float longitude = 0.0f;
+  double latitude = 0.0;
+  double longitude = 0.0;
 };
 
-// One record of a run, with the columns of the batch program's table.
-// `intensity` is the unrounded value; the reported value and the class are
-// derived from it. A row with a non-empty `error` is a failed record.
-struct ReportRow {
-  std::string record;   // record name
-  std::string format;   // e.g. "knet", "kiknet", "jma-csv", "console"
-  std::string station;  // UTF-8; may be empty
-  std::optional<GeoPoint> location;   // the station, when the record gives it
-  std::optional<GeoPoint> epicentre;  // the event, when the record gives it
-  std::int32_t samples = 0;
+// What reading a record found: its samples, their interval (s) and the peak
+// of the vector of the three input components (gal).
+struct ReadRecord {
+  std::size_t samples = 0;
   float dt = 0.0f;
-  float pga = 0.0f;  // peak of the vector of the three input components (gal)
+  float pga = 0.0f;
+};
+
+// The intensity of a record: the peak and the level A0 of the filtered
+// vector acceleration (gal) and the unrounded intensity, from which the
+// reported value and the class are derived.
+struct ComputedRecord {
   float amax = 0.0f;
   float a0 = 0.0f;
   float intensity = 0.0f;
-  std::string error;    // empty: computed
+};
+
+// The strongest window of a record's running intensity: its intensity and
+// the time at the window's end (s from the record's start).
+struct StrongestWindow {
+  float intensity = 0.0f;
+  double time = 0.0;
+};
+
+// One record of a run: the row of the batch program's table and of the
+// report. What is not known is absent, never 0. A row is a failed record
+// when it has an `error` or was not computed.
+struct ReportRow {
+  std::string record;   // record name
+  std::string format;   // e.g. "knet", "kiknet", "jma-csv", "text"; empty when unknown
+  std::string station;  // UTF-8; may be empty
+  std::optional<double> latitude;     // the station's, in degrees, when the record gives it
+  std::optional<double> longitude;    // (the report places a station given both)
+  std::optional<GeoPoint> epicentre;  // the event, when the record gives it
+  std::optional<ReadRecord> read;           // once the record was read
+  std::optional<ComputedRecord> computed;   // once its intensity was computed
+  std::optional<StrongestWindow> strongest;  // of the running intensity, when asked (the table's)
+  std::string error;    // why the record failed, or a later step of it did
   // Where the record's SVG was written, relative to the report's folder
   // (`shindo-batch --output DIR` writes DIR/<record name>.svg, so this is
   // "<record name>.svg"); empty: no picture. Links are percent-encoded.
@@ -107,7 +131,7 @@ struct ReportInput {
 // The HTML page of a run: well-formed XHTML5 (also readable by an XML
 // parser) with inline CSS, no script and nothing fetched from a network:
 //   - a summary: records, failed, the highest intensity and where;
-//   - when any row has a location, a map: an equirectangular projection with
+//   - when any row has a station's place, a map: an equirectangular projection with
 //     degree ticks, each station a dot in its class colour, each distinct
 //     epicentre a star, and a legend of the classes;
 //   - a table of every record, highest intensity first (ties by name), the

@@ -33,16 +33,21 @@ struct Computed {
 };
 
 Computed computed(const ReportRow& row) {
-  const std::int32_t tenths = reported_tenths(row.intensity);
+  const std::int32_t tenths = reported_tenths(row.computed->intensity);
   return {&row, tenths, intensity_class(tenths)};
 }
 
-bool failed(const ReportRow& row) { return !row.error.empty(); }
+bool failed(const ReportRow& row) { return !row.error.empty() || !row.computed; }
+
+// Why a failed row failed, as its cell and the list of failures say it.
+std::string_view failure_text(const ReportRow& row) {
+  return row.error.empty() ? std::string_view("not computed") : std::string_view(row.error);
+}
 
 // Highest intensity first, ties and values that are not numbers by name.
 bool before(const Computed& a, const Computed& b) {
-  const float x = a.row->intensity;
-  const float y = b.row->intensity;
+  const float x = a.row->computed->intensity;
+  const float y = b.row->computed->intensity;
   if (std::isnan(x) != std::isnan(y)) return std::isnan(y);
   if (!std::isnan(x) && x != y) return x > y;
   return a.row->record < b.row->record;
@@ -80,6 +85,14 @@ bool usable(const std::optional<GeoPoint>& point) {
          std::fabs(point->latitude) <= 90.0f && std::fabs(point->longitude) <= 180.0f;
 }
 
+// The station's place when the row gives both coordinates and they lie on
+// the earth; a row without one is left off the map.
+std::optional<GeoPoint> station_place(const ReportRow& row) {
+  if (!row.latitude || !row.longitude) return std::nullopt;
+  const std::optional<GeoPoint> place = GeoPoint{*row.latitude, *row.longitude};
+  return usable(place) ? place : std::nullopt;
+}
+
 std::string degrees(double value, int decimals, char positive, char negative) {
   return numtext::fixed_text(std::fabs(value), decimals) + "\u00B0" + (value < 0.0 ? negative : positive);
 }
@@ -92,16 +105,15 @@ void append_summary(std::string& out, const ReportInput& report, const std::vect
     out += "none (no record was computed)";
   } else {
     const Computed& top = results.front();
-    out += numtext::shortest_text(top.row->intensity) + " (reported " + numtext::reported_text(top.tenths) + ", class <span class=\"class\" ";
+    out += numtext::shortest_text(top.row->computed->intensity) + " (reported " + numtext::reported_text(top.tenths) + ", class <span class=\"class\" ";
     append_class_style(out, top.cls);
     out += ">";
     out += class_label(top.cls);
     out += "</span>) at ";
     append_record_link(out, *top.row);
     if (!top.row->station.empty()) out += ", station " + escape_xml(top.row->station);
-    if (usable(top.row->location)) {
-      out += " (" + degrees(top.row->location->latitude, 4, 'N', 'S') + ", " +
-             degrees(top.row->location->longitude, 4, 'E', 'W') + ")";
+    if (const std::optional<GeoPoint> place = station_place(*top.row)) {
+      out += " (" + degrees(place->latitude, 4, 'N', 'S') + ", " + degrees(place->longitude, 4, 'E', 'W') + ")";
     }
   }
   out += "</li>\n</ul>\n</section>\n";
@@ -166,7 +178,7 @@ void append_map(std::string& out, const ReportInput& report, const std::vector<C
   std::vector<GeoPoint> places;
   std::vector<GeoPoint> epicentres;
   for (const ReportRow& row : report.rows) {
-    if (usable(row.location)) places.push_back(*row.location);
+    if (const std::optional<GeoPoint> place = station_place(row)) places.push_back(*place);
     if (usable(row.epicentre)) {
       const bool seen = std::any_of(epicentres.begin(), epicentres.end(), [&](const GeoPoint& e) {
         return e.latitude == row.epicentre->latitude && e.longitude == row.epicentre->longitude;
@@ -208,16 +220,18 @@ void append_map(std::string& out, const ReportInput& report, const std::vector<C
   // The lowest classes first, so that the strongest shaking is drawn on top.
   bool any_failed_place = false;
   for (const ReportRow& row : report.rows) {
-    if (!failed(row) || !usable(row.location)) continue;
+    const std::optional<GeoPoint> place = station_place(row);
+    if (!failed(row) || !place) continue;
     any_failed_place = true;
-    append_map_point(out, "<circle class=\"failed\"", frame.x(row.location->longitude), frame.y(row.location->latitude));
+    append_map_point(out, "<circle class=\"failed\"", frame.x(place->longitude), frame.y(place->latitude));
     out += " r=\"4\" fill=\"none\" stroke=\"#808080\" stroke-width=\"1.5\"><title>" + escape_xml(row.record) +
            ": failed</title></circle>\n";
   }
   for (auto result = results.rbegin(); result != results.rend(); ++result) {
     const ReportRow& row = *result->row;
-    if (!usable(row.location)) continue;
-    append_map_point(out, "<circle class=\"station\"", frame.x(row.location->longitude), frame.y(row.location->latitude));
+    const std::optional<GeoPoint> place = station_place(row);
+    if (!place) continue;
+    append_map_point(out, "<circle class=\"station\"", frame.x(place->longitude), frame.y(place->latitude));
     out += " r=\"6\" fill=\"";
     out += class_colour(result->cls);
     out += "\" stroke=\"#555555\"><title>" + escape_xml(row.record) +
@@ -272,21 +286,20 @@ void append_table(std::string& out, const std::vector<Computed>& results, const 
     out += "</td>";
     append_cell(out, row.format, false);
     append_cell(out, row.station, false);
-    const bool located = usable(row.location);
-    append_cell(out, located ? numtext::shortest_text(row.location->latitude) : "", true);
-    append_cell(out, located ? numtext::shortest_text(row.location->longitude) : "", true);
-    const bool read = row.samples > 0;
-    append_cell(out, read ? std::to_string(row.samples) : "", true);
-    append_cell(out, read ? numtext::shortest_text(row.dt) : "", true);
-    append_cell(out, read ? numtext::shortest_text(row.pga) : "", true);
+    const std::optional<GeoPoint> place = station_place(row);
+    append_cell(out, place ? numtext::shortest_text(place->latitude) : "", true);
+    append_cell(out, place ? numtext::shortest_text(place->longitude) : "", true);
+    append_cell(out, row.read ? std::to_string(row.read->samples) : "", true);
+    append_cell(out, row.read ? numtext::shortest_text(row.read->dt) : "", true);
+    append_cell(out, row.read ? numtext::shortest_text(row.read->pga) : "", true);
   };
   for (const Computed& result : results) {
     const ReportRow& row = *result.row;
     out += "<tr>";
     append_common(row);
-    append_cell(out, numtext::shortest_text(row.amax), true);
-    append_cell(out, numtext::shortest_text(row.a0), true);
-    append_cell(out, numtext::shortest_text(row.intensity), true);
+    append_cell(out, numtext::shortest_text(row.computed->amax), true);
+    append_cell(out, numtext::shortest_text(row.computed->a0), true);
+    append_cell(out, numtext::shortest_text(row.computed->intensity), true);
     append_cell(out, numtext::reported_text(result.tenths), true);
     out += "<td class=\"class\" ";
     append_class_style(out, result.cls);
@@ -298,7 +311,7 @@ void append_table(std::string& out, const std::vector<Computed>& results, const 
     out += "<tr class=\"failed\">";
     append_common(*row);
     out += "<td></td><td></td><td></td><td></td><td></td>";
-    append_cell(out, row->error, false);
+    append_cell(out, failure_text(*row), false);
     out += "</tr>\n";
   }
   out += "</tbody>\n</table>\n</section>\n";
@@ -334,7 +347,7 @@ std::string report_html(const ReportInput& report) {
   if (!failures.empty()) {
     out += "<section id=\"failed\">\n<h2>Failed records</h2>\n<ul>\n";
     for (const ReportRow* row : failures) {
-      out += "<li><b>" + escape_xml(row->record) + "</b>: " + escape_xml(row->error) + "</li>\n";
+      out += "<li><b>" + escape_xml(row->record) + "</b>: " + escape_xml(failure_text(*row)) + "</li>\n";
     }
     out += "</ul>\n</section>\n";
   }

@@ -9,7 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "batch/batch.h"
+#include "batch/options.h"
+#include "batch/table.h"
 #include "tests/support/csv_table.h"
 #include "tests/support/process.h"
 
@@ -67,15 +68,13 @@ TEST(BatchRunningText, RowsAndColumns) {
   EXPECT_EQ(batch::csv_header(true),
             "record,format,station,latitude,longitude,samples,dt,pga,amax,a0,intensity,reported,class,"
             "running_max,running_max_time,error\n");
-  batch::Row row;
+  batch::ReportRow row;
   row.record = "r.txt";
-  row.dt = 0.01f;
-  row.running_max = 4.25f;
-  row.running_max_time = 1250 * static_cast<double>(0.01f);
+  row.read = shindo::pictures::ReadRecord{.samples = 2000, .dt = 0.01f};
+  row.strongest = shindo::pictures::StrongestWindow{4.25f, 1250 * static_cast<double>(0.01f)};
   EXPECT_TRUE(batch::csv_line(row, true).ends_with(",4.25,12.5,\n")) << batch::csv_line(row, true);
   EXPECT_EQ(batch::csv_line(row, false).find("4.25"), std::string::npos);
-  row.running_max.reset();
-  row.running_max_time.reset();
+  row.strongest.reset();
   EXPECT_TRUE(batch::json_line(row, true).ends_with("\"running_max\":null,\"running_max_time\":null,\"error\":null}\n"));
 }
 

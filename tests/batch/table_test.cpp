@@ -9,27 +9,23 @@
 
 #include <gtest/gtest.h>
 
-#include "batch/batch.h"
+#include "batch/files.h"
+#include "batch/options.h"
+#include "batch/pipeline.h"
+#include "batch/table.h"
 #include "readers/readers.h"
 
 namespace {
 
-batch::Row computed_row() {
-  batch::Row row;
+batch::ReportRow computed_row() {
+  batch::ReportRow row;
   row.record = "d/AOM0170806140843";
   row.format = "knet";
   row.station = "AOM017";
   row.latitude = 40.6363;
   row.longitude = 139.9284;
-  row.samples = 11500;
-  row.dt = 0.01f;
-  row.pga = 21.5f;
-  row.computed = true;
-  row.amax = 20.5f;
-  row.a0 = 10.25f;
-  row.intensity = 2.96875f;
-  row.reported = 29;
-  row.intensity_class = "3";
+  row.read = shindo::pictures::ReadRecord{.samples = 11500, .dt = 0.01f, .pga = 21.5f};
+  row.computed = shindo::pictures::ComputedRecord{.amax = 20.5f, .a0 = 10.25f, .intensity = 2.96875f};
   return row;
 }
 
@@ -38,7 +34,7 @@ TEST(BatchTable, CsvRowsQuoteWhatNeedsIt) {
             "record,format,station,latitude,longitude,samples,dt,pga,amax,a0,intensity,reported,class,error\n");
   EXPECT_EQ(batch::csv_line(computed_row()),
             "d/AOM0170806140843,knet,AOM017,40.6363,139.9284,11500,0.01,21.5,20.5,10.25,2.96875,2.9,3,\n");
-  batch::Row failed;
+  batch::ReportRow failed;
   failed.record = "a,\"b\".txt";
   failed.error = "a,\"b\".txt:2: not a number: \"x\"\nsecond";
   EXPECT_EQ(batch::csv_line(failed), "\"a,\"\"b\"\".txt\",,,,,,,,,,,,,\"a,\"\"b\"\".txt:2: not a number: \"\"x\"\"\nsecond\"\n");
@@ -49,7 +45,7 @@ TEST(BatchTable, JsonRowsUseNullForWhatIsAbsent) {
             "{\"record\":\"d/AOM0170806140843\",\"format\":\"knet\",\"station\":\"AOM017\",\"latitude\":40.6363,"
             "\"longitude\":139.9284,\"samples\":11500,\"dt\":0.01,\"pga\":21.5,\"amax\":20.5,\"a0\":10.25,"
             "\"intensity\":2.96875,\"reported\":2.9,\"class\":\"3\",\"error\":null}\n");
-  batch::Row failed;
+  batch::ReportRow failed;
   failed.record = "t\\ab\t\x01";
   failed.error = "bad";
   EXPECT_EQ(batch::json_line(failed),

@@ -58,9 +58,9 @@ TEST(Browser, ShowsTheReportAndARecordWithTheirClassColours) {
     std::string name;
     double scale;
     GeoPoint place;
-  } records[] = {{"KMM006 & co", 1.6, {32.74f, 130.81f}},
-                 {"KMM008", 0.25, {32.90f, 131.05f}},
-                 {"KMM010", 0.03, {33.10f, 130.60f}}};
+  } records[] = {{"KMM006 & co", 1.6, {32.74, 130.81}},
+                 {"KMM008", 0.25, {32.90, 131.05}},
+                 {"KMM010", 0.03, {33.10, 130.60}}};
   ReportInput report;
   report.title = "synthetic event";
   std::vector<std::string> colours;
@@ -73,13 +73,11 @@ TEST(Browser, ShowsTheReportAndARecordWithTheirClassColours) {
     row.record = r.name;
     row.format = "knet";
     row.station = station;
-    row.location = r.place;
-    row.epicentre = GeoPoint{32.75f, 130.76f};
-    row.samples = 6000;
-    row.dt = record.dt;
-    row.amax = record.result.amax;
-    row.a0 = record.result.a0;
-    row.intensity = record.result.shindo;
+    row.latitude = r.place.latitude;
+    row.longitude = r.place.longitude;
+    row.epicentre = GeoPoint{32.75, 130.76};
+    row.read = ReadRecord{.samples = 6000, .dt = record.dt};
+    row.computed = ComputedRecord{.amax = record.result.amax, .a0 = record.result.a0, .intensity = record.result.shindo};
     row.picture = r.name + ".svg";
     report.rows.push_back(row);
     colours.emplace_back(class_colour(intensity_class(reported_tenths(record.result.shindo))));

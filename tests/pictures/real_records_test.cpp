@@ -71,15 +71,12 @@ TEST(RealRecords, AreDrawnSmallAndWellFormed) {
     row.record = name;
     row.format = "console";
     row.station = station;
-    row.samples = result.samples;
+    row.read = ReadRecord{.samples = static_cast<std::size_t>(result.samples), .dt = r.dt};
     for (std::size_t i = 0; i < r.ns.size(); ++i) {
       const double ns = r.ns[i], ew = r.ew[i], ud = r.ud[i];
-      row.pga = std::max(row.pga, static_cast<float>(std::sqrt(ns * ns + ew * ew + ud * ud)));
+      row.read->pga = std::max(row.read->pga, static_cast<float>(std::sqrt(ns * ns + ew * ew + ud * ud)));
     }
-    row.dt = r.dt;
-    row.amax = result.amax;
-    row.a0 = result.a0;
-    row.intensity = result.shindo;
+    row.computed = ComputedRecord{.amax = result.amax, .a0 = result.a0, .intensity = result.shindo};
     row.picture = name + ".svg";
     report.rows.push_back(row);
   }

@@ -17,13 +17,12 @@ ReportRow computed_row(std::string record, float intensity, std::optional<GeoPoi
   row.record = std::move(record);
   row.format = "knet";
   row.station = "ST" + std::to_string(static_cast<int>(intensity * 10));
-  row.location = location;
-  row.samples = 30000;
-  row.dt = 0.01f;
-  row.pga = 300.5f;
-  row.amax = 250.25f;
-  row.a0 = 120.125f;
-  row.intensity = intensity;
+  if (location) {
+    row.latitude = location->latitude;
+    row.longitude = location->longitude;
+  }
+  row.read = ReadRecord{.samples = 30000, .dt = 0.01f, .pga = 300.5f};
+  row.computed = ComputedRecord{.amax = 250.25f, .a0 = 120.125f, .intensity = intensity};
   row.picture = row.record + ".svg";
   return row;
 }
@@ -39,16 +38,16 @@ ReportRow failed_row(std::string record, std::string error) {
 ReportInput event() {
   ReportInput report;
   report.title = "event <2016-04-14> & more";
-  report.rows.push_back(computed_row("d/KMM0061604142126", 5.1538f, GeoPoint{32.7417f, 130.8087f}));
-  report.rows.push_back(computed_row("a&b 1", 3.46f, GeoPoint{33.1f, 131.2f}));
+  report.rows.push_back(computed_row("d/KMM0061604142126", 5.1538f, GeoPoint{32.7417, 130.8087}));
+  report.rows.push_back(computed_row("a&b 1", 3.46f, GeoPoint{33.1, 131.2}));
   report.rows.push_back(failed_row("c.csv", "c.csv line 3: \"x\" is not a number"));
-  report.rows.push_back(computed_row("event.tar.gz:KMM0081604142126", 6.71f, GeoPoint{32.8f, 130.9f}));
+  report.rows.push_back(computed_row("event.tar.gz:KMM0081604142126", 6.71f, GeoPoint{32.8, 130.9}));
   report.rows.push_back(computed_row("tie-b", 3.46f));
   report.rows.push_back(computed_row("tie-a", 3.46f));
-  report.rows.push_back(computed_row("quiet", 0.2f, GeoPoint{33.4f, 130.4f}));
+  report.rows.push_back(computed_row("quiet", 0.2f, GeoPoint{33.4, 130.4}));
   report.rows.back().picture.clear();
   report.rows.push_back(failed_row("b.NS", "b.NS line 18: the count of values is 7, not 30000"));
-  for (ReportRow& row : report.rows) row.epicentre = GeoPoint{32.7417f, 130.8087f};
+  for (ReportRow& row : report.rows) row.epicentre = GeoPoint{32.7417, 130.8087};
   return report;
 }
 
@@ -154,7 +153,10 @@ TEST(Report, MapsTheStationsInTheirClassColoursAroundTheEpicentre) {
   EXPECT_EQ(latitudes.front(), "32.8\u00B0N");
 
   ReportInput unplaced = report;
-  for (ReportRow& row : unplaced.rows) row.location.reset();
+  for (ReportRow& row : unplaced.rows) {
+    row.latitude.reset();
+    row.longitude.reset();
+  }
   EXPECT_EQ(report_html(unplaced).find("id=\"map\""), std::string::npos);
 }
 

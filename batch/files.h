@@ -1,0 +1,27 @@
+// The texts of the files the batch program writes for a record: its samples
+// as the console program's input (--export) and the console program's
+// wave1_dat and a0tau_dat (--output).
+#pragma once
+
+#include <string>
+
+#include "readers/readers.h"
+#include "shindo/intensity.h"
+
+namespace batch {
+
+// The record as the console program's input text, one sample a line
+// "time a1 a2 a3\n": each value the shortest text that the console program's reading
+// reads back as the same float, time I = float((I-1) * dt) so that the first
+// two times give dt exactly.
+//   samples (1, 2, 3), (0.5, 0, -1) at 0.01 s → "0 1 2 3\n0.01 0.5 0 -1\n"
+[[nodiscard]] std::string export_text(const readers::Record& record);
+
+// The bytes wave1_dat and a0tau_dat of a console run hold: records of two
+// E12.4 fields ended by CR LF; time I = float((I-1) * dt) and the filtered
+// vector acceleration; each level and its exceedance time.
+//   wave {0, 1.089} at 0.01 s → "   .0000E+00   .0000E+00\r\n   .1000E-01   .1089E+01\r\n"
+[[nodiscard]] std::string wave_text(const shindo::Intensity& intensity);
+[[nodiscard]] std::string level_table_text(const shindo::Intensity& intensity);
+
+}  // namespace batch

@@ -1,0 +1,50 @@
+// The command line of shindo-batch: its options, their checks and --help.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "readers/readers.h"
+#include "shindo/intensity.h"
+
+namespace batch {
+
+enum class TableFormat { csv, json };
+
+struct Options {
+  std::vector<std::string> paths;
+  TableFormat format = TableFormat::csv;
+  std::optional<std::string> export_directory;
+  std::optional<std::string> output_directory;
+  unsigned jobs = 1;
+  readers::Offset offset = readers::Offset::remove_mean;
+  bool help = false;
+  // The running intensity: --running adds each record's strongest window;
+  // --follow PATH ("-": standard input) reads one record as a live stream,
+  // the console program's text or, with --dt S, three components a line.
+  bool running = false;
+  double window = shindo::kDefaultWindowSeconds;  // s
+  double step = shindo::kDefaultStepSeconds;      // s
+  std::optional<std::string> follow;
+  std::optional<float> follow_dt;
+};
+
+// A command line that cannot be carried out; the program ends with status 2.
+struct UsageError {
+  std::string message;
+};
+
+// The options after the program name.
+//   {"--format", "json", "-j", "4", "d"} → json, 4 jobs, paths {"d"}
+//   {"--jobs", "0", "d"}                  → UsageError{"--jobs needs a whole number from 1 to 256: \"0\""}
+[[nodiscard]] std::variant<Options, UsageError> parse_options(std::span<const std::string_view> arguments,
+                                                              unsigned default_jobs);
+
+// The text of --help: "Usage: shindo-batch [OPTIONS] PATH...\n..."
+[[nodiscard]] std::string_view help_text();
+
+}  // namespace batch

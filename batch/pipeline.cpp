@@ -1,0 +1,165 @@
+#include "batch/pipeline.h"
+
+#include <array>
+#include <cmath>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include "batch/files.h"
+#include "batch/running.h"
+#include "pictures/describe_fault.h"
+
+namespace batch {
+
+namespace {
+
+namespace pictures = shindo::pictures;
+
+readers::Result<readers::Record> read_record(Job& job, const Options& options) {
+  if (job.inputs.size() == 3) {
+    std::array<readers::KnetFile, 3> files;
+    for (std::size_t c = 0; c < 3; ++c) {
+      readers::Result<std::string> bytes = read_input(job.inputs[c]);
+      if (const readers::Error* error = std::get_if<readers::Error>(&bytes)) return *error;
+      readers::Result<readers::KnetFile> file =
+          readers::read_knet_file(job.inputs[c].name, std::get<std::string>(bytes));
+      if (const readers::Error* error = std::get_if<readers::Error>(&file)) return *error;
+      files[c] = std::get<readers::KnetFile>(std::move(file));
+    }
+    return readers::join_knet_record(job.record, *job.format, files, options.offset);
+  }
+  Input& input = job.inputs.front();
+  readers::Result<std::string> loaded = read_input(input);
+  if (const readers::Error* error = std::get_if<readers::Error>(&loaded)) return *error;
+  const std::string& bytes = std::get<std::string>(loaded);
+  if (!job.format) job.format = readers::detect_format(job.record, std::string_view(bytes).substr(0, kHeadBytes));
+  if (!job.format) return readers::Error{input.name, 0, "not a record of a known format"};
+  readers::Result<readers::Record> record = *job.format == readers::Format::jma_csv
+                                                ? readers::read_jma_csv(input.name, bytes)
+                                                : readers::read_console_text(input.name, bytes);
+  if (readers::Record* read = std::get_if<readers::Record>(&record)) read->name = job.record;
+  return record;
+}
+
+// What the row says of a record once it is read: its station and the event
+// as the headers give them, its samples and their peak.
+void describe_record(pictures::ReportRow& row, const readers::Record& record) {
+  const readers::Metadata& meta = record.metadata;
+  row.station = meta.station_code;
+  row.latitude = meta.station_latitude;
+  row.longitude = meta.station_longitude;
+  if (meta.epicentre_latitude && meta.epicentre_longitude) {
+    row.epicentre = pictures::GeoPoint{*meta.epicentre_latitude, *meta.epicentre_longitude};
+  }
+  row.read = pictures::ReadRecord{record.acc1.size(), record.dt, peak_vector(record)};
+}
+
+// The SVG image of a computed record, its panels named as its format names
+// the components ("N-S" of a K-NET header is shown as "NS").
+std::string record_picture(const readers::Record& record, const shindo::Record& view,
+                           const shindo::Intensity& intensity, const std::optional<RunningOfRecord>& running,
+                           const Options& options) {
+  const readers::Metadata& meta = record.metadata;
+  std::array<std::string, 3> names;
+  for (std::size_t c = 0; c < 3; ++c) {
+    std::erase(names[c] = meta.components[c].direction, '-');
+  }
+  pictures::RecordPicture picture{.name = record.name,
+                                  .station = meta.station_code.empty() ? meta.station_name : meta.station_code,
+                                  .record = view};
+  for (std::size_t c = 0; c < 3; ++c) {
+    if (!names[c].empty()) picture.component_names[c] = names[c];
+  }
+  if (running) {
+    picture.running = running->points;
+    picture.running_window = options.window;
+  }
+  return pictures::record_svg(picture, intensity);
+}
+
+// Writes one of the record's files under a temporary name; when it cannot,
+// the row says why and no longer shows the record's values.
+bool stage(Outcome& outcome, const std::string& directory, std::size_t number, std::string_view suffix,
+           std::string_view bytes) {
+  std::variant<StagedFile, std::string> staged = stage_file(directory, number, suffix, bytes);
+  if (const std::string* failure = std::get_if<std::string>(&staged)) {
+    outcome.row.error = *failure;
+    outcome.row.computed.reset();
+    return false;
+  }
+  outcome.files.push_back(std::get<StagedFile>(std::move(staged)));
+  return true;
+}
+
+// The strongest window of the record for its row and, with --output, the
+// table of its steps, DIR/<record>.running.csv.
+void add_running(const RunningOfRecord& running, const Options& options, std::size_t number, Outcome& outcome) {
+  if (!running.refusal.empty()) {
+    outcome.row.error = "running intensity: " + running.refusal;
+    return;
+  }
+  outcome.row.strongest = running.strongest;
+  if (options.output_directory) (void)stage(outcome, *options.output_directory, number, ".running.csv", running.table);
+}
+
+// The computation of a read record, the running intensity when asked, and
+// the files of the result with --output.
+void compute(const readers::Record& record, const Options& options, std::size_t number, Outcome& outcome) {
+  const shindo::Record view{record.acc1, record.acc2, record.acc3, record.dt};
+  const shindo::Intensity intensity = shindo::compute_intensity(view);
+  if (intensity.fault != shindo::Fault::none) {
+    outcome.row.error = record.metadata.components[0].file + ": " + pictures::describe_fault(intensity.fault, intensity.stage);
+    return;
+  }
+  outcome.row.computed = pictures::ComputedRecord{intensity.amax, intensity.a0, intensity.shindo};
+  std::optional<RunningOfRecord> running;
+  if (options.running) running = running_of_record(view, options, options.output_directory.has_value());
+  if (options.output_directory) {
+    const std::string& directory = *options.output_directory;
+    if (!stage(outcome, directory, number, ".wave.txt", wave_text(intensity)) ||
+        !stage(outcome, directory, number, ".a0tau.txt", level_table_text(intensity)) ||
+        !stage(outcome, directory, number, ".svg", record_picture(record, view, intensity, running, options))) {
+      return;
+    }
+  }
+  if (running) add_running(*running, options, number, outcome);
+}
+
+}  // namespace
+
+Outcome process(Job&& job, const Options& options, std::size_t number) {
+  Outcome outcome;
+  pictures::ReportRow& row = outcome.row;
+  row.record = job.record;
+  if (!job.error.empty()) {
+    row.error = job.error;
+    return outcome;
+  }
+  readers::Result<readers::Record> read = read_record(job, options);
+  if (job.format) row.format = std::string(readers::format_name(*job.format));
+  if (const readers::Error* error = std::get_if<readers::Error>(&read)) {
+    row.error = readers::error_text(*error);
+    return outcome;
+  }
+  readers::Record& record = std::get<readers::Record>(read);
+  job.inputs.clear();  // the bytes are let go before the computation
+  outcome.warnings = std::move(record.warnings);
+  describe_record(row, record);
+  if (options.export_directory && !stage(outcome, *options.export_directory, number, ".txt", export_text(record))) {
+    return outcome;
+  }
+  compute(record, options, number, outcome);
+  return outcome;
+}
+
+float peak_vector(const readers::Record& record) {
+  double peak = 0.0;
+  for (std::size_t i = 0; i < record.acc1.size(); ++i) {
+    const double a1 = record.acc1[i], a2 = record.acc2[i], a3 = record.acc3[i];
+    peak = std::fmax(peak, std::sqrt(a1 * a1 + a2 * a2 + a3 * a3));
+  }
+  return static_cast<float>(peak);
+}
+
+}  // namespace batch
