@@ -21,11 +21,18 @@ if(SHINDO_PYTHON)
     find_program(shindo_python_on_path NAMES python3 NO_CACHE)
     list(APPEND shindo_python_candidates ${shindo_python_on_path} /usr/bin/python3)
   endif()
+  # A named interpreter needs only pybind11 to build the module (pip's
+  # isolated build has no NumPy); one found must import NumPy as well.
+  if(Python3_EXECUTABLE)
+    set(shindo_python_imports "pybind11")
+  else()
+    set(shindo_python_imports "numpy, pybind11")
+  endif()
   foreach(candidate IN LISTS shindo_python_candidates)
     if(NOT EXISTS "${candidate}")
       continue()
     endif()
-    execute_process(COMMAND "${candidate}" -c "import numpy, pybind11; print(pybind11.get_cmake_dir(), end='')"
+    execute_process(COMMAND "${candidate}" -c "import ${shindo_python_imports}; print(pybind11.get_cmake_dir(), end='')"
                     OUTPUT_VARIABLE shindo_pybind11_dir RESULT_VARIABLE failed ERROR_QUIET)
     if(NOT failed)
       set(Python3_EXECUTABLE "${candidate}" CACHE FILEPATH "The Python interpreter of the shindo module" FORCE)
@@ -42,10 +49,10 @@ if(SHINDO_PYTHON)
   if(Python3_FOUND AND pybind11_FOUND)
     set(SHINDO_PYTHON_FOUND ON)
     if(SHINDO_TESTS)
-      execute_process(COMMAND "${Python3_EXECUTABLE}" -c "import pytest" RESULT_VARIABLE failed
+      execute_process(COMMAND "${Python3_EXECUTABLE}" -c "import numpy, pytest" RESULT_VARIABLE failed
                       OUTPUT_QUIET ERROR_QUIET)
       if(failed)
-        list(APPEND SHINDO_LEFT_OUT "the Python tests (pytest, Debian package python3-pytest)")
+        list(APPEND SHINDO_LEFT_OUT "the Python tests (NumPy and pytest, Debian packages python3-numpy python3-pytest)")
       else()
         set(SHINDO_PYTHON_TESTS ON)
       endif()
