@@ -126,7 +126,7 @@ def running(
     >>> t = np.arange(3000) * 0.01
     >>> ns, ew = 50 * np.sin(2 * np.pi * t), 50 * np.cos(2 * np.pi * t)
     >>> steps = shindo.running(ns, ew, np.zeros(3000), 0.01, window=10, step=5)
-    >>> np.round(steps.time, 6)
+    >>> np.round(steps.time, 3)
     array([ 5., 10., 15., 20., 25., 30.])
     >>> np.round(steps.intensity, 2)
     array([4.27, 4.32, 4.32, 4.32, 4.32, 4.32], dtype=float32)
@@ -196,7 +196,7 @@ class RunningIntensity:
 
     def __repr__(self) -> str:
         return (
-            f"<shindo.RunningIntensity dt={float(np.float32(self._stream.dt))!r} "
+            f"<shindo.RunningIntensity dt={np.float32(self._stream.dt)} "
             f"window_samples={self.window_samples} step_samples={self.step_samples} "
             f"samples_received={self.samples_received}>"
         )
