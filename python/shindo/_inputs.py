@@ -61,14 +61,20 @@ def interval(dt: Any, name: str = "dt") -> float:
     return seconds
 
 
-def record(ns: Any, ew: Any, ud: Any, dt: Any) -> Tuple[Sequence[np.ndarray], float]:
-    """The three components and the interval of a record, checked."""
+def components(ns: Any, ew: Any, ud: Any) -> Sequence[np.ndarray]:
+    """The three components, of equal length."""
     arrays = [component(value, name) for value, name in zip((ns, ew, ud), COMPONENTS)]
     lengths = [array.size for array in arrays]
     if len(set(lengths)) != 1:
         raise ValueError("ns, ew and ud must have the same length, not {}, {} and {} samples".format(*lengths))
-    if lengths[0] > _core.MAX_SAMPLES:
-        raise ValueError(f"the record has {lengths[0]} samples; at most {_core.MAX_SAMPLES} (2^22) are computed")
+    return arrays
+
+
+def record(ns: Any, ew: Any, ud: Any, dt: Any) -> Tuple[Sequence[np.ndarray], float]:
+    """The three components and the interval of a record, checked."""
+    arrays = components(ns, ew, ud)
+    if arrays[0].size > _core.MAX_SAMPLES:
+        raise ValueError(f"the record has {arrays[0].size} samples; at most {_core.MAX_SAMPLES} (2^22) are computed")
     return arrays, interval(dt)
 
 

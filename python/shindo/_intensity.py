@@ -169,10 +169,7 @@ class RunningIntensity:
         them; an empty block is refused. A sample that is not finite is not
         refused: the windows that hold it give steps with a fault.
         """
-        arrays = [_inputs.component(value, name) for value, name in zip((ns, ew, ud), _inputs.COMPONENTS)]
-        lengths = [array.size for array in arrays]
-        if len(set(lengths)) != 1:
-            raise ValueError("ns, ew and ud must have the same length, not {}, {} and {} samples".format(*lengths))
+        arrays = _inputs.components(ns, ew, ud)
         return self._stream.feed(arrays[0], arrays[1], arrays[2])
 
     def finish(self) -> List[RunningStep]:
