@@ -1,12 +1,13 @@
 """Builds the extension module shindo._core with the project's CMake build.
 
-pyproject.toml holds the package's description; this file only hands the
-module's build to CMake: it configures the project for the interpreter that
+pyproject.toml holds the package's description; this file gives it the
+project's version and hands the module's build to CMake: it configures the project for the interpreter that
 runs it (tests and benchmarks off), builds the target shindo_python_package
 and places the module where setuptools packs it.
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -16,6 +17,8 @@ from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
 
 SOURCE = Path(__file__).resolve().parent
+# The one version of the project, in its CMakeLists.txt.
+VERSION = re.search(r"project\(shindo VERSION ([0-9.]+)", (SOURCE / "CMakeLists.txt").read_text()).group(1)
 
 
 class CMakeBuild(build_ext):
@@ -48,4 +51,4 @@ class CMakeBuild(build_ext):
         shutil.copyfile(built[0], target)
 
 
-setup(ext_modules=[Extension("shindo._core", sources=[])], cmdclass={"build_ext": CMakeBuild})
+setup(version=VERSION, ext_modules=[Extension("shindo._core", sources=[])], cmdclass={"build_ext": CMakeBuild})

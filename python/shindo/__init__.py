@@ -14,7 +14,7 @@ The computation is the C++ core of the shindo programs, with the same bits:
 '5+'
 """
 
-from ._core import Fault, IntensityResult, RunningStep, Stage
+from ._core import Fault, IntensityResult, RunningStep, Stage, __version__
 from ._intensity import (
     ComputationError,
     Running,
@@ -24,8 +24,6 @@ from ._intensity import (
     reported_tenths,
     running,
 )
-
-__version__ = "1.0.0"
 
 __all__ = [
     "ComputationError",

@@ -4,6 +4,7 @@ from typing import ClassVar, List, Optional, Tuple
 import numpy as np
 import numpy.typing as npt
 
+__version__: str
 MAX_SAMPLES: int
 LEVELS: int
 

@@ -202,6 +202,7 @@ class Stream {
 
 PYBIND11_MODULE(_core, m) {
   m.doc() = "The computing core of shindo over NumPy arrays (use the package shindo).";
+  m.attr("__version__") = SHINDO_VERSION;
   m.attr("MAX_SAMPLES") = shindo::kMaxSamples;
   m.attr("LEVELS") = shindo::kLevels;
 
