@@ -47,18 +47,23 @@ def component(value: Any, name: str) -> np.ndarray:
         return np.ascontiguousarray(array, dtype=np.float32)
 
 
+def seconds(value: Any, name: str) -> float:
+    """A number of seconds as a Python float (what it is worth is checked by its user)."""
+    if isinstance(value, bool) or not isinstance(value, numbers.Real):
+        raise ValueError(f"{name} must be a number of seconds, not {value!r}")
+    return float(value)
+
+
 def interval(dt: Any, name: str = "dt") -> float:
     """A sampling interval in seconds, positive and finite as a float32."""
-    if isinstance(dt, bool) or not isinstance(dt, numbers.Real):
-        raise ValueError(f"{name} must be a number of seconds, not {dt!r}")
-    seconds = float(dt)
-    if not math.isfinite(seconds) or seconds <= 0.0:
-        raise ValueError(f"{name} must be a positive number of seconds, not {seconds!r}")
+    seconds_ = seconds(dt, name)
+    if not math.isfinite(seconds_) or seconds_ <= 0.0:
+        raise ValueError(f"{name} must be a positive number of seconds, not {seconds_!r}")
     with np.errstate(over="ignore"):
-        single = np.float32(seconds)
+        single = np.float32(seconds_)
     if single == 0.0 or not math.isfinite(single):
-        raise ValueError(f"{name} ({seconds!r} s) is outside the range of a single-precision interval")
-    return seconds
+        raise ValueError(f"{name} ({seconds_!r} s) is outside the range of a single-precision interval")
+    return seconds_
 
 
 def components(ns: Any, ew: Any, ud: Any) -> Sequence[np.ndarray]:

@@ -133,7 +133,9 @@ def running(
     """
     arrays, seconds = _inputs.record_or_stream(ns, ew, ud, dt, "running")
     _inputs.check_finite(arrays, (ns, ew, ud) if dt is not None else arrays)
-    time, values, a0 = _core.running(arrays[0], arrays[1], arrays[2], seconds, float(window), float(step))
+    time, values, a0 = _core.running(
+        arrays[0], arrays[1], arrays[2], seconds, _inputs.seconds(window, "window"), _inputs.seconds(step, "step")
+    )
     return Running(time, values, a0)
 
 
@@ -160,7 +162,9 @@ class RunningIntensity:
     """
 
     def __init__(self, dt: float, window: float = 60.0, step: float = 1.0) -> None:
-        self._stream = _core.Stream(_inputs.interval(dt), float(window), float(step))
+        self._stream = _core.Stream(
+            _inputs.interval(dt), _inputs.seconds(window, "window"), _inputs.seconds(step, "step")
+        )
 
     def feed(self, ns: Any, ew: Any, ud: Any) -> List[RunningStep]:
         """Feeds a block of the three components; returns the steps it completed, in order.

@@ -100,8 +100,9 @@ std::string repr_of(const Computed& c) {
   std::string text = "<shindo.IntensityResult ";
   if (complete(c)) {
     const std::int32_t tenths = *tenths_of(c);
-    text += "intensity=" + shortest(r.shindo) + " reported=" + std::to_string(tenths / 10) + "." +
-            std::to_string(std::abs(tenths % 10)) + " class=" + *label_of(c, false);
+    text += "intensity=" + shortest(r.shindo) + " reported=" + (tenths < 0 ? "-" : "") +
+            std::to_string(std::abs(tenths / 10)) + "." + std::to_string(std::abs(tenths % 10)) +
+            " class=" + *label_of(c, false);
   } else {
     text += "fault=" + std::string(shindo::fault_text(r.fault)) + " (" + std::string(shindo::stage_name(r.stage)) +
             ")";

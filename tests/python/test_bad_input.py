@@ -135,6 +135,7 @@ RUNNING_SETTINGS = [
     ("step shorter than dt", dict(dt=0.01, window=60, step=0.005), "the step (0.005 s) is shorter than the sampling interval (0.01 s)"),
     ("window shorter than dt", dict(dt=0.01, window=0.001, step=1), "the window"),
     ("dt of 0", dict(dt=0.0), "dt must be a positive number of seconds, not 0.0"),
+    ("window as text", dict(dt=0.01, window="60"), "window must be a number of seconds, not '60'"),
 ]
 
 

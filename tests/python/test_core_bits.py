@@ -79,6 +79,18 @@ def test_the_sample_record_gives_the_console_programs_figures():
     assert repr(result).startswith("<shindo.IntensityResult intensity=5.034271 reported=5.0 class=5+ a0=111.07989")
 
 
+@pytest.mark.parametrize(
+    "scale, reported",
+    [(1.0, "reported=3.1 class=3"), (0.02, "reported=-0.3 class=0"), (0.05, "reported=0.4 class=0")],
+)
+def test_the_repr_shows_the_reported_value_and_class_with_their_sign(scale, reported):
+    t = np.arange(2000) * 0.01
+    shaking = (10 * scale * np.sin(2 * np.pi * 2 * t)).astype(np.float32)
+    result = shindo.intensity(shaking, shaking, shaking, 0.01)
+    assert f"reported={result.reported:.1f} class={result.intensity_class}" == reported
+    assert reported in repr(result)
+
+
 def test_the_wave_and_levels_are_read_only_views_of_the_result():
     ns, ew, ud, dt = random_record(np.random.default_rng(3), 2000, dt=0.01)
     result = shindo.intensity(ns, ew, ud, dt)
