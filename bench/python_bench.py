@@ -3,7 +3,8 @@
 
 - per-call overhead: shindo.intensity against the C++ core's compute_intensity
   (bench/core_call) on the same float32 record, in rounds that alternate the
-  two, each round the median of CALLS calls; the overhead is the median of
+  two; each round compares the shortest of CALLS calls of each (the shortest
+  is what a busy machine disturbs least), and the overhead is the median of
   the rounds' ratios minus 1 (goal: at most 5 %);
 - the Python layer's own cost a call, on an 8-sample record where the
   computation costs little;
@@ -31,7 +32,7 @@ sys.path.insert(0, os.path.join(BUILD, "python"))
 import shindo  # noqa: E402
 from shindo import _core  # noqa: E402
 
-SAMPLES, DT, ROUNDS, CALLS = 30000, 0.01, 31, 20
+SAMPLES, DT, ROUNDS, CALLS = 30000, 0.01, 9, 150
 
 
 def record():
@@ -61,13 +62,18 @@ def published_formula(ns, ew, ud, dt):
     return 2 * np.log10(a) + 0.94
 
 
-def median_call(function, calls=CALLS):
+def call_times(function, calls=CALLS):
+    """The median and the shortest time of a call (µs)."""
     times = []
     for _ in range(calls):
         start = time.perf_counter()
         function()
         times.append(time.perf_counter() - start)
-    return statistics.median(times) * 1e6
+    return statistics.median(times) * 1e6, min(times) * 1e6
+
+
+def median_call(function, calls=CALLS):
+    return call_times(function, calls)[0]
 
 
 def main():
@@ -81,24 +87,28 @@ def main():
         path = out.name
     try:
         ratios, core, python, python64, bare, numpy_times = [], [], [], [], [], []
+        core_best, python_best = [], []
         for _ in range(ROUNDS):
-            c = float(subprocess.run([core_call, path, str(CALLS)], check=True, capture_output=True,
-                                     text=True).stdout.split()[0])
-            p = median_call(lambda: shindo.intensity(ns, ew, ud, DT))
+            c, c_best = (float(v) for v in subprocess.run(
+                [core_call, path, str(CALLS)], check=True, capture_output=True, text=True).stdout.split()[:2])
+            p, p_best = call_times(lambda: shindo.intensity(ns, ew, ud, DT))
             core.append(c)
             python.append(p)
-            ratios.append(p / c)
-            python64.append(median_call(lambda: shindo.intensity(*wide, DT)))
-            bare.append(median_call(lambda: _core.compute(ns, ew, ud, DT)))
+            core_best.append(c_best)
+            python_best.append(p_best)
+            ratios.append(p_best / c_best)
+            python64.append(median_call(lambda: shindo.intensity(*wide, DT), calls=20))
+            bare.append(call_times(lambda: _core.compute(ns, ew, ud, DT), calls=20))
             numpy_times.append(median_call(lambda: published_formula(ns, ew, ud, DT), calls=10))
     finally:
         os.unlink(path)
     med = statistics.median
     print(f"record: {SAMPLES} samples at {DT} s, {ROUNDS} rounds of {CALLS} calls, medians")
-    print(f"C++ core compute_intensity:          {med(core):9.1f} us")
-    print(f"shindo.intensity, float32 input:     {med(python):9.1f} us  "
-          f"(overhead {100 * (med(ratios) - 1):+.1f} %, rounds {100 * (min(ratios) - 1):+.1f} to {100 * (max(ratios) - 1):+.1f} %)")
-    print(f"shindo._core.compute, float32 input: {med(bare):9.1f} us")
+    print(f"C++ core compute_intensity:          {med(core):9.1f} us (shortest {med(core_best):.1f})")
+    print(f"shindo.intensity, float32 input:     {med(python):9.1f} us (shortest {med(python_best):.1f})  "
+          f"overhead {100 * (med(ratios) - 1):+.1f} % (rounds {100 * (min(ratios) - 1):+.1f} to {100 * (max(ratios) - 1):+.1f} %)")
+    print(f"shindo._core.compute, float32 input: {med(b[0] for b in bare):9.1f} us "
+          f"(shortest {med(b[1] for b in bare):.1f})")
     print(f"shindo.intensity, float64 input:     {med(python64):9.1f} us")
     print(f"NumPy, published formula:            {med(numpy_times):9.1f} us  "
           f"({med(numpy_times) / med(python):.2f} x the time of shindo.intensity)")

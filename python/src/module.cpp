@@ -39,12 +39,16 @@ struct Computed {
 };
 
 // The peak of the vector of the three input components, in double and
-// rounded once to float, as shindo-batch gives it in its pga column.
+// rounded once to float, as shindo-batch gives it in its pga column: the
+// root of the largest sum of squares (the root is monotonic, so one root
+// serves). A plain comparison instead of fmax halves its time; the samples
+// of a computed record are finite.
 float peak_of_vector(std::span<const float> a1, std::span<const float> a2, std::span<const float> a3) {
   double peak_square = 0.0;
   for (std::size_t i = 0; i < a1.size(); ++i) {
     const double x = a1[i], y = a2[i], z = a3[i];
-    peak_square = std::fmax(peak_square, x * x + y * y + z * z);
+    const double square = x * x + y * y + z * z;
+    peak_square = square > peak_square ? square : peak_square;
   }
   return static_cast<float>(std::sqrt(peak_square));
 }
