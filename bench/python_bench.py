@@ -12,7 +12,7 @@
   vector, the level exceeded for 0.3 s, 2 log10 a + 0.94) on the same record.
 
     cmake --workflow --preset test        # builds the package and bench/core_call
-    PYTHONPATH=build/release/python /usr/bin/python3 bench/python_bench.py [BUILD-DIR]
+    /usr/bin/python3 bench/python_bench.py [BUILD-DIR]   # default build/release
 
 Prints one line per figure.
 """
