@@ -8,7 +8,6 @@
 
 #include "batch/files.h"
 #include "batch/running.h"
-#include "pictures/describe_fault.h"
 
 namespace batch {
 
@@ -52,7 +51,7 @@ void describe_record(pictures::ReportRow& row, const readers::Record& record) {
   if (meta.epicentre_latitude && meta.epicentre_longitude) {
     row.epicentre = pictures::GeoPoint{*meta.epicentre_latitude, *meta.epicentre_longitude};
   }
-  row.read = pictures::ReadRecord{record.acc1.size(), record.dt, peak_vector(record)};
+  row.read = pictures::ReadRecord{record.acc1.size(), record.dt, shindo::peak_vector({record.acc1, record.acc2, record.acc3})};
 }
 
 // The SVG image of a computed record, its panels named as its format names
@@ -109,7 +108,7 @@ void compute(const readers::Record& record, const Options& options, std::size_t 
   const shindo::Record view{record.acc1, record.acc2, record.acc3, record.dt};
   const shindo::Intensity intensity = shindo::compute_intensity(view);
   if (intensity.fault != shindo::Fault::none) {
-    outcome.row.error = record.metadata.components[0].file + ": " + pictures::describe_fault(intensity.fault, intensity.stage);
+    outcome.row.error = record.metadata.components[0].file + ": " + shindo::describe_fault(intensity.fault, intensity.stage);
     return;
   }
   outcome.row.computed = pictures::ComputedRecord{intensity.amax, intensity.a0, intensity.shindo};
@@ -153,13 +152,5 @@ Outcome process(Job&& job, const Options& options, std::size_t number) {
   return outcome;
 }
 
-float peak_vector(const readers::Record& record) {
-  double peak = 0.0;
-  for (std::size_t i = 0; i < record.acc1.size(); ++i) {
-    const double a1 = record.acc1[i], a2 = record.acc2[i], a3 = record.acc3[i];
-    peak = std::fmax(peak, std::sqrt(a1 * a1 + a2 * a2 + a3 * a3));
-  }
-  return static_cast<float>(peak);
-}
 
 }  // namespace batch

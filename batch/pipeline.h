@@ -32,9 +32,4 @@ struct Outcome {
 //     "d/z.txt: log10 of 0: no level lasts more than 0.299 s (intensity)", not computed
 [[nodiscard]] Outcome process(Job&& job, const Options& options, std::size_t number);
 
-// The peak of the vector of the three components (gal):
-// max over samples of sqrt(a1² + a2² + a3²) in double, rounded once.
-//   samples (3, 4, 0), (0, -1, 1) → 5
-[[nodiscard]] float peak_vector(const readers::Record& record);
-
 }  // namespace batch

@@ -5,7 +5,6 @@
 
 #include "batch/table.h"
 #include "numtext/writing.h"
-#include "pictures/describe_fault.h"
 
 namespace batch {
 
@@ -143,7 +142,7 @@ std::string running_line(const shindo::RunningStep& step, float dt) {
   std::string line = numtext::seconds_text(step.time, dt) + ",";
   if (result.fault != shindo::Fault::none) {
     return line + ",,," +
-           csv_field(shindo::pictures::describe_fault(result.fault, result.stage)) +
+           csv_field(shindo::describe_fault(result.fault, result.stage)) +
            "\n";
   }
   const std::int32_t tenths = shindo::reported_tenths(result.shindo);

@@ -154,5 +154,25 @@ std::string_view stage_name(Stage stage) noexcept {
   return "unknown";
 }
 
+float peak_vector(const Components& components) noexcept {
+  // The root is monotonic and correctly rounded: one root of the largest sum
+  // of squares is the largest root.
+  double peak_square = 0.0;
+  for (std::size_t i = 0; i < components.acc1.size(); ++i) {
+    const double x = components.acc1[i], y = components.acc2[i], z = components.acc3[i];
+    const double square = x * x + y * y + z * z;
+    peak_square = square > peak_square ? square : peak_square;
+  }
+  return static_cast<float>(std::sqrt(peak_square));
+}
+
+std::string describe_fault(Fault fault, Stage stage) {
+  std::string text(fault_text(fault));
+  text += " (";
+  text += stage_name(stage);
+  text += ')';
+  return text;
+}
+
 }  // namespace v1
 }  // namespace shindo

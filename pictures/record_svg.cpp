@@ -1,7 +1,6 @@
 // The SVG image of one record: the title with the class badge, one panel per
 // input component, the filtered vector wave with A0, and the A0–τ curve.
 #include "pictures/pictures.h"
-#include "pictures/describe_fault.h"
 
 #include "numtext/writing.h"
 
@@ -232,7 +231,7 @@ void append_title(std::string& out, const RecordPicture& picture, const Intensit
     out += "</g>\n";
     text_left = 190.0;
   } else {
-    subtitle += " \u00B7 not computed: " + describe_fault(result.fault, result.stage);
+    subtitle += " \u00B7 not computed: " + shindo::describe_fault(result.fault, result.stage);
   }
   append_text(out, text_left, 36, "id=\"record-name\" font-size=\"22\" font-weight=\"bold\"", picture.name);
   append_text(out, text_left, 60, "id=\"record-summary\" font-size=\"15\"", subtitle);

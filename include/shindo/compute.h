@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -131,6 +132,18 @@ struct Intensity {
 
 // The name of a stage: Stage::level_scan → "level scan".
 [[nodiscard]] std::string_view stage_name(Stage stage) noexcept;
+
+// The peak of the vector of the three components as given (gal): the root of
+// the largest a1² + a2² + a3², in double, rounded once to float; samples that
+// are not numbers are passed over.
+//   {3, 0}, {4, -1}, {0, 1} → 5.0f
+[[nodiscard]] float peak_vector(const Components& components) noexcept;
+
+// The one sentence that tells a person why a computation stopped: the fault's
+// text and, in parentheses, the stage's name. Every program says it this way.
+//   (Fault::log10_singularity, Stage::intensity)
+//     → "log10 of 0: no level lasts more than 0.299 s (intensity)"
+[[nodiscard]] std::string describe_fault(Fault fault, Stage stage);
 
 }  // namespace v1
 }  // namespace shindo

@@ -21,6 +21,8 @@
 
 #include <shindo/intensity.h>
 
+#include "numtext/writing.h"
+
 namespace py = pybind11;
 
 namespace {
@@ -37,28 +39,6 @@ struct Computed {
   shindo::Intensity result;
   float pga = std::numeric_limits<float>::quiet_NaN();
 };
-
-// The peak of the vector of the three input components, in double and
-// rounded once to float, as shindo-batch gives it in its pga column: the
-// root of the largest sum of squares (the root is monotonic, so one root
-// serves). A plain comparison instead of fmax halves its time; the samples
-// of a computed record are finite.
-float peak_of_vector(std::span<const float> a1, std::span<const float> a2, std::span<const float> a3) {
-  double peak_square = 0.0;
-  for (std::size_t i = 0; i < a1.size(); ++i) {
-    const double x = a1[i], y = a2[i], z = a3[i];
-    const double square = x * x + y * y + z * z;
-    peak_square = square > peak_square ? square : peak_square;
-  }
-  return static_cast<float>(std::sqrt(peak_square));
-}
-
-// The shortest text that reads back as the float: 111.0799f -> "111.0799".
-std::string shortest(float value) {
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-  return {text, end};
-}
 
 bool complete(const Computed& c) { return c.result.fault == shindo::Fault::none; }
 
@@ -104,16 +84,14 @@ std::string repr_of(const Computed& c) {
   std::string text = "<shindo.IntensityResult ";
   if (complete(c)) {
     const std::int32_t tenths = *tenths_of(c);
-    text += "intensity=" + shortest(r.shindo) + " reported=" + (tenths < 0 ? "-" : "") +
-            std::to_string(std::abs(tenths / 10)) + "." + std::to_string(std::abs(tenths % 10)) +
+    text += "intensity=" + numtext::shortest_text(r.shindo) + " reported=" + numtext::reported_text(tenths) +
             " class=" + *label_of(c, false);
   } else {
-    text += "fault=" + std::string(shindo::fault_text(r.fault)) + " (" + std::string(shindo::stage_name(r.stage)) +
-            ")";
+    text += "fault=" + shindo::describe_fault(r.fault, r.stage);
   }
-  text += " a0=" + shortest(r.a0) + " amax=" + shortest(r.amax);
-  if (!std::isnan(c.pga)) text += " pga=" + shortest(c.pga);
-  text += " samples=" + std::to_string(r.samples) + " dt=" + shortest(r.dt) + ">";
+  text += " a0=" + numtext::shortest_text(r.a0) + " amax=" + numtext::shortest_text(r.amax);
+  if (!std::isnan(c.pga)) text += " pga=" + numtext::shortest_text(c.pga);
+  text += " samples=" + std::to_string(r.samples) + " dt=" + numtext::shortest_text(r.dt) + ">";
   return text;
 }
 
@@ -122,7 +100,7 @@ std::shared_ptr<Computed> compute(const Samples& ns, const Samples& ew, const Sa
   {
     py::gil_scoped_release unlocked;
     computed->result = shindo::compute_intensity({span_of(ns), span_of(ew), span_of(ud), dt});
-    computed->pga = peak_of_vector(span_of(ns), span_of(ew), span_of(ud));
+    computed->pga = shindo::peak_vector({span_of(ns), span_of(ew), span_of(ud)});
   }
   return computed;
 }

@@ -140,12 +140,5 @@ TEST(BatchFiles, WaveAndLevelRecordsAreTwoE12FieldsEndedByCrLf) {
   EXPECT_EQ(batch::level_table_text(intensity), "   .1556E+03   .1000E-01\r\n   .1000E+00   .1000E+02\r\n");
 }
 
-TEST(BatchFiles, PeakOfTheInputVector) {
-  readers::Record record;
-  record.acc1 = {3.0f, 0.0f};
-  record.acc2 = {4.0f, -1.0f};
-  record.acc3 = {0.0f, 1.0f};
-  EXPECT_EQ(batch::peak_vector(record), 5.0f);
-}
 
 }  // namespace

@@ -346,3 +346,31 @@ TEST(CoreMath, ConditionsAreFaultsAndValuesAreTheLibrarys) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PeakVector, IsTheLargestLengthOfTheThreeComponents) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const struct {
+    std::vector<float> a1, a2, a3;
+    float peak;
+  } cases[] = {
+      {{3.0f, 0.0f}, {4.0f, -1.0f}, {0.0f, 1.0f}, 5.0f},
+      {{}, {}, {}, 0.0f},
+      {{-2.0f}, {-3.0f}, {-6.0f}, 7.0f},
+      {{nan, 1.0f}, {0.0f, 0.0f}, {0.0f, 0.0f}, 1.0f},
+      {{3e38f}, {3e38f}, {0.0f}, static_cast<float>(std::sqrt(2.0) * 3e38)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(shindo::peak_vector({c.a1, c.a2, c.a3}), c.peak) << c.peak;
+  }
+}
+
+TEST(DescribeFault, NamesTheFaultAndItsStage) {
+  EXPECT_EQ(shindo::describe_fault(shindo::Fault::log10_singularity, shindo::Stage::intensity),
+            "log10 of 0: no level lasts more than 0.299 s (intensity)");
+  EXPECT_EQ(shindo::describe_fault(shindo::Fault::divide_by_zero, shindo::Stage::spectrum),
+            std::string(shindo::fault_text(shindo::Fault::divide_by_zero)) + " (spectrum)");
+}
+
+}  // namespace
