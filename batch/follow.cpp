@@ -10,7 +10,7 @@
 
 #include "batch/output.h"
 #include "batch/table.h"
-#include "numtext/reading.h"
+
 
 namespace batch {
 
@@ -23,22 +23,20 @@ constexpr std::string_view kSeparators = " \t\r,";
 
 bool blank(std::string_view line) { return line.find_first_not_of(kSeparators) == std::string_view::npos; }
 
-// The three components of a line "a1 a2 a3" (blanks, tabs or commas between),
-// each value converted as the console program converts it.
+// The three components of a line "a1 a2 a3", read with the console
+// program's list rules (blanks, tabs or commas between values).
 std::variant<std::array<float, 3>, std::string> three_components(std::string_view line) {
+  const readers::Result<readers::LineValues> read = readers::read_console_line("", 0, line, 3);
+  if (const readers::Error* error = std::get_if<readers::Error>(&read)) return error->message;
+  const readers::LineValues& line_values = std::get<readers::LineValues>(read);
+  if (line_values.more) return std::string("more than three values: with --dt a line holds NS EW UD");
   std::array<float, 3> values{};
-  std::size_t count = 0;
-  for (std::size_t at = line.find_first_not_of(kSeparators); at != std::string_view::npos;
-       at = line.find_first_not_of(kSeparators, at)) {
-    const std::size_t end = std::min(line.find_first_of(kSeparators, at), line.size());
-    const std::string_view text = line.substr(at, end - at);
-    at = end;
-    if (count == 3) return std::string("more than three values: with --dt a line holds NS EW UD");
-    const numtext::RealReading value = numtext::read_real(text);
-    if (value.error != numtext::ReadError::none) return "not a number: \"" + std::string(text) + "\"";
-    values[count++] = value.value;
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (i >= line_values.values.size() || !line_values.values[i]) {
+      return std::string("fewer than three values: with --dt a line holds NS EW UD");
+    }
+    values[i] = *line_values.values[i];
   }
-  if (count != 3) return std::string("fewer than three values: with --dt a line holds NS EW UD");
   return values;
 }
 

@@ -46,6 +46,13 @@ std::size_t write_until_failure(int fd, const void* buffer, std::size_t count) {
   return done;
 }
 
+ssize_t read_retrying(int fd, void* buffer, std::size_t count) {
+  for (;;) {
+    const ssize_t got = host().read(fd, buffer, count);
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
 bool write_all(int fd, const void* buffer, std::size_t count) {
   return write_until_failure(fd, buffer, count) == count;
 }

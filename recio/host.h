@@ -39,4 +39,8 @@ std::size_t write_until_failure(int fd, const void* buffer, std::size_t count);
 // Writes all `count` bytes; false when a write fails or transfers nothing.
 bool write_all(int fd, const void* buffer, std::size_t count);
 
+// One read through the host, retried when a signal interrupts it: the bytes
+// read, 0 at the end, -1 on a failure (errno tells).
+ssize_t read_retrying(int fd, void* buffer, std::size_t count);
+
 }  // namespace recio

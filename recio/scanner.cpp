@@ -1,6 +1,5 @@
 #include "recio/scanner.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -31,13 +30,6 @@ RunError reading_failure(numtext::ReadError error) {
 // Bytes of a unit's input buffer
 
 enum class Fill { Ready, EndOfFile, ReadFailed, LineTooLong };
-
-ssize_t read_retrying(int fd, char* buffer, std::size_t count) {
-  for (;;) {
-    ssize_t got = host().read(fd, buffer, count);
-    if (got >= 0 || errno != EINTR) return got;
-  }
-}
 
 // Refills the unit's input buffer from its handle. A file is read until the
 // buffer is full, its bytes end a line or the file ends, so that a line is
