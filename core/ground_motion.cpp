@@ -15,7 +15,7 @@
 #include "core/oscillator.h"
 
 namespace shindo {
-inline namespace v1 {
+inline namespace v2 {
 
 namespace {
 
@@ -229,5 +229,5 @@ std::int32_t long_period_class(double sva) {
   return c;
 }
 
-}  // namespace v1
+}  // namespace v2
 }  // namespace shindo

@@ -15,7 +15,7 @@
 #include "core/vector_wave.h"
 
 namespace shindo {
-inline namespace v1 {
+inline namespace v2 {
 
 namespace {
 
@@ -174,5 +174,5 @@ std::string describe_fault(Fault fault, Stage stage) {
   return text;
 }
 
-}  // namespace v1
+}  // namespace v2
 }  // namespace shindo

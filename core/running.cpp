@@ -8,7 +8,7 @@
 #include "shindo/running.h"
 
 namespace shindo {
-inline namespace v1 {
+inline namespace v2 {
 
 namespace {
 
@@ -152,5 +152,5 @@ void RunningIntensity::complete_step(const StepHandler& on_step) {
   on_step(step);
 }
 
-}  // namespace v1
+}  // namespace v2
 }  // namespace shindo

@@ -16,7 +16,7 @@
 #include <vector>
 
 namespace shindo {
-inline namespace v1 {
+inline namespace v2 {
 
 // The longest record the core computes: 2^22 samples (11.6 hours at 100 Hz).
 // A record is padded with zeros to the next power of two, at least 4.
@@ -145,5 +145,5 @@ struct Intensity {
 //     → "log10 of 0: no level lasts more than 0.299 s (intensity)"
 [[nodiscard]] std::string describe_fault(Fault fault, Stage stage);
 
-}  // namespace v1
+}  // namespace v2
 }  // namespace shindo

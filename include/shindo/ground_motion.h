@@ -75,7 +75,7 @@
 #include "shindo/intensity.h"
 
 namespace shindo {
-inline namespace v1 {
+inline namespace v2 {
 
 inline constexpr double kDefaultDamping = 0.05;
 inline constexpr double kDefaultHighpassHz = 0.1;
@@ -200,5 +200,5 @@ struct GroundMotion {
 //   long_period_class(4.99) → 0,  long_period_class(15.0) → 2,  (120.0) → 4
 [[nodiscard]] std::int32_t long_period_class(double sva);
 
-}  // namespace v1
+}  // namespace v2
 }  // namespace shindo

@@ -41,7 +41,7 @@
 #include "shindo/compute.h"
 
 namespace shindo {
-inline namespace v1 {
+inline namespace v2 {
 
 inline constexpr double kDefaultWindowSeconds = 60.0;
 inline constexpr double kDefaultStepSeconds = 1.0;
@@ -141,5 +141,5 @@ struct RunningStart {
 //   {0.01f, 60, 0.005} → refused: Refusal::step_shorter_than_interval
 [[nodiscard]] RunningStart start_running(const RunningSettings& settings);
 
-}  // namespace v1
+}  // namespace v2
 }  // namespace shindo

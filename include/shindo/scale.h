@@ -7,7 +7,7 @@
 #include <string_view>
 
 namespace shindo {
-inline namespace v1 {
+inline namespace v2 {
 
 // The intensity reported the JMA way, in tenths: the exact decimal value
 // rounded half up at the second decimal, then cut to one decimal (toward 0).
@@ -54,5 +54,5 @@ enum class IntensityClass { c0, c1, c2, c3, c4, c5_lower, c5_upper, c6_lower, c6
   return kLabels[static_cast<int>(c)];
 }
 
-}  // namespace v1
+}  // namespace v2
 }  // namespace shindo

@@ -10,7 +10,7 @@
 namespace {
 
 // The declarations live in the inline namespace named for the major version.
-static_assert(SHINDO_VERSION_MAJOR == 1 && std::is_same_v<shindo::v1::Intensity, shindo::Intensity>,
+static_assert(SHINDO_VERSION_MAJOR == 2 && std::is_same_v<shindo::v2::Intensity, shindo::Intensity>,
               "the inline namespace is v<major>");
 
 TEST(Version, TheMacrosSayThePackageVersion) {
