@@ -103,6 +103,35 @@ struct StrongestWindow {
   double time = 0.0;
 };
 
+// What the record's headers say about it and its earthquake, beyond the
+// station's code and place. Times are ISO 8601 with the offset the network
+// gives (Japan time, "+09:00"), e.g. "2008-06-14T08:43:45+09:00"; empty when
+// the record does not say. The distance is hypocentral (km), from the
+// station's place and the event's epicentre and depth.
+struct EventInfo {
+  std::string station_name;  // UTF-8
+  std::string record_time;
+  std::string origin_time;
+  std::optional<double> magnitude;
+  std::optional<double> depth_km;
+  std::optional<double> distance_km;
+};
+
+// The ground-motion values of a record beside its intensity (cm/s², cm/s):
+// the peaks of each component and of the horizontal vector, the SI value,
+// the largest absolute velocity response of the long-period periods, its
+// period (s) and the long-period ground-motion class 0..4.
+struct GroundMotionValues {
+  std::array<double, 3> pga{};  // NS, EW, UD
+  double pga_h = 0.0;
+  std::array<double, 3> pgv{};
+  double pgv_h = 0.0;
+  double si = 0.0;
+  double sva_max = 0.0;
+  double sva_period = 0.0;
+  std::int32_t lp_class = 0;
+};
+
 // One record of a run: the row of the batch program's table and of the
 // report. What is not known is absent, never 0. A row is a failed record
 // when it has an `error` or was not computed.
@@ -116,6 +145,8 @@ struct ReportRow {
   std::optional<ReadRecord> read;           // once the record was read
   std::optional<ComputedRecord> computed;   // once its intensity was computed
   std::optional<StrongestWindow> strongest;  // of the running intensity, when asked (the table's)
+  EventInfo event;                           // what the headers say
+  std::optional<GroundMotionValues> ground;  // once the ground-motion values were computed
   std::string error;    // why the record failed, or a later step of it did
   // Where the record's SVG was written, relative to the report's folder
   // (`shindo-batch --output DIR` writes DIR/<record name>.svg, so this is
