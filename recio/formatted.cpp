@@ -183,24 +183,99 @@ void place_field(RecordState& state, const FormatNode& node, float value) {
 
 }  // namespace
 
+namespace {
+
+FormatNode* add_node(std::vector<FormatNode>& nodes, FormatNodeKind kind, int repeat = 1) {
+  FormatNode node{kind};
+  node.repeat = repeat;
+  nodes.push_back(node);
+  return &nodes.back();
+}
+
+// Adds the node of the edit or control descriptor `c`, its letter already
+// taken, with its repeat count; false when the format's syntax ends there.
+bool add_descriptor(FormatReader& reader, char c, int repeat, std::vector<FormatNode>& nodes) {
+  switch (c) {
+    case 'E':
+    case 'D': {
+      if (c == 'E' && (reader.take('N') || reader.take('S'))) {
+        skip_optional_width(reader);
+        add_node(nodes, FormatNodeKind::Unsupported);
+        return true;
+      }
+      FormatNode* node = add_node(nodes, FormatNodeKind::RealEdit, repeat);
+      node->letter = c;
+      if (read_real_edit(reader, *node)) return true;
+      node->kind = FormatNodeKind::SyntaxError;
+      return false;
+    }
+    case 'F':
+    case 'G':
+      skip_optional_width(reader);
+      add_node(nodes, FormatNodeKind::Unsupported);
+      return true;
+    case 'B':
+      if (reader.take('N') || reader.take('Z')) {
+        add_node(nodes, FormatNodeKind::Unsupported);
+        return true;
+      }
+      [[fallthrough]];
+    case 'I':
+    case 'O':
+    case 'Z':
+    case 'L':
+    case 'A':
+      skip_optional_width(reader);
+      add_node(nodes, FormatNodeKind::OtherEdit, repeat);
+      return true;
+    case 'T':
+      if (!reader.take('L')) reader.take('R');
+      reader.number();
+      add_node(nodes, FormatNodeKind::Unsupported);
+      return true;
+    case 'S':
+      if (!reader.take('P')) reader.take('S');
+      add_node(nodes, FormatNodeKind::Unsupported);
+      return true;
+    case 'H':
+      reader.at += static_cast<std::size_t>(repeat);
+      add_node(nodes, FormatNodeKind::Unsupported);
+      return true;
+    case '\'':
+    case '"':
+      while (!reader.done()) {
+        if (reader.text[reader.at++] == c && !reader.take(c)) break;
+      }
+      add_node(nodes, FormatNodeKind::Unsupported);
+      return true;
+    case 'X':
+    case 'P':
+    case '/':
+    case ':':
+    case '$':
+    case '\\':
+      add_node(nodes, FormatNodeKind::Unsupported);
+      return true;
+    default:
+      add_node(nodes, FormatNodeKind::SyntaxError);
+      return false;
+  }
+}
+
+}  // namespace
+
 std::vector<FormatNode> compile_format(std::string_view format) {
   std::string text = normalise(format);
   FormatReader reader{text};
   std::vector<FormatNode> nodes;
-  auto add = [&nodes](FormatNodeKind kind, int repeat = 1) {
-    FormatNode node{kind};
-    node.repeat = repeat;
-    nodes.push_back(node);
-    return &nodes.back();
-  };
   if (!reader.take('(')) {
-    add(FormatNodeKind::SyntaxError);
+    add_node(nodes, FormatNodeKind::SyntaxError);
     return nodes;
   }
   int depth = 0;
   for (;;) {
     if (reader.done()) {
-      add(FormatNodeKind::SyntaxError);
+      add_node(nodes, FormatNodeKind::SyntaxError);
       return nodes;
     }
     if (reader.take(',')) continue;
@@ -208,88 +283,22 @@ std::vector<FormatNode> compile_format(std::string_view format) {
     int repeat = count < 0 ? 1 : count;
     char c = reader.peek();
     if (count == 0 && c != 'P' && c != 'X') {
-      add(FormatNodeKind::SyntaxError);
+      add_node(nodes, FormatNodeKind::SyntaxError);
       return nodes;
     }
     ++reader.at;
-    switch (c) {
-      case '(':
-        add(FormatNodeKind::GroupOpen, repeat);
-        ++depth;
-        break;
-      case ')':
-        if (depth == 0) {
-          add(FormatNodeKind::End);
-          return nodes;
-        }
-        add(FormatNodeKind::GroupClose);
-        --depth;
-        break;
-      case 'E':
-      case 'D': {
-        if (c == 'E' && (reader.take('N') || reader.take('S'))) {
-          skip_optional_width(reader);
-          add(FormatNodeKind::Unsupported);
-          break;
-        }
-        FormatNode* node = add(FormatNodeKind::RealEdit, repeat);
-        node->letter = c;
-        if (!read_real_edit(reader, *node)) {
-          node->kind = FormatNodeKind::SyntaxError;
-          return nodes;
-        }
-        break;
-      }
-      case 'F':
-      case 'G':
-        skip_optional_width(reader);
-        add(FormatNodeKind::Unsupported);
-        break;
-      case 'B':
-        if (reader.take('N') || reader.take('Z')) {
-          add(FormatNodeKind::Unsupported);
-          break;
-        }
-        [[fallthrough]];
-      case 'I':
-      case 'O':
-      case 'Z':
-      case 'L':
-      case 'A':
-        skip_optional_width(reader);
-        add(FormatNodeKind::OtherEdit, repeat);
-        break;
-      case 'T':
-        if (!reader.take('L')) reader.take('R');
-        reader.number();
-        add(FormatNodeKind::Unsupported);
-        break;
-      case 'S':
-        if (!reader.take('P')) reader.take('S');
-        add(FormatNodeKind::Unsupported);
-        break;
-      case 'H':
-        reader.at += static_cast<std::size_t>(repeat);
-        add(FormatNodeKind::Unsupported);
-        break;
-      case '\'':
-      case '"':
-        while (!reader.done()) {
-          if (reader.text[reader.at++] == c && !reader.take(c)) break;
-        }
-        add(FormatNodeKind::Unsupported);
-        break;
-      case 'X':
-      case 'P':
-      case '/':
-      case ':':
-      case '$':
-      case '\\':
-        add(FormatNodeKind::Unsupported);
-        break;
-      default:
-        add(FormatNodeKind::SyntaxError);
+    if (c == '(') {
+      add_node(nodes, FormatNodeKind::GroupOpen, repeat);
+      ++depth;
+    } else if (c == ')') {
+      if (depth == 0) {
+        add_node(nodes, FormatNodeKind::End);
         return nodes;
+      }
+      add_node(nodes, FormatNodeKind::GroupClose);
+      --depth;
+    } else if (!add_descriptor(reader, c, repeat, nodes)) {
+      return nodes;
     }
   }
 }
