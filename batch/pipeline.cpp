@@ -156,7 +156,8 @@ Outcome process(Job&& job, const Options& options, std::size_t number) {
   job.inputs.clear();  // the bytes are let go before the computation
   outcome.warnings = std::move(record.warnings);
   describe_record(row, record);
-  if (options.export_directory && !stage(outcome, *options.export_directory, number, ".txt", export_text(record))) {
+  if (options.export_directory &&
+      !stage(outcome, *options.export_directory, number, export_suffix(record.format), export_text(record))) {
     return outcome;
   }
   compute(record, options, number, outcome);

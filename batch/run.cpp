@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/files.h"
 #include "batch/inputs.h"
 #include "batch/output.h"
 #include "batch/pipeline.h"
@@ -103,6 +104,10 @@ void place_files(std::vector<Outcome>& outcomes, const std::set<FileIdentity>& i
         outcome.row.computed.reset();
       } else if (file.suffix == ".svg") {
         outcome.row.picture = stem + file.suffix;
+      } else if (file.suffix == ".txt" || file.suffix.empty()) {  // an exported record
+        if (std::optional<std::string> note = export_name_note(file.directory, stem + file.suffix)) {
+          outcome.warnings.push_back(*note);
+        }
       }
     }
   }
