@@ -22,6 +22,15 @@ std::string export_text(const readers::Record& record) {
   return out;
 }
 
+std::string_view export_suffix(readers::Format format) { return format == readers::Format::kiknet ? "" : ".txt"; }
+
+std::optional<std::string> export_name_note(std::string_view directory, std::string_view name) {
+  if (name.size() <= kConsoleNameLength) return std::nullopt;
+  return std::string(directory) + "/" + std::string(name) + ": shindo reads file names of at most " +
+         std::to_string(kConsoleNameLength) + " characters: run it as a shorter name, e.g. ln -s " +
+         std::string(name) + " r.txt";
+}
+
 std::string wave_text(const shindo::Intensity& intensity) {
   std::string out;
   out.reserve(intensity.wave.size() * 26);

@@ -3,7 +3,9 @@
 // wave1_dat and a0tau_dat (--output).
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "readers/readers.h"
 #include "shindo/intensity.h"
@@ -16,6 +18,23 @@ namespace batch {
 // two times give dt exactly.
 //   samples (1, 2, 3), (0.5, 0, -1) at 0.01 s → "0 1 2 3\n0.01 0.5 0 -1\n"
 [[nodiscard]] std::string export_text(const readers::Record& record);
+
+// The longest file name the console program reads at its prompt.
+inline constexpr std::size_t kConsoleNameLength = 20;
+
+// The suffix of a record's exported file, DIR/<record name><suffix>: ".txt";
+// none for a KiK-net record, whose name ("ISKH012401011610.2", 18
+// characters) with ".txt" would not fit the kConsoleNameLength characters
+// the console program reads.
+//   Format::knet → ".txt" ("AOM0170806140843.txt", 20); Format::kiknet → ""
+[[nodiscard]] std::string_view export_suffix(readers::Format format);
+
+// A note for an exported file whose name the console program cannot read
+// (longer than kConsoleNameLength characters), saying how to run it; nullopt
+// when it fits.
+//   ("e", "a-long-record-name.txt") → "e/a-long-record-name.txt: shindo reads file names of at most
+//   20 characters: run it as a shorter name, e.g. ln -s a-long-record-name.txt r.txt"
+[[nodiscard]] std::optional<std::string> export_name_note(std::string_view directory, std::string_view name);
 
 // The bytes wave1_dat and a0tau_dat of a console run hold: records of two
 // E12.4 fields ended by CR LF; time I = float((I-1) * dt) and the filtered

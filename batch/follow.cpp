@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "batch/inputs.h"
 #include "batch/output.h"
 #include "batch/table.h"
 
@@ -73,8 +74,23 @@ class Follower {
     if (samples.acc1.size() != (stream_ ? 1u : 2u)) {
       return stop(number, "a line holds one whole sample: its time and three components");
     }
-    if (!stream_ && !start(samples.dt)) return false;
+    if (!stream_) {
+      // The interval from the first two times, read in double when the
+      // times are too large for single precision to tell it.
+      first_time_ = samples.times[0].wide;
+      if (!start(readers::stream_interval(samples.times[0], samples.times[1]))) return false;
+    } else if (std::optional<std::string> misplaced =
+                   readers::misplaced_time(first_time_, samples_, samples.times[0].wide, stream_->dt())) {
+      return stop(number, *misplaced);
+    }
+    samples_ += samples.acc1.size();
     return feed(samples.acc1, samples.acc2, samples.acc3);
+  }
+
+  // A whole record read from a file, replayed as a stream.
+  bool replay(const readers::Record& record) {
+    if (!start(record.dt)) return false;
+    return feed(record.acc1, record.acc2, record.acc3);
   }
 
   // The end of the stream: its last, shorter step.
@@ -110,9 +126,10 @@ class Follower {
     return write_header();
   }
 
-  // The table's header, once the stream has started (or ended with no sample).
+  // The table's header, once the stream has started (or ended with no
+  // sample); JSON Lines have none.
   bool write_header() {
-    if (!write_all(1, running_header())) write_error_ = errno;
+    if (options_.format == TableFormat::csv && !write_all(1, running_header())) write_error_ = errno;
     return !output_failed();
   }
 
@@ -134,13 +151,65 @@ class Follower {
   std::optional<shindo::RunningIntensity> stream_;
   std::string first_line_;  // the first sample, until the second gives the interval
   std::size_t first_number_ = 0;
+  double first_time_ = 0.0;  // in double, where every later time is measured from
+  std::size_t samples_ = 0;  // taken so far
   int write_error_ = 0;
   std::function<void(const shindo::RunningStep&)> write_row_ = [this](const shindo::RunningStep& step) {
-    if (write_error_ == 0 && !write_all(1, running_line(step, stream_->dt()))) write_error_ = errno;
+    const std::string row = options_.format == TableFormat::json ? running_json_line(step, stream_->dt())
+                                                                 : running_line(step, stream_->dt());
+    if (write_error_ == 0 && !write_all(1, row)) write_error_ = errno;
   };
   std::string failure_;
   int status_ = 0;
 };
+
+// The three component files of the K-NET/KiK-net record of which `path` is
+// one, read and joined: "d/X.ns" → d/X.ns, d/X.ew, d/X.ud.
+readers::Result<readers::Record> network_record(const std::string& path, const readers::KnetName& name,
+                                                const Options& options) {
+  const std::size_t point = path.rfind('.');
+  const bool lower = path[point + 1] >= 'a' && path[point + 1] <= 'z';
+  std::array<readers::KnetFile, 3> files;
+  for (std::size_t c = 0; c < 3; ++c) {
+    std::string letters = std::array<const char*, 3>{"NS", "EW", "UD"}[c];
+    if (lower) {
+      for (char& letter : letters) letter = static_cast<char>(letter - 'A' + 'a');
+    }
+    const std::string file = path.substr(0, point + 1) + letters + path.substr(point + 3);
+    Input input{file, file, false, {}};
+    readers::Result<std::string> bytes = read_input(input);
+    if (const readers::Error* error = std::get_if<readers::Error>(&bytes)) return *error;
+    readers::Result<readers::KnetFile> read = readers::read_knet_file(file, std::get<std::string>(bytes));
+    if (const readers::Error* error = std::get_if<readers::Error>(&read)) return *error;
+    files[c] = std::get<readers::KnetFile>(std::move(read));
+  }
+  return readers::join_knet_record(name.record, name.format, files, options.offset);
+}
+
+// The rest of a stream after `head`, to its end.
+std::optional<std::string> rest_of(int fd, std::string head) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = read_some(fd, buffer, sizeof buffer);
+    if (got < 0) return std::nullopt;
+    if (got == 0) return head;
+    head.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+// A stored record of the networks' formats, whole, or nullopt when the
+// stream's first bytes are the console program's text (or none of these).
+std::optional<readers::Result<readers::Record>> stored_record(const std::string& path, const std::string& name,
+                                                              int fd, std::string& head, const Options& options) {
+  const std::optional<readers::Format> format = readers::detect_format(path == "-" ? "" : path, head);
+  if (format == readers::Format::knet || format == readers::Format::kiknet) {
+    return network_record(path, *readers::knet_name(path), options);
+  }
+  if (format != readers::Format::jma_csv) return std::nullopt;
+  const std::optional<std::string> bytes = rest_of(fd, std::move(head));
+  if (!bytes) return readers::Error{name, 0, std::strerror(errno)};
+  return readers::read_jma_csv(name, *bytes);
+}
 
 }  // namespace
 
@@ -153,25 +222,43 @@ int follow(const Options& options) {
     return 1;
   }
   Follower follower(options, name);
-  std::string line;
-  std::size_t number = 0;
-  bool going = true;
-  bool ended = false;
   char buffer[65536];
-  while (going && !ended) {
-    const ssize_t got = read_some(fd, buffer, sizeof buffer);
+  // The first bytes tell a stored record of the networks' formats, which is
+  // read whole and replayed, from the console program's text, read a line
+  // at a time as it arrives.
+  std::string head;
+  for (ssize_t got = 1; got > 0 && head.find('\n') == std::string::npos;) {
+    got = read_some(fd, buffer, sizeof buffer);
     if (got < 0) {
       say("shindo-batch: " + name + ": " + std::strerror(errno) + "\n");
       return 1;
     }
-    ended = got == 0;
-    std::string_view piece(buffer, static_cast<std::size_t>(got));
+    head.append(buffer, static_cast<std::size_t>(got));
+  }
+  if (std::optional<readers::Result<readers::Record>> stored = stored_record(path, name, fd, head, options)) {
+    if (fd != 0) ::close(fd);
+    if (const readers::Error* error = std::get_if<readers::Error>(&*stored)) {
+      say("shindo-batch: " + readers::error_text(*error) + "\n");
+      return 1;
+    }
+    if (!follower.replay(std::get<readers::Record>(*stored)) || !follower.finish()) {
+      say("shindo-batch: " + follower.failure() + "\n");
+      return follower.status();
+    }
+    return 0;
+  }
+  std::string line;
+  std::size_t number = 0;
+  bool going = true;
+  bool ended = head.empty();
+  std::string_view piece = head;
+  while (going) {
     while (going && (!piece.empty() || (ended && !line.empty()))) {
       const std::size_t end = piece.find('\n');
       line.append(piece.substr(0, end));
       if (line.size() > kLongestLine) {
         say("shindo-batch: " + name + ":" + std::to_string(number + 1) + ": a line longer than " +
-                         std::to_string(kLongestLine) + " characters\n");
+            std::to_string(kLongestLine) + " characters\n");
         return 1;
       }
       if (end == std::string_view::npos && !ended) break;  // the line goes on in the next read
@@ -179,6 +266,14 @@ int follow(const Options& options) {
       going = follower.take(line, ++number);
       line.clear();
     }
+    if (!going || ended) break;
+    const ssize_t got = read_some(fd, buffer, sizeof buffer);
+    if (got < 0) {
+      say("shindo-batch: " + name + ": " + std::strerror(errno) + "\n");
+      return 1;
+    }
+    ended = got == 0;
+    piece = std::string_view(buffer, static_cast<std::size_t>(got));
   }
   if (going) going = follower.finish();
   if (fd != 0) ::close(fd);

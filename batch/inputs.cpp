@@ -117,7 +117,7 @@ void classify(Walking& walking, const std::string& path, bool walked) {
     job.format = readers::detect_format(name, std::string_view(std::get<std::string>(head)).substr(0, kHeadBytes));
     if (!job.format) {
       if (walked) {
-        ++walk.skipped;
+        walk.skipped.push_back(name);
         return;
       }
       job.error = path + ": not a record of a known format";
@@ -165,7 +165,7 @@ Walk walk_paths(std::span<const std::string> paths) {
   return std::move(walking.walk);
 }
 
-void read_archive(const std::string& path, const std::function<void(Job&&)>& take, std::size_t& skipped) {
+void read_archive(const std::string& path, const std::function<void(Job&&)>& take, std::vector<std::string>& skipped) {
   std::set<std::string> finished;  // records given to `take`
   std::set<std::string> waiting;   // records left for a later reading
   bool first_reading = true;
@@ -201,7 +201,7 @@ void read_archive(const std::string& path, const std::function<void(Job&&)>& tak
       const std::optional<readers::Format> format =
           readers::detect_format(member.name, std::string_view(member.bytes).substr(0, kHeadBytes));
       if (!format) {
-        ++skipped;
+        skipped.push_back(member.name);
         return;
       }
       Job job;

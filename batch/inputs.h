@@ -40,19 +40,19 @@ struct Walk {
   std::vector<Job> jobs;               // records of files on disk (and errors), component files grouped
   std::vector<std::string> archives;   // read later, by read_archive
   std::set<FileIdentity> inputs;       // every file given, never written
-  std::size_t skipped = 0;             // files of a directory that hold no record
+  std::vector<std::string> skipped;    // files of a directory that hold no record
 };
 
 // Walks the paths: a file is a record (or a component of one), a directory
 // is walked recursively in name order, skipping files that hold no record.
-//   {"d"} with d/X.NS, d/X.EW, d/X.UD, d/notes → one job "d/X" of three inputs, skipped 1
+//   {"d"} with d/X.NS, d/X.EW, d/X.UD, d/notes → one job "d/X" of three inputs, skipped {"d/notes"}
 //   {"missing"} → a job with the error "missing: no such file or directory"
 [[nodiscard]] Walk walk_paths(std::span<const std::string> paths);
 
 // Reads an archive, giving `take` each record as soon as its files are
 // together; members that hold no record add to `skipped`.
 //   "e.tar" holding X.NS, X.EW, X.UD, y.csv → jobs "X" (three inputs) and "e.tar:y.csv"
-void read_archive(const std::string& path, const std::function<void(Job&&)>& take, std::size_t& skipped);
+void read_archive(const std::string& path, const std::function<void(Job&&)>& take, std::vector<std::string>& skipped);
 
 // The bytes of an input (decompressed), leaving an archive member's bytes
 // moved out of it.

@@ -49,9 +49,13 @@ std::string_view help_text() {
          "  --window S         running window length in seconds (default 60)\n"
          "  --step S           running step in seconds (default 1), at least one sample\n"
          "  --follow PATH      read one record as a live stream (- : standard input) and\n"
-         "                     write a CSV row for each step as soon as it is computed\n"
+         "                     write a row for each step as soon as it is computed (CSV,\n"
+         "                     or JSON Lines with --format json); a stored JMA CSV file\n"
+         "                     or one K-NET/KiK-net component file (its record) is\n"
+         "                     replayed as a stream\n"
          "  --dt S             with --follow: lines of three components sampled at S s\n"
          "                     (default: the console program's text, time first)\n"
+         "  -v, --verbose      list every file skipped as no record\n"
          "  -h, --help         show this help and exit\n"
          "\n"
          "Exit status: 0 every record computed, 1 any record failed, 2 usage error.\n";
@@ -93,6 +97,8 @@ std::variant<Options, UsageError> parse_options(std::span<const std::string_view
     };
     if (name == "-h" || name == "--help") {
       options.help = true;
+    } else if ((name == "-v" || name == "--verbose") && !value) {
+      options.verbose = true;
     } else if (name == "--keep-offset" && !value) {
       options.offset = readers::Offset::keep;
     } else if (name == "--format") {
@@ -140,8 +146,8 @@ std::variant<Options, UsageError> parse_options(std::span<const std::string_view
   if (options.help) return options;
   if (options.follow) {
     if (!options.paths.empty()) return UsageError{"--follow reads one stream: no PATH besides it"};
-    if (options.export_directory || options.output_directory || options.format != TableFormat::csv) {
-      return UsageError{"--follow writes CSV rows to standard output: no --export, --output or --format"};
+    if (options.export_directory || options.output_directory) {
+      return UsageError{"--follow writes its rows to standard output: no --export or --output"};
     }
     return options;
   }

@@ -23,6 +23,7 @@ struct Options {
   unsigned jobs = 1;
   readers::Offset offset = readers::Offset::remove_mean;
   bool help = false;
+  bool verbose = false;  // list the files skipped as no record
   // The running intensity: --running adds each record's strongest window;
   // --follow PATH ("-": standard input) reads one record as a live stream,
   // the console program's text or, with --dt S, three components a line.

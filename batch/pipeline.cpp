@@ -37,7 +37,12 @@ readers::Result<readers::Record> read_record(Job& job, const Options& options) {
   readers::Result<readers::Record> record = *job.format == readers::Format::jma_csv
                                                 ? readers::read_jma_csv(input.name, bytes)
                                                 : readers::read_console_text(input.name, bytes);
-  if (readers::Record* read = std::get_if<readers::Record>(&record)) read->name = job.record;
+  if (readers::Record* read = std::get_if<readers::Record>(&record)) {
+    read->name = job.record;
+    // Times that do not follow one interval refuse the record.
+    if (std::optional<readers::Error> misplaced = readers::settle_interval(*read)) return *misplaced;
+    read->times = {};
+  }
   return record;
 }
 
@@ -52,6 +57,12 @@ void describe_record(pictures::ReportRow& row, const readers::Record& record) {
     row.epicentre = pictures::GeoPoint{*meta.epicentre_latitude, *meta.epicentre_longitude};
   }
   row.read = pictures::ReadRecord{record.acc1.size(), record.dt, shindo::peak_vector({record.acc1, record.acc2, record.acc3})};
+  row.event = pictures::EventInfo{.station_name = meta.station_name,
+                                  .record_time = readers::record_time_iso(record),
+                                  .origin_time = readers::origin_time_iso(meta),
+                                  .magnitude = meta.magnitude,
+                                  .depth_km = meta.epicentre_depth,
+                                  .distance_km = readers::hypocentral_distance_km(meta)};
 }
 
 // The SVG image of a computed record, its panels named as its format names
@@ -145,7 +156,8 @@ Outcome process(Job&& job, const Options& options, std::size_t number) {
   job.inputs.clear();  // the bytes are let go before the computation
   outcome.warnings = std::move(record.warnings);
   describe_record(row, record);
-  if (options.export_directory && !stage(outcome, *options.export_directory, number, ".txt", export_text(record))) {
+  if (options.export_directory &&
+      !stage(outcome, *options.export_directory, number, export_suffix(record.format), export_text(record))) {
     return outcome;
   }
   compute(record, options, number, outcome);

@@ -14,8 +14,10 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "batch/files.h"
 #include "batch/inputs.h"
 #include "batch/output.h"
 #include "batch/pipeline.h"
@@ -45,7 +47,7 @@ bool ready_directories(const Options& options) {
 // Every record of the walk and of its archives computed on options.jobs
 // threads, in the order they finish; "N records done" on a terminal, at
 // most five times a second.
-std::vector<Outcome> compute_all(const Options& options, Walk& walk, std::size_t& skipped) {
+std::vector<Outcome> compute_all(const Options& options, Walk& walk, std::vector<std::string>& skipped) {
   const bool show_progress = ::isatty(2) != 0;
   std::vector<Outcome> outcomes;
   std::mutex outcomes_mutex;
@@ -102,9 +104,39 @@ void place_files(std::vector<Outcome>& outcomes, const std::set<FileIdentity>& i
         outcome.row.computed.reset();
       } else if (file.suffix == ".svg") {
         outcome.row.picture = stem + file.suffix;
+      } else if (file.suffix == ".txt" || file.suffix.empty()) {  // an exported record
+        if (std::optional<std::string> note = export_name_note(file.directory, stem + file.suffix)) {
+          outcome.warnings.push_back(*note);
+        }
       }
     }
   }
+}
+
+// "1 record", "2 records".
+std::string counted(std::size_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+// The closing summary: the records, the failures and the files skipped as no
+// record, the first few of them named (all of them, a line each, with --verbose).
+//   (3, 1, {"d/notes"}, false) → "shindo-batch: 3 records, 1 failed, 1 file skipped (no record): d/notes\n"
+std::string summary(std::size_t records, std::size_t failed, std::vector<std::string> skipped, bool verbose) {
+  constexpr std::size_t kNamed = 3;
+  std::sort(skipped.begin(), skipped.end());
+  std::string text;
+  if (verbose) {
+    for (const std::string& name : skipped) text += "shindo-batch: skipped (no record): " + name + "\n";
+  }
+  text += "shindo-batch: " + counted(records, "record", "records") + ", " + std::to_string(failed) + " failed, " +
+          counted(skipped.size(), "file", "files") + " skipped (no record)";
+  if (!verbose && !skipped.empty()) {
+    for (std::size_t i = 0; i < skipped.size() && i < kNamed; ++i) text += (i == 0 ? ": " : ", ") + skipped[i];
+    if (skipped.size() > kNamed) {
+      text += " and " + std::to_string(skipped.size() - kNamed) + " more (--verbose lists them)";
+    }
+  }
+  return text + "\n";
 }
 
 }  // namespace
@@ -112,7 +144,7 @@ void place_files(std::vector<Outcome>& outcomes, const std::set<FileIdentity>& i
 int run(const Options& options) {
   if (!ready_directories(options)) return 2;
   Walk walk = walk_paths(options.paths);
-  std::size_t skipped = walk.skipped;
+  std::vector<std::string> skipped = std::move(walk.skipped);
   std::vector<Outcome> outcomes = compute_all(options, walk, skipped);
   std::stable_sort(outcomes.begin(), outcomes.end(),
                    [](const Outcome& a, const Outcome& b) { return a.row.record < b.row.record; });
@@ -137,8 +169,7 @@ int run(const Options& options) {
     report_failure = write_report(*options.output_directory, options.paths, std::move(rows), outcomes.size(), walk.inputs);
     if (report_failure) notes += "shindo-batch: " + *report_failure + "\n";
   }
-  notes += "shindo-batch: " + std::to_string(outcomes.size()) + " records, " + std::to_string(failed) + " failed, " +
-           std::to_string(skipped) + " files skipped (no record)\n";
+  notes += summary(outcomes.size(), failed, std::move(skipped), options.verbose);
   say(notes);
   if (!table_written) {
     say("shindo-batch: cannot write the table: " + std::string(std::strerror(table_error)) + "\n");

@@ -1,10 +1,12 @@
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "batch/table.h"
 #include "numtext/writing.h"
+#include "readers/readers.h"
 
 namespace batch {
 
@@ -50,6 +52,28 @@ struct Cell {
   bool number = false;
 };
 
+// The error of a row without the record's name, which the row's first
+// column already shows; a file of the record other than its name stays:
+//   ("d/x.txt", "d/x.txt: not a record")          → "not a record"
+//   ("d/x.txt", "d/x.txt:4: time 0.04 where ...")  → "line 4: time 0.04 where ..."
+//   ("d/X", "d/X.EW:19: not an integer count ...") → unchanged
+std::string error_of(const std::string& record, const std::string& error) {
+  if (record.empty() || !error.starts_with(record) || error.size() <= record.size() + 1 ||
+      error[record.size()] != ':') {
+    return error;
+  }
+  const std::string_view rest = std::string_view(error).substr(record.size() + 1);
+  if (rest.starts_with(' ')) return std::string(rest.substr(1));
+  const std::size_t digits = rest.find_first_not_of("0123456789");
+  if (digits == 0 || digits == std::string_view::npos || !rest.substr(digits).starts_with(": ")) return error;
+  return "line " + std::string(rest.substr(0, digits)) + std::string(rest.substr(digits));
+}
+
+// A text cell, absent when empty.
+Cell text_or_null(const std::string& value) {
+  return Cell{value.empty() ? std::nullopt : std::optional<std::string>(value), false};
+}
+
 std::vector<Cell> cells(const ReportRow& row, bool running) {
   const auto text = [](const std::string& value) { return Cell{value, false}; };
   // The text `value()` gives when the value is known, a number unless said.
@@ -86,19 +110,82 @@ std::vector<Cell> cells(const ReportRow& row, bool running) {
       return numtext::seconds_text(strongest->time, row.read ? row.read->dt : 0.0f);
     }));
   }
-  all.push_back(Cell{row.error.empty() ? std::nullopt : std::optional<std::string>(row.error), false});
+  all.push_back(text_or_null(error_of(row.record, row.error)));
+  // What the headers say.
+  const shindo::pictures::EventInfo& event = row.event;
+  all.push_back(text_or_null(event.station_name));
+  all.push_back(text_or_null(event.record_time));
+  all.push_back(text_or_null(event.origin_time));
+  all.push_back(optional_double(event.magnitude));
+  all.push_back(optional_double(row.epicentre ? std::optional<double>(row.epicentre->latitude) : std::nullopt));
+  all.push_back(optional_double(row.epicentre ? std::optional<double>(row.epicentre->longitude) : std::nullopt));
+  all.push_back(optional_double(event.depth_km));
+  all.push_back(when(event.distance_km.has_value(), [&] { return numtext::fixed_text(*event.distance_km, 3); }));
+  if (running) {
+    const std::string clock = row.strongest && !event.record_time.empty()
+                                  ? readers::iso_japan_time(event.record_time, row.strongest->time)
+                                  : std::string();
+    all.push_back(text_or_null(clock));
+  }
   return all;
 }
 
-constexpr const char* kColumns[] = {"record", "format",  "station", "latitude", "longitude",
-                                    "samples", "dt",     "pga",     "amax",     "a0",
-                                    "intensity", "reported", "class", "error"};
+constexpr std::string_view kComputedColumns[] = {"record", "format",  "station", "latitude", "longitude",
+                                                 "samples", "dt",     "pga",     "amax",     "a0",
+                                                 "intensity", "reported", "class"};
+// What the headers say, after the error so that readers of the older table keep their columns.
+constexpr std::string_view kHeaderColumns[] = {"station_name",    "record_time",     "origin_time", "magnitude",
+                                               "event_latitude", "event_longitude", "depth_km",    "distance_km"};
 
 std::vector<std::string_view> columns(bool running) {
-  std::vector<std::string_view> names(std::begin(kColumns), std::end(kColumns) - 1);
+  std::vector<std::string_view> names(std::begin(kComputedColumns), std::end(kComputedColumns));
   if (running) names.insert(names.end(), {"running_max", "running_max_time"});
   names.push_back("error");
+  names.insert(names.end(), std::begin(kHeaderColumns), std::end(kHeaderColumns));
+  if (running) names.push_back("running_max_clock");
   return names;
+}
+
+std::string csv_of(const std::vector<Cell>& all) {
+  std::string line;
+  bool first = true;
+  for (const Cell& cell : all) {
+    if (!first) line += ',';
+    first = false;
+    if (cell.text) line += csv_field(*cell.text);
+  }
+  return line + "\n";
+}
+
+std::string json_of(std::span<const std::string_view> names, const std::vector<Cell>& all) {
+  std::string line = "{";
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (i > 0) line += ',';
+    line += json_string(names[i]) + ":";
+    const Cell& cell = all[i];
+    line += !cell.text ? "null" : cell.number ? *cell.text : json_string(*cell.text);
+  }
+  return line + "}\n";
+}
+
+constexpr std::string_view kRunningColumns[] = {"time", "intensity", "reported", "class", "error"};
+
+// A step of a running intensity: the time at its window's end, then its
+// value or the fault of a window that was not computed.
+std::vector<Cell> running_cells(const shindo::RunningStep& step, float dt) {
+  const shindo::Intensity& result = step.result;
+  std::vector<Cell> all = {Cell{numtext::seconds_text(step.time, dt), true}};
+  if (result.fault != shindo::Fault::none) {
+    all.insert(all.end(), 3, Cell{});
+    all.push_back(Cell{shindo::describe_fault(result.fault, result.stage), false});
+    return all;
+  }
+  const std::int32_t tenths = shindo::reported_tenths(result.shindo);
+  all.push_back(Cell{numtext::shortest_text(result.shindo), true});
+  all.push_back(Cell{numtext::reported_text(tenths), true});
+  all.push_back(Cell{std::string(shindo::class_label(shindo::intensity_class(tenths))), false});
+  all.push_back(Cell{});
+  return all;
 }
 
 }  // namespace
@@ -111,43 +198,16 @@ std::string csv_header(bool running) {
   return header + "\n";
 }
 
-std::string csv_line(const ReportRow& row, bool running) {
-  std::string line;
-  bool first = true;
-  for (const Cell& cell : cells(row, running)) {
-    if (!first) line += ',';
-    first = false;
-    if (cell.text) line += csv_field(*cell.text);
-  }
-  return line + "\n";
-}
+std::string csv_line(const ReportRow& row, bool running) { return csv_of(cells(row, running)); }
 
-std::string json_line(const ReportRow& row, bool running) {
-  std::string line = "{";
-  const std::vector<Cell> all = cells(row, running);
-  const std::vector<std::string_view> names = columns(running);
-  for (std::size_t i = 0; i < all.size(); ++i) {
-    if (i > 0) line += ',';
-    line += json_string(names[i]) + ":";
-    const Cell& cell = all[i];
-    line += !cell.text ? "null" : cell.number ? *cell.text : json_string(*cell.text);
-  }
-  return line + "}\n";
-}
+std::string json_line(const ReportRow& row, bool running) { return json_of(columns(running), cells(row, running)); }
 
 std::string running_header() { return "time,intensity,reported,class,error\n"; }
 
-std::string running_line(const shindo::RunningStep& step, float dt) {
-  const shindo::Intensity& result = step.result;
-  std::string line = numtext::seconds_text(step.time, dt) + ",";
-  if (result.fault != shindo::Fault::none) {
-    return line + ",,," +
-           csv_field(shindo::describe_fault(result.fault, result.stage)) +
-           "\n";
-  }
-  const std::int32_t tenths = shindo::reported_tenths(result.shindo);
-  return line + numtext::shortest_text(result.shindo) + "," + numtext::reported_text(tenths) + "," +
-         std::string(shindo::class_label(shindo::intensity_class(tenths))) + ",\n";
+std::string running_line(const shindo::RunningStep& step, float dt) { return csv_of(running_cells(step, dt)); }
+
+std::string running_json_line(const shindo::RunningStep& step, float dt) {
+  return json_of(kRunningColumns, running_cells(step, dt));
 }
 
 }  // namespace batch

@@ -133,7 +133,7 @@ RealReading read_real(std::string_view text) noexcept {
     }
   }
   if (value > kLargestSingle || value < -kLargestSingle) return {0.0f, ReadError::out_of_range};
-  return {static_cast<float>(value), ReadError::none};
+  return {static_cast<float>(value), ReadError::none, value};
 }
 
 }  // namespace numtext

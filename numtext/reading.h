@@ -28,6 +28,7 @@ enum class ReadError {
 struct RealReading {
   float value = 0.0f;
   ReadError error = ReadError::none;
+  double wide = 0.0;  // the correctly rounded double that `value` was rounded from
 };
 
 // Reads `text` (no blanks around it): an optional sign, digits with at most

@@ -1,6 +1,7 @@
 // The console program's acceleration file read from memory with the rules of
 // its free-format input statement: one statement of four real items per
 // sample, repeated until the end of the file.
+#include <algorithm>
 #include <string>
 #include <variant>
 
@@ -31,15 +32,33 @@ std::string scan_failure(const numtext::ListScanner& values) {
   return message;
 }
 
-// The number a scanned value holds, or why it holds none.
-std::variant<float, std::string> real_value(const numtext::ListScanner& values) {
+// The number a scanned value holds (as float and in double), or why it holds none.
+std::variant<numtext::RealReading, std::string> real_reading(const numtext::ListScanner& values) {
   if (values.form() != numtext::ValueForm::plain) return std::string("a quoted value where a number is wanted");
   const numtext::RealReading conversion = numtext::read_real(values.text());
   if (conversion.error != numtext::ReadError::none) {
     return std::string(numtext::read_error_text(conversion.error)) + ": \"" + std::string(values.text()) + "\"";
   }
-  return conversion.value;
+  return conversion;
 }
+
+std::variant<float, std::string> real_value(const numtext::ListScanner& values) {
+  std::variant<numtext::RealReading, std::string> reading = real_reading(values);
+  if (std::string* message = std::get_if<std::string>(&reading)) return std::move(*message);
+  return std::get<numtext::RealReading>(reading).value;
+}
+
+// The line of successive places in a text, counted as the places move on.
+struct LineCounter {
+  std::size_t at = 0;
+  std::size_t line = 1;
+
+  std::size_t line_of(std::string_view text, std::size_t taken) {
+    const std::size_t where = std::min(taken > 0 ? taken - 1 : 0, text.size());
+    for (; at < where; ++at) line += text[at] == '\n' ? 1 : 0;
+    return line;
+  }
+};
 
 // The console program's statements over one text: four real items per
 // statement, each statement leaving the record its last value ended in.
@@ -52,6 +71,7 @@ struct SampleScan {
   numtext::TextSource source;
   numtext::ListScanner values;
   std::optional<Error> error;
+  LineCounter lines;
 
   // How a statement ended: all four items read, the end of the file (the
   // statement takes its end-of-file branch), or a failure.
@@ -63,15 +83,21 @@ struct SampleScan {
   }
 
   // One statement: four items into `items` (which keep the values a null
-  // value leaves them), then the record is left.
-  Outcome read_sample(float (&items)[4]) {
+  // value leaves them), then the record is left. `time` follows the first
+  // item in double and records its line.
+  Outcome read_sample(float (&items)[4], SampleTime& time) {
     values.begin();
     for (float& item : items) {
       switch (values.next_item(source)) {
         case ItemKind::value: {
-          const std::variant<float, std::string> value = real_value(values);
+          const std::variant<numtext::RealReading, std::string> value = real_reading(values);
           if (const std::string* message = std::get_if<std::string>(&value)) return fail(*message);
-          item = std::get<float>(value);
+          const numtext::RealReading& reading = std::get<numtext::RealReading>(value);
+          item = reading.value;
+          if (&item == &items[0]) {
+            time.wide = reading.wide;
+            time.line = lines.line_of(text, source.taken());
+          }
           break;
         }
         case ItemKind::input_ended: return Outcome::end_of_file;
@@ -128,7 +154,8 @@ Result<Record> read_console_text(std::string_view file, std::string_view text) {
     // A fresh sample's items hold 0.0; the console program keeps them in
     // zeroed storage.
     float items[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    const SampleScan::Outcome outcome = scan.read_sample(items);
+    SampleTime time;
+    const SampleScan::Outcome outcome = scan.read_sample(items, time);
     // Values stored before the end of the file stay in the storage of the
     // first two times, which the interval is taken from.
     if (sample == 0) first_time = items[0];
@@ -138,6 +165,9 @@ Result<Record> read_console_text(std::string_view file, std::string_view text) {
     record.acc1.push_back(items[1]);
     record.acc2.push_back(items[2]);
     record.acc3.push_back(items[3]);
+    time.value = items[0];
+    if (time.line == 0) time.line = scan.lines.line_of(text, scan.source.taken());  // a null time: 0
+    record.times.push_back(time);
   }
   if (record.acc1.empty()) return Error{std::string(file), 0, "no complete sample (time and three components)"};
   record.dt = static_cast<float>(static_cast<double>(second_time) - static_cast<double>(first_time));

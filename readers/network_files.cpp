@@ -335,9 +335,15 @@ Result<Record> read_jma_csv(std::string_view file, std::string_view bytes) {
   };
   Lines lines{bytes};
   std::string_view line;
+  // A line without the empty fields a spreadsheet adds at its end: "NS,EW,UD,,,,," → "NS,EW,UD".
+  const auto next = [&lines](std::string_view& read) {
+    if (!lines.next(read)) return false;
+    while (!read.empty() && (read.back() == ',' || read.back() == ' ' || read.back() == '\t')) read.remove_suffix(1);
+    return true;
+  };
 
-  // SITE CODE= CCCname   ,lat,lon,depth,magnitude,...
-  if (!lines.next(line)) return fail(0, "an empty file");
+  // SITE CODE= CCCname   ,lat,lon,depth,magnitude,origin day,...
+  if (!next(line)) return fail(0, "an empty file");
   if (!line.starts_with("SITE CODE=")) return fail(1, "expected \"SITE CODE=\", found " + quoted(line));
   std::string_view rest = line.substr(10);
   if (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
@@ -347,8 +353,9 @@ Result<Record> read_jma_csv(std::string_view file, std::string_view bytes) {
   meta.station_code = std::string(code_and_name.substr(0, 3));
   meta.station_name = utf8_from_shift_jis(trimmed(code_and_name.substr(3)));
   if (comma != std::string_view::npos) {
+    std::optional<double> origin_day;
     std::optional<double>* epicentre[] = {&meta.epicentre_latitude, &meta.epicentre_longitude,
-                                          &meta.epicentre_depth, &meta.magnitude};
+                                          &meta.epicentre_depth, &meta.magnitude, &origin_day};
     std::string_view fields = rest.substr(comma + 1);
     for (std::optional<double>* target : epicentre) {
       const std::size_t end = fields.find(',');
@@ -356,10 +363,11 @@ Result<Record> read_jma_csv(std::string_view file, std::string_view bytes) {
       if (end == std::string_view::npos) break;
       fields.remove_prefix(end + 1);
     }
+    if (origin_day) meta.origin_time = header_time_of_day_number(*origin_day);
   }
 
   const auto header = [&](std::string_view label) -> std::optional<std::string_view> {
-    if (!lines.next(line)) return std::nullopt;
+    if (!next(line)) return std::nullopt;
     return value_after_label(line, label);
   };
   const auto missing = [&](std::string_view label) {
@@ -405,7 +413,7 @@ Result<Record> read_jma_csv(std::string_view file, std::string_view bytes) {
     }
     meta.record_time = time;
   }
-  if (!lines.next(line) || trimmed(line) != "NS,EW,UD") return missing("NS,EW,UD");
+  if (!next(line) || trimmed(line) != "NS,EW,UD") return missing("NS,EW,UD");
   meta.components[0].direction = "NS";
   meta.components[1].direction = "EW";
   meta.components[2].direction = "UD";
@@ -413,7 +421,7 @@ Result<Record> read_jma_csv(std::string_view file, std::string_view bytes) {
 
   std::vector<float>* targets[3] = {&record.acc1, &record.acc2, &record.acc3};
   for (std::vector<float>* target : targets) target->reserve(bytes.size() / 20);
-  while (lines.next(line)) {
+  while (next(line)) {
     if (trimmed(line).empty()) continue;
     std::string_view fields = line;
     for (int c = 0; c < 3; ++c) {

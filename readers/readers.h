@@ -69,6 +69,15 @@ struct Metadata {
   std::array<Component, 3> components;
 };
 
+// The time of one sample of the console program's text as written: the
+// float the console program reads, the same text read in double, and the
+// line it stands on.
+struct SampleTime {
+  float value = 0.0f;
+  double wide = 0.0;
+  std::size_t line = 0;
+};
+
 // A record ready for the computation: three components in gal, equal length,
 // sampled at `dt` seconds.
 struct Record {
@@ -77,6 +86,7 @@ struct Record {
   Metadata metadata;
   std::vector<float> acc1, acc2, acc3;
   float dt = 0.0f;
+  std::vector<SampleTime> times;      // console text: every sample's time; empty for the networks' files
   std::vector<std::string> warnings;  // e.g. a header peak the samples do not reproduce
 };
 
@@ -100,7 +110,39 @@ using Result = std::variant<T, Error>;
 //   "0 1 2 3\n0.01 4 5 6\n" → 2 samples, acc1 {1, 4}, dt 0.01f
 //   "0,1,,3\n"              → acc2 {0.0f} (null value of a fresh sample)
 //   "1 2 3\n4 5 6\n"        → Error{file, 1, "each line holds three values: ..."}
+// `times` holds every sample's time for settle_interval.
 Result<Record> read_console_text(std::string_view file, std::string_view text);
+
+// How far a time may lie from its place first + (i - 1) x dt: 1 % of the
+// interval, plus half the spacing of single-precision numbers at the time's
+// size (times written from floats are that far off).
+//   (0.01f, 0.0) → 0.0001;  (0.01f, 50000.0) → 0.0001 + 0.001953125
+[[nodiscard]] double time_tolerance(float dt, double time);
+
+// The interval of a stream from its first two times: the console program's
+// float(double(second.value) - double(first.value)) when the times read in
+// double give the same float, else float(second.wide - first.wide).
+//   {0, 0}, {0.01f, 0.01}           → 0.01f
+//   {50000, 50000}, {50000.01f, 50000.01} → 0.01f (the console program's rule gives 0.01171875)
+[[nodiscard]] float stream_interval(const SampleTime& first, const SampleTime& second);
+
+// Why sample `index` (0 for the first) at `time` is not where the interval
+// puts it, or nullopt when it lies within time_tolerance:
+//   (first 0, index 2, time 0.03, 0.01f) →
+//   "time 0.03 where 0.02 was expected (the first time + 2 x 0.01 s, within 0.0001 s)"
+[[nodiscard]] std::optional<std::string> misplaced_time(double first, std::size_t index, double time, float dt);
+
+// The batch program's check of a console text's times (the console program
+// itself keeps its rule: the record is its own input). Every time must lie
+// within time_tolerance of first + (i - 1) x dt. The record's dt, the console
+// program's, stays when every time agrees with it; otherwise the times read
+// in double give the interval, float(time 2 - time 1), and every time must
+// agree with that one. An interval of 0 or less, or a record of one sample,
+// is left to the computation, which refuses it.
+//   times 0, 0.01, ..., 0.99 → dt 0.01f kept
+//   times 50000, 50000.01, ... → dt 0.01f (the console program's rule gives 0.01171875)
+//   times 0, 0.01, 0.02, 0.04 → Error{file, 4, "time 0.04 where 0.03 was expected (...)"}
+[[nodiscard]] std::optional<Error> settle_interval(Record& record);
 
 // The values of one line of a live stream, read with the same free-format
 // rules: blanks, tabs or commas between values, `r*value` and `r*`, a null
@@ -122,13 +164,57 @@ Result<LineValues> read_console_line(std::string_view file, std::size_t line_num
 // JMA CSV
 
 // Reads a JMA CSV file (Shift_JIS, CR LF): the site line with the 3-character
-// station code, its name and the epicentre; LAT., LON. (both 0.0000: unknown);
+// station code, its name, the epicentre, the magnitude and the origin time (a
+// day number counted from 1899-12-30, Japan time, with its fraction of a day);
+// LAT., LON. (both 0.0000: unknown);
 // SAMPLING RATE; UNIT (gal); INITIAL TIME; the column line NS,EW,UD; then one
 // line "ns,ew,ud" per sample. Values are converted as the console program
-// reads them (numtext::read_real); dt = float(1.0 / rate).
+// reads them (numtext::read_real); dt = float(1.0 / rate). A file saved again
+// by a spreadsheet reads the same: empty fields at the end of any line
+// ("NS,EW,UD,,,,,"), numbers of the site line without their padding, LF
+// line ends.
 //   "SITE CODE= EA0<name>   ,35.27,133.35,  9,7.3,...\r\n LAT.=  0.0000\r\n..."
 //   → station_code "EA0", station_name "<name in UTF-8>", magnitude 7.3
 Result<Record> read_jma_csv(std::string_view file, std::string_view bytes);
+
+// ---------------------------------------------------------------------------
+// What the headers say, for a table
+
+// A header time "yyyy/mm/dd hh:mm:ss" (seconds may carry a fraction), Japan
+// time, moved by `seconds`, in ISO 8601 with the networks' +09:00 offset; the
+// seconds show up to three decimals, none when whole. A time already in that
+// ISO form is read too. "" when the text is no such time.
+//   ("2008/06/14 08:43:00", 0)   → "2008-06-14T08:43:00+09:00"
+//   ("2008/06/14 08:44:18", -15) → "2008-06-14T08:44:03+09:00"
+//   ("2000/12/31 23:59:59", 1.5) → "2001-01-01T00:00:00.5+09:00"
+//   ("2008-06-14T08:44:03+09:00", 61) → "2008-06-14T08:45:04+09:00"
+[[nodiscard]] std::string iso_japan_time(std::string_view header_time, double seconds = 0.0);
+
+// The header time of a JMA CSV origin time, a day number counted from
+// 1899-12-30 with the fraction of its day, to a tenth of a second; "" when
+// it is no day of the years 1900 to 9999.
+//   36805.562707 → "2000/10/06 13:30:17.9"
+[[nodiscard]] std::string header_time_of_day_number(double day_number);
+
+// The seconds a K-NET/KiK-net logger adds to its Record Time: the header's
+// time is this much after the record's first sample.
+inline constexpr double kKnetRecordDelay = 15.0;
+
+// The clock time of a record's first sample in ISO 8601 (+09:00): the JMA CSV
+// INITIAL TIME; the K-NET/KiK-net Record Time less kKnetRecordDelay; "" for
+// console text and when the header does not say.
+//   K-NET "Record Time 2008/06/14 08:44:18" → "2008-06-14T08:44:03+09:00"
+[[nodiscard]] std::string record_time_iso(const Record& record);
+// The event's origin time in ISO 8601 (+09:00), "" when unknown.
+[[nodiscard]] std::string origin_time_iso(const Metadata& metadata);
+
+// The hypocentral distance (km) from the station to the event: the distance
+// along the WGS84 ellipsoid between the station and the epicentre (the
+// geodesic, by Vincenty's inverse method) combined with the depth as
+// sqrt(surface² + depth²); the station's height is neglected. nullopt unless
+// the station's place, the epicentre and the depth are all known.
+//   station 40.6363 N 139.9284 E, epicentre 39.028 N 140.880 E, depth 8 km → 195.9...
+[[nodiscard]] std::optional<double> hypocentral_distance_km(const Metadata& metadata);
 
 // ---------------------------------------------------------------------------
 // K-NET and KiK-net

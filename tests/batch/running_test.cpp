@@ -67,15 +67,21 @@ TEST(BatchRunningText, RowsAndColumns) {
 
   EXPECT_EQ(batch::csv_header(true),
             "record,format,station,latitude,longitude,samples,dt,pga,amax,a0,intensity,reported,class,"
-            "running_max,running_max_time,error\n");
+            "running_max,running_max_time,error,station_name,record_time,origin_time,magnitude,"
+            "event_latitude,event_longitude,depth_km,distance_km,running_max_clock\n");
   batch::ReportRow row;
   row.record = "r.txt";
   row.read = shindo::pictures::ReadRecord{.samples = 2000, .dt = 0.01f};
   row.strongest = shindo::pictures::StrongestWindow{4.25f, 1250 * static_cast<double>(0.01f)};
-  EXPECT_TRUE(batch::csv_line(row, true).ends_with(",4.25,12.5,\n")) << batch::csv_line(row, true);
+  EXPECT_TRUE(batch::csv_line(row, true).ends_with(",4.25,12.5,,,,,,,,,,\n")) << batch::csv_line(row, true);
   EXPECT_EQ(batch::csv_line(row, false).find("4.25"), std::string::npos);
+  // The clock time of the strongest window: the record's start and the window's end.
+  row.event.record_time = "2008-06-14T08:44:03+09:00";
+  EXPECT_TRUE(batch::csv_line(row, true).ends_with(",2008-06-14T08:44:15.5+09:00\n")) << batch::csv_line(row, true);
   row.strongest.reset();
-  EXPECT_TRUE(batch::json_line(row, true).ends_with("\"running_max\":null,\"running_max_time\":null,\"error\":null}\n"));
+  EXPECT_NE(batch::json_line(row, true).find("\"running_max\":null,\"running_max_time\":null,\"error\":null,"),
+            std::string::npos);
+  EXPECT_TRUE(batch::json_line(row, true).ends_with(",\"running_max_clock\":null}\n"));
 }
 
 struct RunningOptionsCase {
@@ -101,8 +107,8 @@ TEST(BatchRunningOptions, CommandLines) {
       {"window_infinite", {"--running", "--window", "inf", "d"}, "--window needs a positive number", false, 0, 0, "", 0},
       {"dt_without_follow", {"--dt", "0.01", "d"}, "--dt belongs to --follow", false, 0, 0, "", 0},
       {"follow_with_paths", {"--follow", "-", "d"}, "--follow reads one stream", false, 0, 0, "", 0},
-      {"follow_with_output", {"--follow", "-", "--output", "o"}, "no --export, --output or --format", false, 0, 0, "", 0},
-      {"follow_json", {"--follow", "-", "--format", "json"}, "no --export, --output or --format", false, 0, 0, "", 0},
+      {"follow_with_output", {"--follow", "-", "--output", "o"}, "no --export or --output", false, 0, 0, "", 0},
+      {"follow_json", {"--follow", "-", "--format", "json"}, "", false, 60.0, 1.0, "-", 0.0f},
       {"follow_without_path", {"--follow"}, "--follow needs a path, - for standard input", false, 0, 0, "", 0},
       {"running_with_a_value", {"--running=yes", "d"}, "unknown option --running=yes", false, 0, 0, "", 0},
   };

@@ -29,29 +29,96 @@ batch::ReportRow computed_row() {
   return row;
 }
 
+constexpr const char* kHeader =
+    "record,format,station,latitude,longitude,samples,dt,pga,amax,a0,intensity,reported,class,error,"
+    "station_name,record_time,origin_time,magnitude,event_latitude,event_longitude,depth_km,distance_km\n";
+
+// What the headers of the K-NET record above say.
+batch::ReportRow described_row() {
+  batch::ReportRow row = computed_row();
+  row.epicentre = shindo::pictures::GeoPoint{39.028, 140.88};
+  row.event = shindo::pictures::EventInfo{.station_name = "",
+                                          .record_time = "2008-06-14T08:44:03+09:00",
+                                          .origin_time = "2008-06-14T08:43:00+09:00",
+                                          .magnitude = 7.2,
+                                          .depth_km = 8.0,
+                                          .distance_km = 196.43449};
+  return row;
+}
+
 TEST(BatchTable, CsvRowsQuoteWhatNeedsIt) {
-  EXPECT_EQ(batch::csv_header(),
-            "record,format,station,latitude,longitude,samples,dt,pga,amax,a0,intensity,reported,class,error\n");
+  EXPECT_EQ(batch::csv_header(), kHeader);
   EXPECT_EQ(batch::csv_line(computed_row()),
-            "d/AOM0170806140843,knet,AOM017,40.6363,139.9284,11500,0.01,21.5,20.5,10.25,2.96875,2.9,3,\n");
+            "d/AOM0170806140843,knet,AOM017,40.6363,139.9284,11500,0.01,21.5,20.5,10.25,2.96875,2.9,3,,,,,,,,,\n");
+  EXPECT_EQ(batch::csv_line(described_row()),
+            "d/AOM0170806140843,knet,AOM017,40.6363,139.9284,11500,0.01,21.5,20.5,10.25,2.96875,2.9,3,,"
+            ",2008-06-14T08:44:03+09:00,2008-06-14T08:43:00+09:00,7.2,39.028,140.88,8,196.434\n");
   batch::ReportRow failed;
   failed.record = "a,\"b\".txt";
   failed.error = "a,\"b\".txt:2: not a number: \"x\"\nsecond";
-  EXPECT_EQ(batch::csv_line(failed), "\"a,\"\"b\"\".txt\",,,,,,,,,,,,,\"a,\"\"b\"\".txt:2: not a number: \"\"x\"\"\nsecond\"\n");
+  failed.event.station_name = "米子,\"旧\"";
+  EXPECT_EQ(batch::csv_line(failed),
+            "\"a,\"\"b\"\".txt\",,,,,,,,,,,,,\"line 2: not a number: \"\"x\"\"\nsecond\",\"米子,\"\"旧\"\"\",,,,,,,\n");
 }
 
 TEST(BatchTable, JsonRowsUseNullForWhatIsAbsent) {
   EXPECT_EQ(batch::json_line(computed_row()),
             "{\"record\":\"d/AOM0170806140843\",\"format\":\"knet\",\"station\":\"AOM017\",\"latitude\":40.6363,"
             "\"longitude\":139.9284,\"samples\":11500,\"dt\":0.01,\"pga\":21.5,\"amax\":20.5,\"a0\":10.25,"
-            "\"intensity\":2.96875,\"reported\":2.9,\"class\":\"3\",\"error\":null}\n");
+            "\"intensity\":2.96875,\"reported\":2.9,\"class\":\"3\",\"error\":null,\"station_name\":null,"
+            "\"record_time\":null,\"origin_time\":null,\"magnitude\":null,\"event_latitude\":null,"
+            "\"event_longitude\":null,\"depth_km\":null,\"distance_km\":null}\n");
+  EXPECT_TRUE(batch::json_line(described_row())
+                  .ends_with("\"error\":null,\"station_name\":null,\"record_time\":\"2008-06-14T08:44:03+09:00\","
+                             "\"origin_time\":\"2008-06-14T08:43:00+09:00\",\"magnitude\":7.2,\"event_latitude\":39.028,"
+                             "\"event_longitude\":140.88,\"depth_km\":8,\"distance_km\":196.434}\n"));
   batch::ReportRow failed;
   failed.record = "t\\ab\t\x01";
   failed.error = "bad";
   EXPECT_EQ(batch::json_line(failed),
             "{\"record\":\"t\\\\ab\\t\\u0001\",\"format\":\"\",\"station\":\"\",\"latitude\":null,\"longitude\":null,"
             "\"samples\":null,\"dt\":null,\"pga\":null,\"amax\":null,\"a0\":null,\"intensity\":null,\"reported\":null,"
-            "\"class\":null,\"error\":\"bad\"}\n");
+            "\"class\":null,\"error\":\"bad\",\"station_name\":null,\"record_time\":null,\"origin_time\":null,"
+            "\"magnitude\":null,\"event_latitude\":null,\"event_longitude\":null,\"depth_km\":null,"
+            "\"distance_km\":null}\n");
+}
+
+// The error column without the name the record column already shows.
+TEST(BatchTable, ErrorsDoNotRepeatTheRecordName) {
+  const struct {
+    const char* record;
+    const char* error;
+    const char* shown;
+  } rows[] = {
+      {"d/x.txt", "d/x.txt: not a record of a known format", "not a record of a known format"},
+      {"d/x.txt", "d/x.txt:4: time 0.04 where 0.03 was expected", "line 4: time 0.04 where 0.03 was expected"},
+      {"d/X", "d/X.EW:19: not an integer count", "d/X.EW:19: not an integer count"},
+      {"d/X", "d/X: the UD file(s) of this record are missing", "the UD file(s) of this record are missing"},
+      {"a.tar:m.csv", "a.tar:m.csv:3: not a number", "line 3: not a number"},
+      {"d/x", "d/x:y: odd", "d/x:y: odd"},
+      {"d/x", "running intensity: refused", "running intensity: refused"},
+  };
+  for (const auto& row : rows) {
+    batch::ReportRow failed;
+    failed.record = row.record;
+    failed.error = row.error;
+    EXPECT_NE(batch::json_line(failed).find(std::string("\"error\":\"") + row.shown + "\""), std::string::npos)
+        << batch::json_line(failed);
+  }
+}
+
+// --follow --format json: one JSON object a step.
+TEST(BatchTable, RunningStepsAsJsonLines) {
+  shindo::RunningStep step;
+  step.time = 61.0;
+  step.result.shindo = 5.1593127f;
+  EXPECT_EQ(batch::running_json_line(step, 1.0f),
+            "{\"time\":61,\"intensity\":5.1593127,\"reported\":5.1,\"class\":\"5+\",\"error\":null}\n");
+  step.result.fault = shindo::Fault::log10_singularity;
+  step.result.stage = shindo::Stage::intensity;
+  EXPECT_EQ(batch::running_json_line(step, 1.0f),
+            "{\"time\":61,\"intensity\":null,\"reported\":null,\"class\":null,"
+            "\"error\":\"log10 of 0: no level lasts more than 0.299 s (intensity)\"}\n");
 }
 
 struct OptionsCase {
