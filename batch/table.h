@@ -12,9 +12,13 @@ namespace batch {
 using shindo::pictures::ReportRow;
 
 // The header row and the line of a record. With `running`, the columns
-// running_max and running_max_time come before error.
-//   "record,format,station,latitude,longitude,samples,dt,pga,amax,a0,intensity,reported,class,error\n"
-//   "d/AOM0170806140843,knet,AOM017,40.6363,139.9284,11500,0.01,21.5,20.5,10.25,2.96875,2.9,3,\n"
+// running_max and running_max_time come before error. The ground-motion
+// values (pga_ns .. lp_class) come last: pga_ns, pga_ew and pga_ud the
+// shortest text of the float sample, the others of their double.
+//   "record,format,station,latitude,longitude,samples,dt,pga,amax,a0,intensity,reported,class,error,"
+//   "pga_ns,pga_ew,pga_ud,pga_h,pgv_ns,pgv_ew,pgv_ud,pgv_h,si,sva_max,sva_period,lp_class\n"
+//   "d/AOM0170806140843,knet,AOM017,40.6363,139.9284,11500,0.01,21.5,20.5,10.25,2.96875,2.9,3,,"
+//   "15.25,12.5,7.75,18.5,2.25,1.75,0.5,2.5,3.125,6.5,3.4,1\n"
 [[nodiscard]] std::string csv_header(bool running = false);
 [[nodiscard]] std::string csv_line(const ReportRow& row, bool running = false);
 //   {"record":"r","format":"","station":"","latitude":null,...,"error":"bad"}
