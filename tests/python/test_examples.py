@@ -33,6 +33,15 @@ def test_the_readme_section_from_python_shows_what_it_gives(monkeypatch):
     assert attempted > 20 and failed == 0, report
 
 
+def test_the_readme_section_on_ground_motion_values_shows_what_python_gives():
+    with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as readme:
+        section = re.search(r"^## Ground-motion values\n(.*?)^## ", readme.read(), re.S | re.M).group(1)
+    blocks = re.findall(r"^```python\n(.*?)^```", section, re.S | re.M)
+    test = doctest.DocTestParser().get_doctest("\n".join(blocks), {}, "README Ground-motion values", "README.md", 0)
+    (failed, attempted), report = run(test)
+    assert attempted >= 5 and failed == 0, report
+
+
 @pytest.mark.parametrize("module", [shindo, shindo._intensity, shindo._inputs, shindo._ground_motion], ids=lambda m: m.__name__)
 def test_every_docstring_example_gives_what_it_shows(module):
     tests = doctest.DocTestFinder().find(module)
