@@ -541,6 +541,18 @@ void append_spectrum_line(std::string& out, const Panel& panel, std::span<const 
   out += "\"/>\n";
 }
 
+// One curve of the spectra of both horizontal components, with the ids
+// "<name>-1" and "<name>-2".
+void append_spectrum_pair(std::string& out, const Panel& panel, const GroundMotion& motion,
+                          std::vector<double> ResponseSpectrum::*curve, std::string_view name,
+                          std::span<const std::size_t> order) {
+  for (std::size_t c = 0; c < 2; ++c) {
+    append_spectrum_line(out, panel, motion.periods, motion.spectra[c].*curve, order,
+                         "id=\"" + std::string(name) + "-" + std::to_string(c + 1) + "\" stroke=\"" +
+                             std::string(kSpectrumColours[c]) + "\" stroke-width=\"1.5\"");
+  }
+}
+
 // A spectrum plot's frame, its period ticks, its name and its legend.
 void append_spectrum_frame(std::string& out, const Panel& panel, std::span<const double> period_ticks,
                            std::string_view unit, std::string_view name,
@@ -602,11 +614,7 @@ void append_spectra(std::string& out, const RecordPicture& picture, const Ground
   for (const double value : psa_ticks.values) append_y_tick(out, psa, value, numtext::fixed_text(value, psa_ticks.decimals));
   append_spectrum_frame(out, psa, period_ticks, "gal", "pseudo-spectral acceleration psa, h " + percent,
                         picture.component_names);
-  for (std::size_t c = 0; c < 2; ++c) {
-    append_spectrum_line(out, psa, periods, motion.spectra[c].psa, order,
-                         "id=\"psa-" + std::to_string(c + 1) + "\" stroke=\"" + std::string(kSpectrumColours[c]) +
-                             "\" stroke-width=\"1.5\"");
-  }
+  append_spectrum_pair(out, psa, motion, &ResponseSpectrum::psa, "psa", order);
   out += "</g>\n";
 
   // A log axis that shows every class band: from at most 1 cm/s (lower
@@ -646,11 +654,7 @@ void append_spectra(std::string& out, const RecordPicture& picture, const Ground
   }
   append_spectrum_frame(out, sva, period_ticks, "cm/s", "absolute velocity response sva, h " + percent,
                         picture.component_names);
-  for (std::size_t c = 0; c < 2; ++c) {
-    append_spectrum_line(out, sva, periods, motion.spectra[c].sva, order,
-                         "id=\"sva-" + std::to_string(c + 1) + "\" stroke=\"" + std::string(kSpectrumColours[c]) +
-                             "\" stroke-width=\"1.5\"");
-  }
+  append_spectrum_pair(out, sva, motion, &ResponseSpectrum::sva, "sva", order);
   if (motion.damping != kLongPeriodDamping && !motion.lp_steps.empty()) {
     std::vector<double> steps_periods;
     std::array<std::vector<double>, 2> steps_sva;
