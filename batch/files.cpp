@@ -47,4 +47,20 @@ std::string level_table_text(const shindo::Intensity& intensity) {
   return out;
 }
 
+std::string spectra_text(const shindo::GroundMotion& motion) {
+  const auto& [ns, ew] = motion.spectra;
+  std::string out = "period,psa_ns,psa_ew,sa_ns,sa_ew,sd_ns,sd_ew,sv_ns,sv_ew,sva_ns,sva_ew\n";
+  out.reserve(out.size() + motion.periods.size() * 200);
+  for (std::size_t p = 0; p < motion.periods.size(); ++p) {
+    out += numtext::shortest_text(motion.periods[p]);
+    for (const double value : {ns.psa[p], ew.psa[p], ns.sa[p], ew.sa[p], ns.sd[p], ew.sd[p], ns.sv[p], ew.sv[p],
+                               ns.sva[p], ew.sva[p]}) {
+      out += ',';
+      out += numtext::shortest_text(value);
+    }
+    out += '\n';
+  }
+  return out;
+}
+
 }  // namespace batch

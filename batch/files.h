@@ -1,6 +1,6 @@
 // The texts of the files the batch program writes for a record: its samples
-// as the console program's input (--export) and the console program's
-// wave1_dat and a0tau_dat (--output).
+// as the console program's input (--export), the console program's
+// wave1_dat and a0tau_dat (--output) and its response spectra (--spectra).
 #pragma once
 
 #include <optional>
@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "readers/readers.h"
+#include "shindo/ground_motion.h"
 #include "shindo/intensity.h"
 
 namespace batch {
@@ -42,5 +43,14 @@ inline constexpr std::size_t kConsoleNameLength = 20;
 //   wave {0, 1.089} at 0.01 s → "   .0000E+00   .0000E+00\r\n   .1000E-01   .1089E+01\r\n"
 [[nodiscard]] std::string wave_text(const shindo::Intensity& intensity);
 [[nodiscard]] std::string level_table_text(const shindo::Intensity& intensity);
+
+// The response spectra of the two horizontal components (ns: the record's
+// first, ew: its second, whatever the network calls them), one CSV row a
+// period: period (s), psa, sa (gal), sd (cm), sv, sva (cm/s), each the
+// shortest text that reads back as the same double.
+//   periods {0.05, 1}, psa_ns {101.1, 997.5} ... →
+//   "period,psa_ns,psa_ew,sa_ns,sa_ew,sd_ns,sd_ew,sv_ns,sv_ew,sva_ns,sva_ew\n"
+//   "0.05,101.1,0,...\n" "1,997.5,0,...\n"
+[[nodiscard]] std::string spectra_text(const shindo::GroundMotion& motion);
 
 }  // namespace batch

@@ -10,14 +10,24 @@ namespace {
 
 constexpr unsigned kMostJobs = 256;
 
+// The whole text as a finite number: "0.5" → 0.5; "inf", "1x", "" → nullopt.
+std::optional<double> finite_number(std::string_view text) {
+  double value = 0.0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
 // A number of seconds that is finite and above 0: "0.5" → 0.5; "0", "-1", "x" → nullopt.
 std::optional<double> positive_seconds(std::string_view text) {
-  double seconds = 0.0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(seconds) || seconds <= 0.0) {
-    return std::nullopt;
-  }
+  const std::optional<double> seconds = finite_number(text);
+  if (!seconds || *seconds <= 0.0) return std::nullopt;
   return seconds;
+}
+
+// What the option's value was, for a message: `: "1.5"`, or nothing when it had none.
+std::string quoted(const std::optional<std::string_view>& text) {
+  return text ? ": \"" + std::string(*text) + "\"" : "";
 }
 
 }  // namespace
@@ -31,6 +41,10 @@ std::string_view help_text() {
          "(.tar, .tar.gz, .tgz; .gz files are read decompressed). Formats: K-NET\n"
          "(X.NS, X.EW, X.UD), KiK-net (X.NS1..UD1, X.NS2..UD2), JMA CSV, and the\n"
          "console program's input text (time and three components per sample).\n"
+         "Beside the intensity, each row holds the ground-motion values: peak\n"
+         "acceleration (gal) and velocity (cm/s) of each component and of the\n"
+         "horizontal vector, the SI value, the largest long-period absolute velocity\n"
+         "response (cm/s), its period (s) and the long-period ground-motion class.\n"
          "\n"
          "Options:\n"
          "  --format csv|json  table as CSV with a header row (default) or JSON Lines\n"
@@ -56,6 +70,13 @@ std::string_view help_text() {
          "  --dt S             with --follow: lines of three components sampled at S s\n"
          "                     (default: the console program's text, time first)\n"
          "  -v, --verbose      list every file skipped as no record\n"
+         "  --damping H        damping ratio of the response spectra, in (0, 1) (default\n"
+         "                     0.05); the SI value and the long-period class keep theirs\n"
+         "  --highpass HZ      high-pass corner before the velocity and the spectra\n"
+         "                     (default 0.1; 0: the record as given), below the Nyquist\n"
+         "                     frequency 1/(2 dt) of every record\n"
+         "  --spectra          with --output: DIR/<record>.spectra.csv, the response\n"
+         "                     spectra of the two horizontal components, one row a period\n"
          "  -h, --help         show this help and exit\n"
          "\n"
          "Exit status: 0 every record computed, 1 any record failed, 2 usage error.\n";
@@ -67,6 +88,7 @@ std::variant<Options, UsageError> parse_options(std::span<const std::string_view
   options.jobs = default_jobs == 0 ? 1 : std::min(default_jobs, kMostJobs);
   bool only_paths = false;
   std::string window_or_step;  // the option given, for a message
+  std::string ground_option;   // --damping, --highpass or --spectra, for a message
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string_view argument = arguments[i];
     if (only_paths || argument == "-" || !argument.starts_with("-")) {
@@ -135,6 +157,23 @@ std::variant<Options, UsageError> parse_options(std::span<const std::string_view
         (name == "--window" ? options.window : options.step) = *seconds;
         window_or_step = std::string(name);
       }
+    } else if (name == "--damping") {
+      const std::optional<std::string_view> text = take_value();
+      const std::optional<double> damping = text ? finite_number(*text) : std::nullopt;
+      if (!damping || !(*damping > 0.0 && *damping < 1.0)) {
+        return needs("a damping ratio between 0 and 1 (both excluded), such as 0.05" + quoted(text));
+      }
+      options.damping = *damping;
+      ground_option = std::string(name);
+    } else if (name == "--highpass") {
+      const std::optional<std::string_view> text = take_value();
+      const std::optional<double> corner = text ? finite_number(*text) : std::nullopt;
+      if (!corner || *corner < 0.0) return needs("a corner frequency in Hz, 0 or more (0: no filter)" + quoted(text));
+      options.highpass_hz = *corner;
+      ground_option = std::string(name);
+    } else if (name == "--spectra" && !value) {
+      options.spectra = true;
+      ground_option = std::string(name);
     } else if (name == "--follow") {
       const std::optional<std::string_view> path = take_value();
       if (!path || path->empty()) return needs("a path, - for standard input");
@@ -149,10 +188,14 @@ std::variant<Options, UsageError> parse_options(std::span<const std::string_view
     if (options.export_directory || options.output_directory) {
       return UsageError{"--follow writes its rows to standard output: no --export or --output"};
     }
+    if (!ground_option.empty()) return UsageError{ground_option + " belongs to the table of records, not to --follow"};
     return options;
   }
   if (options.follow_dt) return UsageError{"--dt belongs to --follow"};
   if (!window_or_step.empty() && !options.running) return UsageError{window_or_step + " needs --running or --follow"};
+  if (options.spectra && !options.output_directory) {
+    return UsageError{"--spectra writes DIR/<record>.spectra.csv: it needs --output DIR"};
+  }
   if (options.paths.empty()) return UsageError{"no PATH given"};
   return options;
 }

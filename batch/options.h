@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "readers/readers.h"
+#include "shindo/ground_motion.h"
 #include "shindo/intensity.h"
 
 namespace batch {
@@ -32,6 +33,12 @@ struct Options {
   double step = shindo::kDefaultStepSeconds;      // s
   std::optional<std::string> follow;
   std::optional<float> follow_dt;
+  // The ground-motion values: the damping of the response spectra, the
+  // high-pass corner of the velocity (Hz, 0: none) and, with --spectra and
+  // --output, each record's spectra in DIR/<record>.spectra.csv.
+  double damping = shindo::kDefaultDamping;
+  double highpass_hz = shindo::kDefaultHighpassHz;
+  bool spectra = false;
 };
 
 // A command line that cannot be carried out; the program ends with status 2.
@@ -42,6 +49,7 @@ struct UsageError {
 // The options after the program name.
 //   {"--format", "json", "-j", "4", "d"} → json, 4 jobs, paths {"d"}
 //   {"--jobs", "0", "d"}                  → UsageError{"--jobs needs a whole number from 1 to 256: \"0\""}
+//   {"--damping", "1", "d"}               → UsageError{"--damping needs a number between 0 and 1 (both excluded): \"1\""}
 [[nodiscard]] std::variant<Options, UsageError> parse_options(std::span<const std::string_view> arguments,
                                                               unsigned default_jobs);
 

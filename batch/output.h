@@ -46,7 +46,7 @@ using FileIdentity = std::pair<dev_t, ino_t>;
 struct StagedFile {
   std::string directory;
   std::string temporary;
-  std::string suffix;  // ".txt", ".wave.txt", ".a0tau.txt", ".svg", ".running.csv", ".html"
+  std::string suffix;  // ".txt", ".wave.txt", ".a0tau.txt", ".svg", ".running.csv", ".spectra.csv", ".html"
 };
 
 // Writes `bytes` to DIRECTORY/.shindo-batch-<pid>-<number><suffix>.tmp,

@@ -65,11 +65,40 @@ void describe_record(pictures::ReportRow& row, const readers::Record& record) {
                                   .distance_km = readers::hypocentral_distance_km(meta)};
 }
 
+// Adds a fault to the row's error: a record may meet more than one once its
+// intensity is computed, and none is lost.
+void add_error(pictures::ReportRow& row, std::string_view text) {
+  if (!row.error.empty()) row.error += "; ";
+  row.error += text;
+}
+
+// The ground-motion values of a computed record. The table's values do not
+// depend on the periods of the spectra, so the spectra are computed at the
+// default periods only where they are shown (the picture, the spectra file);
+// elsewhere only at the long-period class's periods, which the class
+// computes anyway at the default damping.
+shindo::GroundMotion ground_motion_of(const shindo::Record& view, const Options& options) {
+  shindo::GroundMotionSettings settings{.damping = options.damping, .highpass_hz = options.highpass_hz};
+  if (!options.output_directory) settings.periods = shindo::long_period_class_periods();
+  return shindo::compute_ground_motion(view, settings);
+}
+
+pictures::GroundMotionValues ground_values(const shindo::GroundMotion& motion) {
+  return {.pga = motion.pga,
+          .pga_h = motion.pga_horizontal,
+          .pgv = motion.pgv,
+          .pgv_h = motion.pgv_horizontal,
+          .si = motion.si_max,
+          .sva_max = motion.lp_sva,
+          .sva_period = motion.lp_period,
+          .lp_class = motion.lp_class};
+}
+
 // The SVG image of a computed record, its panels named as its format names
 // the components ("N-S" of a K-NET header is shown as "NS").
 std::string record_picture(const readers::Record& record, const shindo::Record& view,
-                           const shindo::Intensity& intensity, const std::optional<RunningOfRecord>& running,
-                           const Options& options) {
+                           const shindo::Intensity& intensity, const shindo::GroundMotion* motion,
+                           const std::optional<RunningOfRecord>& running, const Options& options) {
   const readers::Metadata& meta = record.metadata;
   std::array<std::string, 3> names;
   for (std::size_t c = 0; c < 3; ++c) {
@@ -77,7 +106,8 @@ std::string record_picture(const readers::Record& record, const shindo::Record& 
   }
   pictures::RecordPicture picture{.name = record.name,
                                   .station = meta.station_code.empty() ? meta.station_name : meta.station_code,
-                                  .record = view};
+                                  .record = view,
+                                  .ground_motion = motion};
   for (std::size_t c = 0; c < 3; ++c) {
     if (!names[c].empty()) picture.component_names[c] = names[c];
   }
@@ -94,8 +124,9 @@ bool stage(Outcome& outcome, const std::string& directory, std::size_t number, s
            std::string_view bytes) {
   std::variant<StagedFile, std::string> staged = stage_file(directory, number, suffix, bytes);
   if (const std::string* failure = std::get_if<std::string>(&staged)) {
-    outcome.row.error = *failure;
+    add_error(outcome.row, *failure);
     outcome.row.computed.reset();
+    outcome.row.ground.reset();
     return false;
   }
   outcome.files.push_back(std::get<StagedFile>(std::move(staged)));
@@ -106,7 +137,7 @@ bool stage(Outcome& outcome, const std::string& directory, std::size_t number, s
 // table of its steps, DIR/<record>.running.csv.
 void add_running(const RunningOfRecord& running, const Options& options, std::size_t number, Outcome& outcome) {
   if (!running.refusal.empty()) {
-    outcome.row.error = "running intensity: " + running.refusal;
+    add_error(outcome.row, "running intensity: " + running.refusal);
     return;
   }
   outcome.row.strongest = running.strongest;
@@ -123,13 +154,23 @@ void compute(const readers::Record& record, const Options& options, std::size_t 
     return;
   }
   outcome.row.computed = pictures::ComputedRecord{intensity.amax, intensity.a0, intensity.shindo};
+  const shindo::GroundMotion motion = ground_motion_of(view, options);
+  const bool moved = motion.fault == shindo::GroundMotionFault::none;
+  if (moved) {
+    outcome.row.ground = ground_values(motion);
+  } else {
+    add_error(outcome.row, record.metadata.components[0].file + ": ground motion: " +
+                               std::string(shindo::ground_motion_fault_text(motion.fault)));
+  }
   std::optional<RunningOfRecord> running;
   if (options.running) running = running_of_record(view, options, options.output_directory.has_value());
   if (options.output_directory) {
     const std::string& directory = *options.output_directory;
+    const shindo::GroundMotion* shown = moved ? &motion : nullptr;
     if (!stage(outcome, directory, number, ".wave.txt", wave_text(intensity)) ||
         !stage(outcome, directory, number, ".a0tau.txt", level_table_text(intensity)) ||
-        !stage(outcome, directory, number, ".svg", record_picture(record, view, intensity, running, options))) {
+        !stage(outcome, directory, number, ".svg", record_picture(record, view, intensity, shown, running, options)) ||
+        (options.spectra && moved && !stage(outcome, directory, number, ".spectra.csv", spectra_text(motion)))) {
       return;
     }
   }

@@ -102,6 +102,7 @@ void place_files(std::vector<Outcome>& outcomes, const std::set<FileIdentity>& i
       if (std::optional<std::string> failure = place_file(file, target, inputs)) {
         outcome.row.error = *failure;
         outcome.row.computed.reset();
+        outcome.row.ground.reset();
       } else if (file.suffix == ".svg") {
         outcome.row.picture = stem + file.suffix;
       } else if (file.suffix == ".txt" || file.suffix.empty()) {  // an exported record

@@ -74,6 +74,25 @@ Cell text_or_null(const std::string& value) {
   return Cell{value.empty() ? std::nullopt : std::optional<std::string>(value), false};
 }
 
+constexpr const char* kGroundColumns[] = {"pga_ns", "pga_ew", "pga_ud", "pga_h",   "pgv_ns",     "pgv_ew",
+                                          "pgv_ud", "pgv_h",  "si",     "sva_max", "sva_period", "lp_class"};
+
+// The ground-motion values in the order of kGroundColumns, all absent when
+// they were not computed. A component's PGA is one of its samples, a float,
+// and is written as the float (as the column pga); the others are doubles.
+void append_ground(std::vector<Cell>& all, const std::optional<shindo::pictures::GroundMotionValues>& ground) {
+  if (!ground) {
+    all.insert(all.end(), std::size(kGroundColumns), Cell{std::nullopt, true});
+    return;
+  }
+  const shindo::pictures::GroundMotionValues& g = *ground;
+  for (const double sample : g.pga) all.push_back(Cell{numtext::shortest_text(static_cast<float>(sample)), true});
+  for (const double value : {g.pga_h, g.pgv[0], g.pgv[1], g.pgv[2], g.pgv_h, g.si, g.sva_max, g.sva_period}) {
+    all.push_back(Cell{numtext::shortest_text(value), true});
+  }
+  all.push_back(Cell{std::to_string(g.lp_class), true});
+}
+
 std::vector<Cell> cells(const ReportRow& row, bool running) {
   const auto text = [](const std::string& value) { return Cell{value, false}; };
   // The text `value()` gives when the value is known, a number unless said.
@@ -127,6 +146,7 @@ std::vector<Cell> cells(const ReportRow& row, bool running) {
                                   : std::string();
     all.push_back(text_or_null(clock));
   }
+  append_ground(all, row.ground);
   return all;
 }
 
@@ -143,6 +163,7 @@ std::vector<std::string_view> columns(bool running) {
   names.push_back("error");
   names.insert(names.end(), std::begin(kHeaderColumns), std::end(kHeaderColumns));
   if (running) names.push_back("running_max_clock");
+  names.insert(names.end(), std::begin(kGroundColumns), std::end(kGroundColumns));
   return names;
 }
 

@@ -12,12 +12,13 @@ namespace batch {
 using shindo::pictures::ReportRow;
 
 // The header row and the line of a record. With `running`, the columns
-// running_max and running_max_time come before error, and running_max_clock
-// after what the headers say (station_name .. distance_km).
+// running_max and running_max_time come before error; then what the headers
+// say (station_name .. distance_km), running_max_clock with `running`, and
+// the ground-motion values (pga_ns .. lp_class): pga_ns, pga_ew and pga_ud the
+// shortest text of the float sample, the others of their double.
 //   "record,format,station,latitude,longitude,samples,dt,pga,amax,a0,intensity,reported,class,error,
-//    station_name,record_time,origin_time,magnitude,event_latitude,event_longitude,depth_km,distance_km\n"
-//   "d/AOM0170806140843,knet,AOM017,40.6363,139.9284,11500,0.01,21.5,20.5,10.25,2.96875,2.9,3,,
-//    ,2008-06-14T08:44:03+09:00,2008-06-14T08:43:00+09:00,7.2,39.028,140.88,8,195.938\n"
+//    station_name,record_time,origin_time,magnitude,event_latitude,event_longitude,depth_km,distance_km,
+//    pga_ns,pga_ew,pga_ud,pga_h,pgv_ns,pgv_ew,pgv_ud,pgv_h,si,sva_max,sva_period,lp_class\n"
 [[nodiscard]] std::string csv_header(bool running = false);
 [[nodiscard]] std::string csv_line(const ReportRow& row, bool running = false);
 //   {"record":"r","format":"","station":"","latitude":null,...,"error":"bad"}

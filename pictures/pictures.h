@@ -4,6 +4,7 @@
 // the same input always gives the same bytes.
 #pragma once
 
+#include <shindo/ground_motion.h>
 #include <shindo/intensity.h>
 
 #include <array>
@@ -41,6 +42,9 @@ struct RecordPicture {
   // window (s); empty: no running-intensity panel.
   std::span<const RunningPoint> running{};
   double running_window = 0.0;
+  // The record's ground-motion values (computed without a fault); null: no
+  // response-spectrum panel and no long-period class badge.
+  const GroundMotion* ground_motion = nullptr;
 };
 
 // The SVG image of one record and its result, self-contained (no script, no
@@ -55,7 +59,13 @@ struct RecordPicture {
 //   - with running points, the running intensity against time over bands in
 //     the class colours (the classes' lower bounds 0.5, 1.5, ... 6.5 of the
 //     reported value), its highest point marked; the image is then 1300
-//     units high.
+//     units high;
+//   - with ground-motion values, the long-period class on a badge at the
+//     right of the title, and a response-spectrum panel below the others
+//     (340 units more): psa (gal) and sva (cm/s) of the two horizontal
+//     components against the period on log axes, sva over the bands of the
+//     long-period classes across the class's periods, its largest value
+//     marked.
 // Lines of long records hold the minimum and the maximum of every pixel
 // column, at most about 2200 points each, so every peak stays visible and
 // 60000 samples give about 150 KB. A result with a fault draws what its

@@ -1,15 +1,18 @@
 // The SVG image of one record: the title with the class badge, one panel per
-// input component, the filtered vector wave with A0, and the A0–τ curve.
+// input component, the filtered vector wave with A0, the A0–τ curve, and
+// with the ground-motion values the response spectra.
 #include "pictures/pictures.h"
 
 #include "numtext/writing.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
 #include <span>
+#include <vector>
 
 namespace shindo::pictures {
 
@@ -472,6 +475,212 @@ void append_running(std::string& out, const RecordPicture& picture, double x_hig
   out += "</g>\n";
 }
 
+// ---------------------------------------------------------------------------
+// The ground-motion values: the long-period class badge and the response
+// spectra
+// ---------------------------------------------------------------------------
+
+// The height the response-spectrum panel adds below the others.
+constexpr double kSpectraHeight = 340.0;
+// Lines of the first and second horizontal component.
+constexpr std::array<std::string_view, 2> kSpectrumColours = {"#1F4E9A", "#E07B00"};
+// The long-period classes 0 to 4: their lower bounds of sva (cm/s) and colours.
+constexpr std::array<double, 5> kLongPeriodBounds = {0.0, 5.0, 15.0, 50.0, 100.0};
+constexpr std::array<std::string_view, 5> kLongPeriodColours = {"#FFFFFF", "#B4DCFF", "#FFE15A", "#FF8C1E",
+                                                                "#D7003C"};
+
+std::string_view long_period_colour(std::int32_t lp_class) {
+  return kLongPeriodColours[static_cast<std::size_t>(std::clamp(lp_class, 0, 4))];
+}
+
+// The long-period class on a badge in its colour, at the right of the title.
+void append_long_period_badge(std::string& out, const GroundMotion& motion) {
+  const std::string_view fill = long_period_colour(motion.lp_class);
+  const std::string ink(text_colour_on(fill));
+  out += "<g id=\"lp-badge\">\n";
+  append_shape(out, "rect", {{"x", kWidth - kRight - 150}, {"y", 14}, {"width", 150}, {"height", 54}},
+               "rx=\"6\" fill=\"" + std::string(fill) + "\" stroke=\"#808080\" stroke-width=\"1.5\"");
+  append_text(out, kWidth - kRight - 75, 32, "text-anchor=\"middle\" font-size=\"12\" fill=\"" + ink + "\"",
+              "long-period");
+  append_text(out, kWidth - kRight - 75, 60, "text-anchor=\"middle\" font-size=\"22\" font-weight=\"bold\" fill=\"" + ink + "\"",
+              "class " + std::to_string(motion.lp_class));
+  out += "</g>\n";
+}
+
+// The values 1, 2 and 5 x 10^k from `low` to `high` (both included when
+// they are such values), for a log axis.
+std::vector<double> log_tick_values(double low, double high) {
+  std::vector<double> values;
+  for (int exponent = static_cast<int>(std::floor(std::log10(low))); exponent <= std::ceil(std::log10(high));
+       ++exponent) {
+    for (const double multiple : {1.0, 2.0, 5.0}) {
+      const double value = multiple * std::pow(10.0, exponent);
+      if (value >= low * (1 - 1e-9) && value <= high * (1 + 1e-9)) values.push_back(value);
+    }
+  }
+  return values;
+}
+
+std::string log_tick_label(double value) {
+  return numtext::fixed_text(value, std::max(0, -static_cast<int>(std::floor(std::log10(value) + 1e-9))));
+}
+
+// One curve of a spectrum against the period, on a panel whose x values are
+// log10 of the period; values at or below the bottom of a log axis are drawn
+// on it.
+void append_spectrum_line(std::string& out, const Panel& panel, std::span<const double> periods,
+                          std::span<const double> values, std::span<const std::size_t> order, std::string_view attributes) {
+  out += "<polyline fill=\"none\" ";
+  out += attributes;
+  out += " points=\"";
+  for (const std::size_t p : order) {
+    const double value = panel.y_log ? std::max(values[p], panel.y_low) : values[p];
+    append_point(out, panel.x(std::log10(periods[p])), panel.y(value));
+  }
+  if (out.back() == ' ') out.pop_back();
+  out += "\"/>\n";
+}
+
+// One curve of the spectra of both horizontal components, with the ids
+// "<name>-1" and "<name>-2".
+void append_spectrum_pair(std::string& out, const Panel& panel, const GroundMotion& motion,
+                          std::vector<double> ResponseSpectrum::*curve, std::string_view name,
+                          std::span<const std::size_t> order) {
+  for (std::size_t c = 0; c < 2; ++c) {
+    append_spectrum_line(out, panel, motion.periods, motion.spectra[c].*curve, order,
+                         "id=\"" + std::string(name) + "-" + std::to_string(c + 1) + "\" stroke=\"" +
+                             std::string(kSpectrumColours[c]) + "\" stroke-width=\"1.5\"");
+  }
+}
+
+// A spectrum plot's frame, its period ticks, its name and its legend.
+void append_spectrum_frame(std::string& out, const Panel& panel, std::span<const double> period_ticks,
+                           std::string_view unit, std::string_view name,
+                           const std::array<std::string_view, 3>& component_names) {
+  for (const double value : period_ticks) {
+    const double x = panel.x(std::log10(value));
+    append_line(out, x, panel.top, x, panel.top + panel.height, "stroke=\"#E6E6E6\"");
+    append_text(out, x, panel.top + panel.height + 14, "class=\"xtick\" text-anchor=\"middle\" font-size=\"11\"",
+                log_tick_label(value));
+  }
+  append_frame(out, panel, unit);
+  append_text(out, panel.left + panel.width / 2, panel.top + panel.height + 30, "text-anchor=\"middle\" font-size=\"12\"",
+              "period (s)");
+  append_text(out, panel.left, panel.top - 8, "font-size=\"14\" font-weight=\"bold\"", name);
+  for (std::size_t c = 0; c < 2; ++c) {
+    const double x = panel.left + panel.width - 90 + 45 * static_cast<double>(c);
+    append_line(out, x, panel.top - 12, x + 14, panel.top - 12,
+                "stroke=\"" + std::string(kSpectrumColours[c]) + "\" stroke-width=\"2\"");
+    append_text(out, x + 17, panel.top - 8, "font-size=\"11\"", component_names[c]);
+  }
+}
+
+// The response spectra of the two horizontal components: psa against the
+// period on the left; sva on the right over the bands of the long-period
+// classes (drawn across the class's periods), with the class's own 5 %
+// curves dashed when the spectra have another damping, and the largest of
+// them marked.
+void append_spectra(std::string& out, const RecordPicture& picture, const GroundMotion& motion, double top) {
+  const std::span<const double> periods = motion.periods;
+  if (periods.empty()) return;
+  std::vector<std::size_t> order(periods.size());
+  for (std::size_t p = 0; p < order.size(); ++p) order[p] = p;
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return periods[a] < periods[b]; });
+  double shortest = periods[order.front()];
+  double longest = periods[order.back()];
+  if (longest <= shortest) {
+    shortest /= 2;
+    longest *= 2;
+  }
+  const std::vector<double> period_ticks = log_tick_values(shortest, longest);
+
+  double highest_psa = 0.0;
+  double highest_sva = motion.lp_sva;
+  double lowest_sva = std::numeric_limits<double>::infinity();
+  for (const ResponseSpectrum& spectrum : motion.spectra) {
+    for (const double value : spectrum.psa) highest_psa = std::max(highest_psa, value);
+    for (const double value : spectrum.sva) {
+      highest_sva = std::max(highest_sva, value);
+      if (value > 0.0) lowest_sva = std::min(lowest_sva, value);
+    }
+  }
+  const std::string percent = numtext::shortest_text(motion.damping * 100.0) + " %";
+  out += "<g id=\"spectra-panel\">\n";
+
+  const Ticks psa_ticks = ticks_up_to(highest_psa, 5);
+  const Panel psa{.top = top + 40.0, .width = 480.0, .height = 240.0, .x_low = std::log10(shortest),
+                  .x_high = std::log10(longest), .y_low = 0.0, .y_high = psa_ticks.values.back()};
+  out += "<g id=\"psa-plot\">\n";
+  for (const double value : psa_ticks.values) append_y_tick(out, psa, value, numtext::fixed_text(value, psa_ticks.decimals));
+  append_spectrum_frame(out, psa, period_ticks, "gal", "pseudo-spectral acceleration psa, h " + percent,
+                        picture.component_names);
+  append_spectrum_pair(out, psa, motion, &ResponseSpectrum::psa, "psa", order);
+  out += "</g>\n";
+
+  // A log axis that shows every class band: from at most 1 cm/s (lower
+  // when the curves go lower, by at most five decades) to at least 200.
+  double sva_high = 200.0;
+  for (const double value : log_tick_values(1.0, std::max(1.0, highest_sva) * 10)) {
+    if (value >= highest_sva) {
+      sva_high = std::max(sva_high, value);
+      break;
+    }
+  }
+  const double sva_low = std::max(
+      sva_high * 1e-5, std::min(1.0, std::isfinite(lowest_sva) ? std::pow(10.0, std::floor(std::log10(lowest_sva))) : 1.0));
+  const Panel sva{.left = kLeft + 480.0 + 110.0, .top = top + 40.0, .width = kPlotWidth - 480.0 - 110.0,
+                  .height = 240.0, .x_low = std::log10(shortest), .x_high = std::log10(longest),
+                  .y_low = sva_low, .y_high = sva_high, .y_log = true};
+  out += "<g id=\"sva-plot\">\n";
+  const std::span<const double> class_periods = long_period_class_periods();
+  const double band_left = sva.x(std::log10(std::max(shortest, class_periods.front())));
+  const double band_right = sva.x(std::log10(std::min(longest, class_periods.back())));
+  for (std::size_t c = 0; c < kLongPeriodBounds.size() && band_right > band_left; ++c) {
+    const double bottom = std::max(sva_low, kLongPeriodBounds[c]);
+    const double upper = c + 1 < kLongPeriodBounds.size() ? std::min(sva_high, kLongPeriodBounds[c + 1]) : sva_high;
+    if (upper <= bottom) continue;
+    append_shape(out, "rect",
+                 {{"x", band_left}, {"y", sva.y(upper)}, {"width", band_right - band_left}, {"height", sva.y(bottom) - sva.y(upper)}},
+                 "id=\"lp-band-" + std::to_string(c) + "\" fill=\"" + std::string(kLongPeriodColours[c]) +
+                     "\" fill-opacity=\"0.5\"");
+    if (sva.y(bottom) - sva.y(upper) >= 10.0) {
+      append_text(out, band_right - 4, sva.y(bottom) - 2, "text-anchor=\"end\" font-size=\"9\" fill=\"#555555\"",
+                  "class " + std::to_string(c));
+    }
+  }
+  for (const double value : log_tick_values(sva_low, sva_high)) {
+    const bool labelled = std::fabs(value / std::pow(10.0, std::floor(std::log10(value) + 1e-9)) - 1.0) < 1e-9;
+    append_y_tick(out, sva, value, labelled ? log_tick_label(value) : "");
+  }
+  append_spectrum_frame(out, sva, period_ticks, "cm/s", "absolute velocity response sva, h " + percent,
+                        picture.component_names);
+  append_spectrum_pair(out, sva, motion, &ResponseSpectrum::sva, "sva", order);
+  if (motion.damping != kLongPeriodDamping && !motion.lp_steps.empty()) {
+    std::vector<double> steps_periods;
+    std::array<std::vector<double>, 2> steps_sva;
+    for (const LongPeriodStep& step : motion.lp_steps) {
+      steps_periods.push_back(step.period);
+      for (std::size_t c = 0; c < 2; ++c) steps_sva[c].push_back(step.sva[c]);
+    }
+    std::vector<std::size_t> steps_order(steps_periods.size());
+    for (std::size_t p = 0; p < steps_order.size(); ++p) steps_order[p] = p;
+    for (std::size_t c = 0; c < 2; ++c) {
+      append_spectrum_line(out, sva, steps_periods, steps_sva[c], steps_order,
+                           "class=\"lp-line\" stroke=\"" + std::string(kSpectrumColours[c]) +
+                               "\" stroke-width=\"1\" stroke-dasharray=\"4 3\"");
+    }
+  }
+  if (motion.lp_sva > 0.0) {
+    append_circle(out, sva.x(std::log10(motion.lp_period)), sva.y(std::max(motion.lp_sva, sva_low)), 4.5,
+                  "id=\"lp-max\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.5\"");
+  }
+  append_text(out, sva.left + 8, sva.top + 16, "id=\"lp-summary\" font-size=\"12\"",
+              "long-period class " + std::to_string(motion.lp_class) + ": sva " +
+                  numtext::fixed_text(motion.lp_sva, kValueDecimals) + " cm/s at " +
+                  numtext::fixed_text(motion.lp_period, 1) + " s (h 5 %)");
+  out += "</g>\n</g>\n";
+}
+
 }  // namespace
 
 std::string record_svg(const RecordPicture& picture, const Intensity& result) {
@@ -485,7 +694,9 @@ std::string record_svg(const RecordPicture& picture, const Intensity& result) {
 
   std::string out;
   out.reserve(256 * 1024);
-  const double height = picture.running.empty() ? kHeight : kHeight + kRunningHeight;
+  double height = picture.running.empty() ? kHeight : kHeight + kRunningHeight;
+  const double spectra_top = height;
+  if (picture.ground_motion != nullptr) height += kSpectraHeight;
   const std::string size = "width=\"" + numtext::fixed_text(kWidth, 0) + "\" height=\"" + numtext::fixed_text(height, 0) + "\"";
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" " + size + " viewBox=\"0 0 " + numtext::fixed_text(kWidth, 0) + " " +
          numtext::fixed_text(height, 0) + "\" font-family=\"DejaVu Sans, Liberation Sans, Arial, sans-serif\">\n<title>";
@@ -499,6 +710,10 @@ std::string record_svg(const RecordPicture& picture, const Intensity& result) {
   append_wave(out, result, x_high, time_ticks, time);
   append_a0_tau(out, result);
   if (!picture.running.empty()) append_running(out, picture, x_high, time_ticks);
+  if (picture.ground_motion != nullptr) {
+    append_long_period_badge(out, *picture.ground_motion);
+    append_spectra(out, picture, *picture.ground_motion, spectra_top);
+  }
   out += "</svg>\n";
   return out;
 }

@@ -7,14 +7,18 @@ The computation is the C++ core of the shindo programs, with the same bits:
 - :func:`running` and :class:`RunningIntensity`, the intensity as a record
   develops, for a whole record or for live data;
 - :func:`reported_tenths` and :func:`intensity_class`, the reported value and
-  its class.
+  its class;
+- :func:`ground_motion`, the values beside the intensity (peak acceleration
+  and velocity, response spectra, SI value, long-period class), returning a
+  :class:`GroundMotionResult`.
 
 >>> import shindo
 >>> shindo.intensity_class(5.034271)
 '5+'
 """
 
-from ._core import Fault, IntensityResult, RunningStep, Stage, __version__
+from ._core import DEFAULT_PERIODS, Fault, IntensityResult, RunningStep, Stage, __version__
+from ._ground_motion import GroundMotionResult, ground_motion
 from ._intensity import (
     ComputationError,
     Running,
@@ -26,6 +30,9 @@ from ._intensity import (
 )
 
 __all__ = [
+    "DEFAULT_PERIODS",
+    "GroundMotionResult",
+    "ground_motion",
     "ComputationError",
     "Fault",
     "IntensityResult",

@@ -7,6 +7,8 @@ import numpy.typing as npt
 __version__: str
 MAX_SAMPLES: int
 LEVELS: int
+# The default periods of the response spectra (s): 61, from 0.05 to 10.
+DEFAULT_PERIODS: npt.NDArray[np.float64]
 
 # Enumerations of the C++ core (not int subclasses; int(Fault.overflow) is 5).
 class Fault:
@@ -125,3 +127,118 @@ def running(
 def stage_name(stage: Stage) -> str: ...
 def reported_tenths(intensity: float) -> int: ...
 def class_labels(reported_tenths: int) -> Tuple[str, str]: ...
+
+class GroundMotionResult:
+    """The ground-motion values of one record (gal, cm/s, cm, s; every value a float64)."""
+
+    @property
+    def dt(self) -> float:
+        """The sampling interval (s), the float32 interval widened."""
+    @property
+    def damping(self) -> float:
+        """The damping of the spectra."""
+    @property
+    def highpass(self) -> float:
+        """The high-pass corner (Hz); 0: the record as given."""
+    @property
+    def lead_samples(self) -> int:
+        """The zeros put before (and after) the record: velocity_ns[lead_samples] is its first sample."""
+    @property
+    def pga_ns(self) -> float:
+        """The largest |a| of the first horizontal component as given (gal)."""
+    @property
+    def pga_ew(self) -> float: ...
+    @property
+    def pga_ud(self) -> float: ...
+    @property
+    def pga_h(self) -> float:
+        """The largest length of the horizontal vector (gal)."""
+    @property
+    def pga_vector(self) -> float:
+        """The largest length of the three-component vector (gal)."""
+    @property
+    def pgv_ns(self) -> float:
+        """The largest |v| of the component's ground velocity (cm/s)."""
+    @property
+    def pgv_ew(self) -> float: ...
+    @property
+    def pgv_ud(self) -> float: ...
+    @property
+    def pgv_h(self) -> float:
+        """The largest length of the horizontal velocity vector (cm/s)."""
+    @property
+    def velocity_ns(self) -> npt.NDArray[np.float64]:
+        """The ground velocity (cm/s) over the padded length: a read-only view."""
+    @property
+    def velocity_ew(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def velocity_ud(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def periods(self) -> npt.NDArray[np.float64]:
+        """The periods of the spectra (s), as given or the default ones."""
+    @property
+    def psa_ns(self) -> npt.NDArray[np.float64]:
+        """Pseudo-spectral acceleration w^2 sd (gal), one per period: a read-only view."""
+    @property
+    def psa_ew(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def sa_ns(self) -> npt.NDArray[np.float64]:
+        """Absolute acceleration response (gal)."""
+    @property
+    def sa_ew(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def sd_ns(self) -> npt.NDArray[np.float64]:
+        """Relative displacement response (cm)."""
+    @property
+    def sd_ew(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def sv_ns(self) -> npt.NDArray[np.float64]:
+        """Relative velocity response (cm/s)."""
+    @property
+    def sv_ew(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def sva_ns(self) -> npt.NDArray[np.float64]:
+        """Absolute velocity response (cm/s)."""
+    @property
+    def sva_ew(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def si_ns(self) -> float:
+        """The SI value of the component (cm/s): mean sv at 20 % over 0.1 to 2.5 s."""
+    @property
+    def si_ew(self) -> float: ...
+    @property
+    def si(self) -> float:
+        """The larger SI value of the two horizontal components (cm/s)."""
+    @property
+    def sva_max_ns(self) -> float:
+        """The largest sva at 5 % over the long-period class's periods 1.6 ... 7.8 s (cm/s)."""
+    @property
+    def sva_max_ew(self) -> float: ...
+    @property
+    def sva_period_ns(self) -> float:
+        """The period of sva_max_ns (s), the shorter on a tie."""
+    @property
+    def sva_period_ew(self) -> float: ...
+    @property
+    def sva_max(self) -> float:
+        """The larger of sva_max_ns and sva_max_ew (cm/s)."""
+    @property
+    def sva_period(self) -> float:
+        """Its period (s)."""
+    @property
+    def lp_class(self) -> int:
+        """The long-period ground-motion class, 0 to 4, from sva_max."""
+    @property
+    def lp_steps(self) -> np.ndarray:
+        """The class at each of its 32 periods: a read-only structured view with fields period (float64, s),
+        sva (two float64, cm/s, ns and ew) and lp_class (int32, of the larger)."""
+
+def ground_motion(
+    ns: npt.NDArray[np.float32],
+    ew: npt.NDArray[np.float32],
+    ud: npt.NDArray[np.float32],
+    dt: float,
+    damping: float,
+    highpass: float,
+    periods: Optional[npt.NDArray[np.float64]],
+) -> GroundMotionResult: ...

@@ -184,6 +184,8 @@ class Stream {
 
 }  // namespace
 
+void register_ground_motion(py::module_& m);  // ground_motion.cpp
+
 PYBIND11_MODULE(_core, m) {
   m.doc() = "The computing core of shindo over NumPy arrays (use the package shindo).";
   m.attr("__version__") = SHINDO_VERSION;
@@ -272,4 +274,5 @@ PYBIND11_MODULE(_core, m) {
     const shindo::IntensityClass k = shindo::intensity_class(tenths);
     return py::make_tuple(std::string(shindo::class_label(k)), std::string(shindo::class_label_ja(k)));
   });
+  register_ground_motion(m);
 }

@@ -13,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
-#include "readers/readers.h"
 #include "numtext/real_digits.h"
+#include "numtext/writing.h"
+#include "readers/readers.h"
+#include "shindo/ground_motion.h"
 #include "tests/support/csv_table.h"
 #include "tests/support/network_files.h"
 #include "tests/support/process.h"
@@ -190,6 +192,7 @@ TEST(BatchProgram, NamesWithCommasAndQuotesAreQuoted) {
                                    "\"latitude\":null,\"longitude\":null,\"samples\":300,\"dt\":0.01,"))
       << json.out;
   EXPECT_NE(json.out.find(",\"error\":null,\"station_name\":null,"), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find(",\"error\":null,"), std::string::npos) << json.out;
 }
 
 TEST(BatchProgram, ArchivesNestedAndPlain) {
@@ -253,6 +256,120 @@ TEST(BatchProgram, LongRecordsAreComputed) {
   const auto rows = parse_csv(run.out);
   EXPECT_EQ(rows.at(0).at("samples"), "40000");
   EXPECT_EQ(rows.at(0).at("error"), "");
+}
+
+// ---------------------------------------------------------------------------
+// The ground-motion values
+
+const char* const kGroundColumns[] = {"pga_ns", "pga_ew", "pga_ud", "pga_h",   "pgv_ns",     "pgv_ew",
+                                      "pgv_ud", "pgv_h",  "si",     "sva_max", "sva_period", "lp_class"};
+
+// The core's values of a console text record read as the batch program reads it.
+shindo::GroundMotion core_ground_motion(const std::string& text, const shindo::GroundMotionSettings& settings) {
+  const readers::Result<readers::Record> read = readers::read_console_text("r.txt", text);
+  const readers::Record& record = std::get<readers::Record>(read);
+  return shindo::compute_ground_motion({record.acc1, record.acc2, record.acc3, record.dt}, settings);
+}
+
+std::vector<std::string> ground_texts(const shindo::GroundMotion& m) {
+  std::vector<std::string> texts;
+  for (const double sample : m.pga) texts.push_back(numtext::shortest_text(static_cast<float>(sample)));
+  for (const double value : {m.pga_horizontal, m.pgv[0], m.pgv[1], m.pgv[2], m.pgv_horizontal, m.si_max, m.lp_sva,
+                             m.lp_period}) {
+    texts.push_back(numtext::shortest_text(value));
+  }
+  texts.push_back(std::to_string(m.lp_class));
+  return texts;
+}
+
+TEST(BatchGroundMotion, ColumnsHoldTheCoreValuesOfAComputedRecordAndNothingForAFailedOne) {
+  TemporaryDirectory scratch;
+  const std::string text = console_text(1500, 1);
+  write_file(scratch.path / "r.txt", text);
+  write_file(scratch.path / "z.txt", "0 0 0 0\n0.01 0 0 0\n0.02 0 0 0\n");
+  const RunResult run = batch({"r.txt", "z.txt"}, scratch.path);
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(run.out.substr(0, run.out.find('\n') + 1)
+                  .ends_with(",pga_ns,pga_ew,pga_ud,pga_h,pgv_ns,pgv_ew,pgv_ud,pgv_h,si,sva_max,sva_period,lp_class\n"))
+      << run.out;
+  const auto rows = parse_csv(run.out);
+  ASSERT_EQ(rows.size(), 2u);
+  const std::vector<std::string> expected = ground_texts(core_ground_motion(text, {}));
+  for (std::size_t c = 0; c < std::size(kGroundColumns); ++c) {
+    EXPECT_EQ(rows[0].at(kGroundColumns[c]), expected[c]) << kGroundColumns[c];
+    EXPECT_EQ(rows[1].at(kGroundColumns[c]), "") << kGroundColumns[c];
+  }
+  EXPECT_NE(rows[1].at("error"), "");
+
+  const RunResult json = batch({"--format", "json", "r.txt", "z.txt"}, scratch.path);
+  const std::string computed = json.out.substr(0, json.out.find('\n'));
+  const std::string failed = json.out.substr(json.out.find('\n') + 1);
+  for (std::size_t c = 0; c < std::size(kGroundColumns); ++c) {
+    const std::string key = "\"" + std::string(kGroundColumns[c]) + "\":";
+    EXPECT_NE(computed.find(key + expected[c] + (c + 1 < std::size(kGroundColumns) ? "," : "}")), std::string::npos)
+        << key << " in " << computed;
+    EXPECT_NE(failed.find(key + "null"), std::string::npos) << key << " in " << failed;
+  }
+}
+
+struct SpectraCase {
+  const char* name;
+  std::vector<std::string> options;
+  shindo::GroundMotionSettings settings;
+};
+
+TEST(BatchGroundMotion, SpectraFileHoldsTheCoreSpectraAtTheDefaultPeriods) {
+  const SpectraCase cases[] = {
+      {"defaults", {}, {}},
+      {"damping_and_corner", {"--damping", "0.02", "--highpass=0.05"}, {.damping = 0.02, .highpass_hz = 0.05}},
+      {"record_as_given", {"--highpass", "0"}, {.highpass_hz = 0.0}},
+  };
+  TemporaryDirectory scratch;
+  const std::string text = console_text(1200, 2);
+  write_file(scratch.path / "r.txt", text);
+  for (const SpectraCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> arguments = c.options;
+    arguments.insert(arguments.end(), {"--output", c.name, "--spectra", "r.txt"});
+    const RunResult run = batch(arguments, scratch.path);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const shindo::GroundMotion motion = core_ground_motion(text, c.settings);
+    const auto& [ns, ew] = motion.spectra;
+    std::string expected = "period,psa_ns,psa_ew,sa_ns,sa_ew,sd_ns,sd_ew,sv_ns,sv_ew,sva_ns,sva_ew\n";
+    ASSERT_EQ(motion.periods.size(), 61u);
+    for (std::size_t p = 0; p < motion.periods.size(); ++p) {
+      expected += numtext::shortest_text(motion.periods[p]);
+      for (const double v : {ns.psa[p], ew.psa[p], ns.sa[p], ew.sa[p], ns.sd[p], ew.sd[p], ns.sv[p], ew.sv[p],
+                             ns.sva[p], ew.sva[p]}) {
+        expected += "," + numtext::shortest_text(v);
+      }
+      expected += "\n";
+    }
+    EXPECT_EQ(read_file(scratch.path / c.name / "r.txt.spectra.csv"), expected);
+    EXPECT_EQ(parse_csv(run.out).at(0).at("si"), numtext::shortest_text(motion.si_max));
+    EXPECT_NE(read_file(scratch.path / c.name / "r.txt.svg").find("id=\"spectra-panel\""), std::string::npos);
+  }
+  // Without --spectra no spectra file.
+  ASSERT_EQ(batch({"--output", "plain", "r.txt"}, scratch.path).exit_code, 0);
+  EXPECT_FALSE(fs::exists(scratch.path / "plain" / "r.txt.spectra.csv"));
+}
+
+TEST(BatchGroundMotion, AFaultOfTheValuesJoinsTheErrorAndKeepsTheIntensity) {
+  TemporaryDirectory scratch;
+  write_file(scratch.path / "r.txt", console_text(800, 1));
+  // 60 Hz is above the Nyquist frequency of a record sampled every 0.01 s.
+  const RunResult run = batch({"--highpass", "60", "--output", "out", "--spectra", "r.txt"}, scratch.path);
+  EXPECT_EQ(run.exit_code, 1);
+  const auto rows = parse_csv(run.out);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].at("error"), "ground motion: the high-pass corner is at or above the Nyquist frequency 1/(2 dt)");
+  EXPECT_NE(rows[0].at("intensity"), "");
+  EXPECT_NE(rows[0].at("class"), "");
+  for (const char* column : kGroundColumns) EXPECT_EQ(rows[0].at(column), "") << column;
+  EXPECT_FALSE(fs::exists(scratch.path / "out" / "r.txt.spectra.csv"));
+  const std::string svg = read_file(scratch.path / "out" / "r.txt.svg");
+  EXPECT_NE(svg.find("id=\"class-badge\""), std::string::npos);
+  EXPECT_EQ(svg.find("id=\"spectra-panel\""), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------

@@ -68,20 +68,21 @@ TEST(BatchRunningText, RowsAndColumns) {
   EXPECT_EQ(batch::csv_header(true),
             "record,format,station,latitude,longitude,samples,dt,pga,amax,a0,intensity,reported,class,"
             "running_max,running_max_time,error,station_name,record_time,origin_time,magnitude,"
-            "event_latitude,event_longitude,depth_km,distance_km,running_max_clock\n");
+            "event_latitude,event_longitude,depth_km,distance_km,running_max_clock,pga_ns,pga_ew,pga_ud,pga_h,pgv_ns,"
+            "pgv_ew,pgv_ud,pgv_h,si,sva_max,sva_period,lp_class\n");
   batch::ReportRow row;
   row.record = "r.txt";
   row.read = shindo::pictures::ReadRecord{.samples = 2000, .dt = 0.01f};
   row.strongest = shindo::pictures::StrongestWindow{4.25f, 1250 * static_cast<double>(0.01f)};
-  EXPECT_TRUE(batch::csv_line(row, true).ends_with(",4.25,12.5,,,,,,,,,,\n")) << batch::csv_line(row, true);
+  EXPECT_TRUE(batch::csv_line(row, true).ends_with(",4.25,12.5,,,,,,,,,,,,,,,,,,,,,,\n")) << batch::csv_line(row, true);
   EXPECT_EQ(batch::csv_line(row, false).find("4.25"), std::string::npos);
   // The clock time of the strongest window: the record's start and the window's end.
   row.event.record_time = "2008-06-14T08:44:03+09:00";
-  EXPECT_TRUE(batch::csv_line(row, true).ends_with(",2008-06-14T08:44:15.5+09:00\n")) << batch::csv_line(row, true);
+  EXPECT_TRUE(batch::csv_line(row, true).ends_with(",2008-06-14T08:44:15.5+09:00,,,,,,,,,,,,\n")) << batch::csv_line(row, true);
   row.strongest.reset();
   EXPECT_NE(batch::json_line(row, true).find("\"running_max\":null,\"running_max_time\":null,\"error\":null,"),
             std::string::npos);
-  EXPECT_TRUE(batch::json_line(row, true).ends_with(",\"running_max_clock\":null}\n"));
+  EXPECT_TRUE(batch::json_line(row, true).find(",\"running_max_clock\":null,") != std::string::npos);
 }
 
 struct RunningOptionsCase {

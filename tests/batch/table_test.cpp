@@ -26,12 +26,26 @@ batch::ReportRow computed_row() {
   row.longitude = 139.9284;
   row.read = shindo::pictures::ReadRecord{.samples = 11500, .dt = 0.01f, .pga = 21.5f};
   row.computed = shindo::pictures::ComputedRecord{.amax = 20.5f, .a0 = 10.25f, .intensity = 2.96875f};
+  row.ground = shindo::pictures::GroundMotionValues{.pga = {15.25, 12.5, 7.75},
+                                                    .pga_h = 18.5,
+                                                    .pgv = {2.25, 1.75, 0.5},
+                                                    .pgv_h = 2.5,
+                                                    .si = 3.125,
+                                                    .sva_max = 6.5,
+                                                    .sva_period = 3.4,
+                                                    .lp_class = 1};
   return row;
 }
 
 constexpr const char* kHeader =
     "record,format,station,latitude,longitude,samples,dt,pga,amax,a0,intensity,reported,class,error,"
-    "station_name,record_time,origin_time,magnitude,event_latitude,event_longitude,depth_km,distance_km\n";
+    "station_name,record_time,origin_time,magnitude,event_latitude,event_longitude,depth_km,distance_km,"
+    "pga_ns,pga_ew,pga_ud,pga_h,pgv_ns,pgv_ew,pgv_ud,pgv_h,si,sva_max,sva_period,lp_class\n";
+// The ground-motion cells of computed_row(), and of a row without them.
+constexpr const char* kGround = "15.25,12.5,7.75,18.5,2.25,1.75,0.5,2.5,3.125,6.5,3.4,1\n";
+constexpr const char* kJsonGround =
+    "\"pga_ns\":15.25,\"pga_ew\":12.5,\"pga_ud\":7.75,\"pga_h\":18.5,\"pgv_ns\":2.25,\"pgv_ew\":1.75,"
+    "\"pgv_ud\":0.5,\"pgv_h\":2.5,\"si\":3.125,\"sva_max\":6.5,\"sva_period\":3.4,\"lp_class\":1}\n";
 
 // What the headers of the K-NET record above say.
 batch::ReportRow described_row() {
@@ -49,16 +63,27 @@ batch::ReportRow described_row() {
 TEST(BatchTable, CsvRowsQuoteWhatNeedsIt) {
   EXPECT_EQ(batch::csv_header(), kHeader);
   EXPECT_EQ(batch::csv_line(computed_row()),
-            "d/AOM0170806140843,knet,AOM017,40.6363,139.9284,11500,0.01,21.5,20.5,10.25,2.96875,2.9,3,,,,,,,,,\n");
+            std::string("d/AOM0170806140843,knet,AOM017,40.6363,139.9284,11500,0.01,21.5,20.5,10.25,2.96875,2.9,3,,,,,,,,,,") +
+                kGround);
   EXPECT_EQ(batch::csv_line(described_row()),
             "d/AOM0170806140843,knet,AOM017,40.6363,139.9284,11500,0.01,21.5,20.5,10.25,2.96875,2.9,3,,"
-            ",2008-06-14T08:44:03+09:00,2008-06-14T08:43:00+09:00,7.2,39.028,140.88,8,196.434\n");
+            ",2008-06-14T08:44:03+09:00,2008-06-14T08:43:00+09:00,7.2,39.028,140.88,8,196.434," + std::string(kGround));
   batch::ReportRow failed;
   failed.record = "a,\"b\".txt";
   failed.error = "a,\"b\".txt:2: not a number: \"x\"\nsecond";
   failed.event.station_name = "米子,\"旧\"";
   EXPECT_EQ(batch::csv_line(failed),
-            "\"a,\"\"b\"\".txt\",,,,,,,,,,,,,\"line 2: not a number: \"\"x\"\"\nsecond\",\"米子,\"\"旧\"\"\",,,,,,,\n");
+            "\"a,\"\"b\"\".txt\",,,,,,,,,,,,,\"line 2: not a number: \"\"x\"\"\nsecond\",\"米子,\"\"旧\"\"\",,,,,,,,,,,,,,,,,,,\n");
+}
+
+TEST(BatchTable, GroundMotionValuesAreExactTexts) {
+  batch::ReportRow row = computed_row();
+  // A component's PGA is a float sample; the other values are doubles.
+  row.ground->pga = {static_cast<double>(0.1f), 1e-7, 3.0};
+  row.ground->pgv_h = 0.1 + 0.2;
+  row.ground->lp_class = 4;
+  EXPECT_TRUE(batch::csv_line(row).ends_with(",,0.1,1e-07,3,18.5,2.25,1.75,0.5,0.30000000000000004,3.125,6.5,3.4,4\n"))
+      << batch::csv_line(row);
 }
 
 TEST(BatchTable, JsonRowsUseNullForWhatIsAbsent) {
@@ -67,11 +92,11 @@ TEST(BatchTable, JsonRowsUseNullForWhatIsAbsent) {
             "\"longitude\":139.9284,\"samples\":11500,\"dt\":0.01,\"pga\":21.5,\"amax\":20.5,\"a0\":10.25,"
             "\"intensity\":2.96875,\"reported\":2.9,\"class\":\"3\",\"error\":null,\"station_name\":null,"
             "\"record_time\":null,\"origin_time\":null,\"magnitude\":null,\"event_latitude\":null,"
-            "\"event_longitude\":null,\"depth_km\":null,\"distance_km\":null}\n");
+            "\"event_longitude\":null,\"depth_km\":null,\"distance_km\":null," + std::string(kJsonGround));
   EXPECT_TRUE(batch::json_line(described_row())
                   .ends_with("\"error\":null,\"station_name\":null,\"record_time\":\"2008-06-14T08:44:03+09:00\","
                              "\"origin_time\":\"2008-06-14T08:43:00+09:00\",\"magnitude\":7.2,\"event_latitude\":39.028,"
-                             "\"event_longitude\":140.88,\"depth_km\":8,\"distance_km\":196.434}\n"));
+                             "\"event_longitude\":140.88,\"depth_km\":8,\"distance_km\":196.434," + std::string(kJsonGround)));
   batch::ReportRow failed;
   failed.record = "t\\ab\t\x01";
   failed.error = "bad";
@@ -80,7 +105,9 @@ TEST(BatchTable, JsonRowsUseNullForWhatIsAbsent) {
             "\"samples\":null,\"dt\":null,\"pga\":null,\"amax\":null,\"a0\":null,\"intensity\":null,\"reported\":null,"
             "\"class\":null,\"error\":\"bad\",\"station_name\":null,\"record_time\":null,\"origin_time\":null,"
             "\"magnitude\":null,\"event_latitude\":null,\"event_longitude\":null,\"depth_km\":null,"
-            "\"distance_km\":null}\n");
+            "\"distance_km\":null,\"pga_ns\":null,\"pga_ew\":null,\"pga_ud\":null,\"pga_h\":null,\"pgv_ns\":null,"
+            "\"pgv_ew\":null,\"pgv_ud\":null,\"pgv_h\":null,\"si\":null,\"sva_max\":null,\"sva_period\":null,"
+            "\"lp_class\":null}\n");
 }
 
 // The error column without the name the record column already shows.
@@ -128,6 +155,9 @@ struct OptionsCase {
   unsigned jobs;
   bool json;
   std::size_t paths;
+  double damping = 0.05;
+  double highpass = 0.1;
+  bool spectra = false;
 };
 
 const OptionsCase kOptions[] = {
@@ -144,6 +174,18 @@ const OptionsCase kOptions[] = {
     {"export_empty", {"--export=", "d"}, "--export needs a directory", 0, false, 0},
     {"unknown", {"-x", "d"}, "unknown option -x", 0, false, 0},
     {"value_on_a_flag", {"--keep-offset=yes", "d"}, "unknown option --keep-offset=yes", 0, false, 0},
+    {"ground_motion", {"--damping", "0.2", "--highpass=0.05", "--spectra", "--output", "o", "d"}, "", 2, false, 1, 0.2, 0.05, true},
+    {"no_filter", {"--highpass", "0", "d"}, "", 2, false, 1, 0.05, 0.0},
+    {"damping_one", {"--damping", "1", "d"}, "--damping needs a damping ratio between 0 and 1 (both excluded), such as 0.05: \"1\"", 0, false, 0},
+    {"damping_zero", {"--damping=0", "d"}, "--damping needs a damping ratio between 0 and 1", 0, false, 0},
+    {"damping_nan", {"--damping", "nan", "d"}, "--damping needs a damping ratio", 0, false, 0},
+    {"damping_percent", {"--damping", "5%", "d"}, "--damping needs a damping ratio", 0, false, 0},
+    {"damping_missing", {"d", "--damping"}, "--damping needs a damping ratio", 0, false, 0},
+    {"highpass_negative", {"--highpass", "-0.1", "d"}, "--highpass needs a corner frequency in Hz, 0 or more (0: no filter): \"-0.1\"", 0, false, 0},
+    {"highpass_infinite", {"--highpass", "inf", "d"}, "--highpass needs a corner frequency", 0, false, 0},
+    {"spectra_without_output", {"--spectra", "d"}, "--spectra writes DIR/<record>.spectra.csv: it needs --output DIR", 0, false, 0},
+    {"spectra_with_a_value", {"--spectra=yes", "--output", "o", "d"}, "unknown option --spectra=yes", 0, false, 0},
+    {"damping_with_follow", {"--follow", "-", "--damping", "0.1"}, "--damping belongs to the table of records, not to --follow", 0, false, 0},
 };
 
 TEST(BatchOptions, CommandLines) {
@@ -160,7 +202,23 @@ TEST(BatchOptions, CommandLines) {
     EXPECT_EQ(options.jobs, c.jobs) << c.name;
     EXPECT_EQ(options.format == batch::TableFormat::json, c.json) << c.name;
     EXPECT_EQ(options.paths.size(), c.paths) << c.name;
+    EXPECT_EQ(options.damping, c.damping) << c.name;
+    EXPECT_EQ(options.highpass_hz, c.highpass) << c.name;
+    EXPECT_EQ(options.spectra, c.spectra) << c.name;
   }
+}
+
+TEST(BatchFiles, SpectraRowsArePeriodsWithTheTwoComponentsSideBySide) {
+  shindo::GroundMotion motion;
+  motion.periods = {0.05, 10.0};
+  motion.spectra[0] = {.psa = {101.1, 2.5}, .sd = {0.0064, 6.3}, .sv = {0.8, 4.0}, .sa = {101.2, 2.6}, .sva = {31.8, 4.1}};
+  motion.spectra[1] = {.psa = {0.1 + 0.2, 0}, .sd = {1e-9, 0}, .sv = {0, 0}, .sa = {0, 0}, .sva = {0, 1e300}};
+  EXPECT_EQ(batch::spectra_text(motion),
+            "period,psa_ns,psa_ew,sa_ns,sa_ew,sd_ns,sd_ew,sv_ns,sv_ew,sva_ns,sva_ew\n"
+            "0.05,101.1,0.30000000000000004,101.2,0,0.0064,1e-09,0.8,0,31.8,0\n"
+            "10,2.5,0,2.6,0,6.3,0,4,0,4.1,1e+300\n");
+  EXPECT_EQ(batch::spectra_text(shindo::GroundMotion{}),
+            "period,psa_ns,psa_ew,sa_ns,sa_ew,sd_ns,sd_ew,sv_ns,sv_ew,sva_ns,sva_ew\n");
 }
 
 TEST(BatchFiles, ExportedValuesReadBackAsTheSameFloats) {

@@ -301,5 +301,112 @@ TEST(RecordPicture, DrawsTheRunningIntensityOverClassBandsWithAGapAtEachFault) {
   EXPECT_EQ(fills[6], class_colour(IntensityClass::c5_upper));
 }
 
+
+// The value at position `x` of a log axis, from its first and last ticks.
+double log_value_at(const std::vector<double>& tick_values, const std::vector<double>& tick_xs, double x) {
+  const double share = (x - tick_xs.front()) / (tick_xs.back() - tick_xs.front());
+  return std::pow(10.0, std::log10(tick_values.front()) +
+                            share * (std::log10(tick_values.back()) - std::log10(tick_values.front())));
+}
+
+TEST(RecordPicture, SpectrumPanelDrawsPsaAgainstTheLogPeriodAsComputed) {
+  SHINDO_REQUIRE_LIBXML2();
+  const SyntheticRecord r = synthetic_record(3000, 0.01f, 1.5);
+  const GroundMotion motion = compute_ground_motion({r.ns, r.ew, r.ud, r.dt});
+  ASSERT_EQ(motion.fault, GroundMotionFault::none);
+  const RunningPoint one_step[] = {{60.0, 4.5f, true}};
+  const struct {
+    const char* name;
+    const GroundMotion* motion;
+    std::span<const RunningPoint> running;
+    const char* height;
+  } cases[] = {{"no values", nullptr, {}, "1020"},
+               {"values", &motion, {}, "1360"},
+               {"values and running", &motion, one_step, "1640"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordPicture picture = picture_of(r);
+    picture.ground_motion = c.motion;
+    picture.running = c.running;
+    const XmlDocument svg(record_svg(picture, r.result));
+    ASSERT_TRUE(svg.well_formed()) << svg.error();
+    EXPECT_EQ(svg.values("/svg:svg/@height"), std::vector<std::string>{c.height});
+    EXPECT_EQ(svg.values("//svg:g[@id='spectra-panel']").size(), c.motion ? 1u : 0u);
+    EXPECT_EQ(svg.values("//svg:g[@id='lp-badge']").size(), c.motion ? 1u : 0u);
+  }
+
+  RecordPicture picture = picture_of(r);
+  picture.ground_motion = &motion;
+  const XmlDocument svg(record_svg(picture, r.result));
+  const std::string plot = "//svg:g[@id='psa-plot']";
+  const auto x_values = numbers(svg.values(plot + "/svg:text[@class='xtick']"));
+  const auto x_positions = numbers(svg.values(plot + "/svg:text[@class='xtick']/@x"));
+  const auto y_values = numbers(svg.values(plot + "/svg:text[@class='ytick']"));
+  const auto y_positions = numbers(svg.values(plot + "/svg:text[@class='ytick']/@y"));
+  ASSERT_GE(x_values.size(), 5u);
+  EXPECT_EQ(x_values.front(), 0.05);
+  EXPECT_EQ(x_values.back(), 10.0);
+  for (std::size_t c = 0; c < 2; ++c) {
+    const std::vector<std::string> lines = svg.values(plot + "/svg:polyline[@id='psa-" + std::to_string(c + 1) + "']/@points");
+    ASSERT_EQ(lines.size(), 1u);
+    const std::vector<Point> drawn = points(lines[0]);
+    ASSERT_EQ(drawn.size(), motion.periods.size());
+    const double y_span = y_values.back() - y_values.front();
+    for (std::size_t p = 0; p < drawn.size(); ++p) {
+      SCOPED_TRACE("component " + std::to_string(c) + ", period " + std::to_string(motion.periods[p]));
+      // Coordinates have one decimal: a twentieth of a unit on a 480 x 240 plot.
+      EXPECT_NEAR(log_value_at(x_values, x_positions, drawn[p].x) / motion.periods[p], 1.0, 0.002);
+      // The y ticks' labels sit 4 units below their lines.
+      EXPECT_NEAR(value_at(y_values, y_positions, drawn[p].y + 4), motion.spectra[c].psa[p], y_span / 2000);
+    }
+  }
+  EXPECT_EQ(svg.values("//svg:polyline[@id='sva-1']").size(), 1u);
+  EXPECT_EQ(svg.values("//svg:polyline[@id='sva-2']").size(), 1u);
+}
+
+TEST(RecordPicture, LongPeriodClassOnItsBadgeAndItsBandsUnderTheSva) {
+  SHINDO_REQUIRE_LIBXML2();
+  const SyntheticRecord r = synthetic_record(2000, 0.01f, 1.0);
+  GroundMotion motion = compute_ground_motion({r.ns, r.ew, r.ud, r.dt});
+  const struct {
+    std::int32_t lp_class;
+    const char* fill;
+    const char* ink;
+  } cases[] = {{0, "#FFFFFF", "#000000"}, {1, "#B4DCFF", "#000000"}, {2, "#FFE15A", "#000000"},
+               {3, "#FF8C1E", "#000000"}, {4, "#D7003C", "#FFFFFF"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lp_class);
+    motion.lp_class = c.lp_class;
+    RecordPicture picture = picture_of(r);
+    picture.ground_motion = &motion;
+    const XmlDocument svg(record_svg(picture, r.result));
+    const std::string badge = "//svg:g[@id='lp-badge']";
+    EXPECT_EQ(svg.values(badge + "/svg:rect/@fill"), std::vector<std::string>{c.fill});
+    EXPECT_EQ(svg.values(badge + "/svg:text"), (std::vector<std::string>{"long-period", "class " + std::to_string(c.lp_class)}));
+    EXPECT_EQ(svg.values(badge + "/svg:text[2]/@fill"), std::vector<std::string>{c.ink});
+    // Every class has its band, in its colour, stacked upwards.
+    const std::string band = "//svg:g[@id='sva-plot']/svg:rect[@id='lp-band-" + std::to_string(c.lp_class) + "']";
+    EXPECT_EQ(svg.values(band + "/@fill"), std::vector<std::string>{c.fill});
+  }
+  const XmlDocument svg(record_svg([&] {
+    RecordPicture picture = picture_of(r);
+    picture.ground_motion = &motion;
+    return picture;
+  }(), r.result));
+  const auto band_tops = numbers(svg.values("//svg:rect[starts-with(@id, 'lp-band-')]/@y"));
+  ASSERT_EQ(band_tops.size(), 5u);
+  EXPECT_TRUE(std::is_sorted(band_tops.rbegin(), band_tops.rend()));
+  // The bands span the class's periods, 1.6 to 7.8 s, and the largest sva is marked inside them.
+  const std::string plot = "//svg:g[@id='sva-plot']";
+  const auto x_values = numbers(svg.values(plot + "/svg:text[@class='xtick']"));
+  const auto x_positions = numbers(svg.values(plot + "/svg:text[@class='xtick']/@x"));
+  const double left = numbers(svg.values(plot + "/svg:rect[@id='lp-band-0']/@x")).at(0);
+  const double width = numbers(svg.values(plot + "/svg:rect[@id='lp-band-0']/@width")).at(0);
+  EXPECT_NEAR(log_value_at(x_values, x_positions, left), 1.6, 0.01);
+  EXPECT_NEAR(log_value_at(x_values, x_positions, left + width), 7.8, 0.02);
+  const double mark = numbers(svg.values(plot + "/svg:circle[@id='lp-max']/@cx")).at(0);
+  EXPECT_NEAR(log_value_at(x_values, x_positions, mark) / motion.lp_period, 1.0, 0.002);
+}
+
 }  // namespace
 }  // namespace shindo::pictures

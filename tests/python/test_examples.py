@@ -8,6 +8,7 @@ import pytest
 
 import shindo
 import shindo._inputs
+import shindo._ground_motion
 import shindo._intensity
 
 SOURCE = os.environ["SHINDO_SOURCE_DIR"]
@@ -32,7 +33,16 @@ def test_the_readme_section_from_python_shows_what_it_gives(monkeypatch):
     assert attempted > 20 and failed == 0, report
 
 
-@pytest.mark.parametrize("module", [shindo, shindo._intensity, shindo._inputs], ids=lambda m: m.__name__)
+def test_the_readme_section_on_ground_motion_values_shows_what_python_gives():
+    with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as readme:
+        section = re.search(r"^## Ground-motion values\n(.*?)^## ", readme.read(), re.S | re.M).group(1)
+    blocks = re.findall(r"^```python\n(.*?)^```", section, re.S | re.M)
+    test = doctest.DocTestParser().get_doctest("\n".join(blocks), {}, "README Ground-motion values", "README.md", 0)
+    (failed, attempted), report = run(test)
+    assert attempted >= 5 and failed == 0, report
+
+
+@pytest.mark.parametrize("module", [shindo, shindo._intensity, shindo._inputs, shindo._ground_motion], ids=lambda m: m.__name__)
 def test_every_docstring_example_gives_what_it_shows(module):
     tests = doctest.DocTestFinder().find(module)
     results = [run(test) for test in tests]
@@ -42,5 +52,5 @@ def test_every_docstring_example_gives_what_it_shows(module):
 def test_every_public_function_has_a_worked_example():
     for name in shindo.__all__:
         item = getattr(shindo, name)
-        if callable(item) and item.__module__.startswith("shindo._intensity") and not name == "Running":
+        if callable(item) and item.__module__.startswith(("shindo._intensity", "shindo._ground_motion")) and not name == "Running":
             assert ">>> " in (item.__doc__ or ""), name
