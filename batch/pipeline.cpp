@@ -11,10 +11,6 @@
 
 namespace batch {
 
-namespace {
-
-namespace pictures = shindo::pictures;
-
 readers::Result<readers::Record> read_record(Job& job, const Options& options) {
   if (job.inputs.size() == 3) {
     std::array<readers::KnetFile, 3> files;
@@ -40,6 +36,10 @@ readers::Result<readers::Record> read_record(Job& job, const Options& options) {
   if (readers::Record* read = std::get_if<readers::Record>(&record)) read->name = job.record;
   return record;
 }
+
+namespace {
+
+namespace pictures = shindo::pictures;
 
 // What the row says of a record once it is read: its station and the event
 // as the headers give them, its samples and their peak.

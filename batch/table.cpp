@@ -45,10 +45,7 @@ std::string json_string(std::string_view text) {
 
 // The values of a row in column order, as text; nullopt where absent. Texts
 // of numbers are marked so that JSON writes them bare.
-struct Cell {
-  std::optional<std::string> text;
-  bool number = false;
-};
+using Cell = TableCell;
 
 std::vector<Cell> cells(const ReportRow& row, bool running) {
   const auto text = [](const std::string& value) { return Cell{value, false}; };
@@ -134,6 +131,10 @@ std::string json_line(const ReportRow& row, bool running) {
   }
   return line + "}\n";
 }
+
+std::vector<std::string_view> table_columns(bool running) { return columns(running); }
+
+std::vector<TableCell> table_cells(const ReportRow& row, bool running) { return cells(row, running); }
 
 std::string running_header() { return "time,intensity,reported,class,error\n"; }
 

@@ -7,7 +7,10 @@ The computation is the C++ core of the shindo programs, with the same bits:
 - :func:`running` and :class:`RunningIntensity`, the intensity as a record
   develops, for a whole record or for live data;
 - :func:`reported_tenths` and :func:`intensity_class`, the reported value and
-  its class.
+  its class;
+- :func:`read`, the records of files, folders and archives, and
+  :func:`batch` and :func:`batch_frame`, the batch program's table of many
+  records, as dicts or as a pandas DataFrame.
 
 >>> import shindo
 >>> shindo.intensity_class(5.034271)
@@ -15,6 +18,7 @@ The computation is the C++ core of the shindo programs, with the same bits:
 """
 
 from ._core import Fault, IntensityResult, RunningStep, Stage, __version__
+from ._files import JST, ReadError, Record, RecordWarning, batch, batch_frame, read
 from ._intensity import (
     ComputationError,
     Running,
@@ -29,12 +33,19 @@ __all__ = [
     "ComputationError",
     "Fault",
     "IntensityResult",
+    "JST",
+    "ReadError",
+    "Record",
+    "RecordWarning",
     "Running",
     "RunningIntensity",
     "RunningStep",
     "Stage",
+    "batch",
+    "batch_frame",
     "intensity",
     "intensity_class",
+    "read",
     "reported_tenths",
     "running",
 ]

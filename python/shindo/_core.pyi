@@ -1,5 +1,5 @@
 # Types of the extension module shindo._core (the package re-exports what users need).
-from typing import ClassVar, List, Optional, Tuple
+from typing import Any, ClassVar, Dict, List, Optional, Tuple
 
 import numpy as np
 import numpy.typing as npt
@@ -125,3 +125,9 @@ def running(
 def stage_name(stage: Stage) -> str: ...
 def reported_tenths(intensity: float) -> int: ...
 def class_labels(reported_tenths: int) -> Tuple[str, str]: ...
+def read(
+    paths: List[str], keep_offset: bool = False
+) -> Tuple[Optional[List[Dict[str, Any]]], int, Optional[Tuple[str, int, str]]]: ...
+def batch(
+    paths: List[str], jobs: int = 0, running: bool = False
+) -> Tuple[List[str], List[bool], List[Tuple[Optional[str], ...]], List[str], int]: ...

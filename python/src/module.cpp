@@ -184,6 +184,9 @@ class Stream {
 
 }  // namespace
 
+// The readers and the batch program (files.cpp).
+void add_files(py::module_& m);
+
 PYBIND11_MODULE(_core, m) {
   m.doc() = "The computing core of shindo over NumPy arrays (use the package shindo).";
   m.attr("__version__") = SHINDO_VERSION;
@@ -272,4 +275,5 @@ PYBIND11_MODULE(_core, m) {
     const shindo::IntensityClass k = shindo::intensity_class(tenths);
     return py::make_tuple(std::string(shindo::class_label(k)), std::string(shindo::class_label_ja(k)));
   });
+  add_files(m);
 }
