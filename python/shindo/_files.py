@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import errno
 import os
 import re
 import warnings
@@ -38,7 +39,7 @@ class ReadError(ValueError):
     ...     shindo.read("no/such/folder")
     ... except shindo.ReadError as error:
     ...     print(error, "|", error.file, error.line)
-    no/such/folder: no such file or directory | no/such/folder None
+    no/such/folder: No such file or directory | no/such/folder None
     """
 
     def __init__(self, file: str, line: Optional[int], reason: str) -> None:
@@ -178,7 +179,8 @@ def read(path: Union[Path, Iterable[Path]], *, keep_offset: bool = False) -> Lis
     paths = _paths(path, "path")
     records, skipped, error = _core.read(paths, bool(keep_offset))
     if error is not None:
-        raise ReadError(*error)
+        file, line, reason = error
+        raise ReadError(file, line or None, reason)
     if not records:
         raise _nothing_found(paths, skipped)
     made = [Record(found) for found in records]
@@ -190,14 +192,14 @@ _INTEGER = re.compile(r"-?[0-9]+\Z")
 
 
 def _table(paths: Union[Path, Iterable[Path]], jobs: Optional[int], running: bool, texts: bool
-           ) -> Tuple[List[str], List[Dict[str, Any]]]:
-    """The columns and the rows of a batch run."""
+           ) -> Tuple[List[str], List[str], List[Dict[str, Any]]]:
+    """The columns, those of whole numbers, and the rows of a batch run."""
     listed = _paths(paths, "paths")
     if jobs is not None and (isinstance(jobs, bool) or not isinstance(jobs, int) or jobs < 1):
         raise ValueError(f"jobs must be a whole number of threads from 1, not {jobs!r}")
     for path in listed:
         if not os.path.exists(path):
-            raise ReadError(path, None, "no such file or directory")
+            raise ReadError(path, None, os.strerror(errno.ENOENT))
     try:
         columns, numeric, cells, notes, skipped = _core.batch(listed, jobs or 0, bool(running))
     except ValueError as error:  # the batch program's check of --jobs
@@ -211,7 +213,8 @@ def _table(paths: Union[Path, Iterable[Path]], jobs: Optional[int], running: boo
     for c, is_number in enumerate(numeric):
         present = [row[c] for row in cells if row[c] is not None] if is_number and not texts else []
         kinds.append(None if not present else int if all(_INTEGER.match(text) for text in present) else float)
-    return columns, [
+    whole = [name for name, kind in zip(columns, kinds) if kind is int]
+    return columns, whole, [
         {name: text if kind is None or text is None else kind(text) for name, kind, text in zip(columns, kinds, row)}
         for row in cells
     ]
@@ -244,12 +247,15 @@ def batch(paths: Union[Path, Iterable[Path]], jobs: Optional[int] = None, runnin
     >>> shindo.batch("examples/sample.txt", texts=True)[0]["reported"]
     '5.0'
     """
-    return _table(paths, jobs, running, texts)[1]
+    return _table(paths, jobs, running, texts)[2]
 
 
 def batch_frame(paths: Union[Path, Iterable[Path]], jobs: Optional[int] = None, running: bool = False, *,
                 texts: bool = False) -> "pandas.DataFrame":
     """:func:`batch` as a pandas DataFrame, its columns in the program's order.
+
+    Columns of whole numbers (``samples``) are of pandas' Int64 type, which
+    holds an absent value as ``<NA>``; absent reals are NaN.
 
     Needs pandas (Debian: python3-pandas); raises ImportError saying so
     when it is not installed.
@@ -266,5 +272,11 @@ def batch_frame(paths: Union[Path, Iterable[Path]], jobs: Optional[int] = None, 
             "shindo.batch_frame needs pandas, which is not installed (Debian: apt-get install python3-pandas; "
             "elsewhere: pip install pandas); shindo.batch gives the same rows as a list of dicts"
         ) from error
-    columns, rows = _table(paths, jobs, running, texts)
-    return pandas.DataFrame(rows, columns=columns)
+    columns, whole, rows = _table(paths, jobs, running, texts)
+    # Columns of whole numbers stay whole where a cell is absent (pandas' Int64).
+    return pandas.DataFrame(rows, columns=columns).astype({name: "Int64" for name in whole})
+
+
+# The package's own names, as users write them.
+for _public in (ReadError, Record, RecordWarning):
+    _public.__module__ = "shindo"
