@@ -131,7 +131,9 @@ class Record:
 
 
 def _paths(paths: Union[Path, Iterable[Path]], name: str) -> List[str]:
-    """The paths as strings: one path, or an iterable of them."""
+    """The paths as strings: one path, or an iterable of them. They go to the
+    module as os.fsencode's bytes, and the module's texts come back as
+    os.fsdecode gives them, so that a file name that is not UTF-8 keeps its bytes."""
     if isinstance(paths, (str, os.PathLike)):
         paths = [paths]
     try:
@@ -177,7 +179,7 @@ def read(path: Union[Path, Iterable[Path]], *, keep_offset: bool = False) -> Lis
     '5+'
     """
     paths = _paths(path, "path")
-    records, skipped, error = _core.read(paths, bool(keep_offset))
+    records, skipped, error = _core.read([os.fsencode(p) for p in paths], bool(keep_offset))
     if error is not None:
         file, line, reason = error
         raise ReadError(file, line or None, reason)
@@ -201,7 +203,7 @@ def _table(paths: Union[Path, Iterable[Path]], jobs: Optional[int], running: boo
         if not os.path.exists(path):
             raise ReadError(path, None, os.strerror(errno.ENOENT))
     try:
-        columns, numeric, cells, notes, skipped = _core.batch(listed, jobs or 0, bool(running))
+        columns, numeric, cells, notes, skipped = _core.batch([os.fsencode(p) for p in listed], jobs or 0, bool(running))
     except ValueError as error:  # the batch program's check of --jobs
         raise ValueError(str(error).replace("--jobs", "jobs", 1)) from None
     if not cells:

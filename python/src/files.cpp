@@ -22,6 +22,21 @@ namespace py = pybind11;
 
 namespace {
 
+// A text of the C++ side as Python text: UTF-8, with the bytes of a file name
+// that are not UTF-8 kept as the operating system's interface keeps them
+// (surrogateescape, so that os.fsencode gives the bytes back).
+py::str text_of(std::string_view text) {
+  PyObject* decoded = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "surrogateescape");
+  if (decoded == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(decoded);
+}
+
+py::list texts_of(const std::vector<std::string>& texts) {
+  py::list out;
+  for (const std::string& text : texts) out.append(text_of(text));
+  return out;
+}
+
 // A float32 array that owns `values`, moved out of the record.
 py::array_t<float> array_owning(std::vector<float>&& values) {
   auto* held = new std::vector<float>(std::move(values));
@@ -33,19 +48,21 @@ py::object optional_of(const std::optional<double>& value) {
   return value ? py::object(py::float_(*value)) : py::object(py::none());
 }
 
-py::tuple error_of(const readers::Error& error) { return py::make_tuple(error.file, error.line, error.message); }
+py::tuple error_of(const readers::Error& error) {
+  return py::make_tuple(text_of(error.file), error.line, text_of(error.message));
+}
 
 py::dict record_of(readers::Record&& record) {
   const readers::Metadata& meta = record.metadata;
   py::dict out;
-  out["name"] = record.name;
+  out["name"] = text_of(record.name);
   out["format"] = std::string(readers::format_name(record.format));
   out["ns"] = array_owning(std::move(record.acc1));
   out["ew"] = array_owning(std::move(record.acc2));
   out["ud"] = array_owning(std::move(record.acc3));
   out["dt"] = record.dt;
-  out["station"] = meta.station_code;
-  out["station_name"] = meta.station_name;
+  out["station"] = text_of(meta.station_code);
+  out["station_name"] = text_of(meta.station_name);
   out["latitude"] = optional_of(meta.station_latitude);
   out["longitude"] = optional_of(meta.station_longitude);
   out["height_m"] = optional_of(meta.station_height);
@@ -53,17 +70,17 @@ py::dict record_of(readers::Record&& record) {
   out["event_longitude"] = optional_of(meta.epicentre_longitude);
   out["depth_km"] = optional_of(meta.epicentre_depth);
   out["magnitude"] = optional_of(meta.magnitude);
-  out["origin_time"] = meta.origin_time;
-  out["record_time"] = meta.record_time;
+  out["origin_time"] = text_of(meta.origin_time);
+  out["record_time"] = text_of(meta.record_time);
   out["sampling_frequency"] = meta.sampling_frequency;
   py::list directions, files;
   for (const readers::Component& component : meta.components) {
-    directions.append(component.direction);
-    files.append(component.file);
+    directions.append(text_of(component.direction));
+    files.append(text_of(component.file));
   }
   out["directions"] = py::tuple(directions);
   out["files"] = py::tuple(files);
-  out["warnings"] = record.warnings;
+  out["warnings"] = texts_of(record.warnings);
   return out;
 }
 
@@ -113,11 +130,11 @@ py::tuple run_batch(const std::vector<std::string>& paths, unsigned jobs, bool r
     py::tuple row(cells.size());
     for (std::size_t i = 0; i < cells.size(); ++i) {
       numeric[i] = numeric[i] || cells[i].number;
-      row[i] = cells[i].text ? py::object(py::str(*cells[i].text)) : py::object(py::none());
+      row[i] = cells[i].text ? py::object(text_of(*cells[i].text)) : py::object(py::none());
     }
     rows.append(std::move(row));
   }
-  return py::make_tuple(columns, numeric, rows, table.warnings, table.skipped);
+  return py::make_tuple(columns, numeric, rows, texts_of(table.warnings), table.skipped);
 }
 
 }  // namespace

@@ -215,6 +215,16 @@ def test_a_doubtful_record_is_read_with_a_warning(event):
         shindo.batch(doubtful)
 
 
+def test_a_file_name_that_is_not_utf8_keeps_its_bytes(tmp_path):
+    name = os.fsdecode(b"r\xff.txt")
+    (tmp_path / name).write_text("0 1 2 3\n0.05 4 5 6\n0.1 7 8 9\n0.15 1 2 3\n")
+    [record] = shindo.read(tmp_path)
+    [row] = shindo.batch(tmp_path, texts=True)
+    assert os.fsencode(record.name) == os.fsencode(row["record"]) == os.fsencode(str(tmp_path)) + b"/r\xff.txt"
+    out = subprocess.run([os.environ["SHINDO_BATCH"], str(tmp_path)], capture_output=True).stdout
+    assert out.splitlines()[1].startswith(os.fsencode(row["record"]) + b",text,")
+
+
 def test_two_threads_running_batches_at_once_give_the_rows_of_one(event):
     expected = shindo.batch(event / "more.tar.gz", jobs=1)
     got = [None, None]
