@@ -16,7 +16,7 @@ from . import _core
 from ._core import IntensityResult
 
 if TYPE_CHECKING:  # pandas is needed by batch_frame only
-    import pandas
+    import pandas  # type: ignore
 
 __all__ = ["JST", "ReadError", "Record", "RecordWarning", "batch", "batch_frame", "read"]
 
@@ -203,7 +203,8 @@ def _table(paths: Union[Path, Iterable[Path]], jobs: Optional[int], running: boo
         if not os.path.exists(path):
             raise ReadError(path, None, os.strerror(errno.ENOENT))
     try:
-        columns, numeric, cells, notes, skipped = _core.batch([os.fsencode(p) for p in listed], jobs or 0, bool(running))
+        encoded = [os.fsencode(path) for path in listed]
+        columns, numeric, cells, notes, skipped = _core.batch(encoded, jobs or 0, bool(running))
     except ValueError as error:  # the batch program's check of --jobs
         raise ValueError(str(error).replace("--jobs", "jobs", 1)) from None
     if not cells:
@@ -213,7 +214,7 @@ def _table(paths: Union[Path, Iterable[Path]], jobs: Optional[int], running: boo
     # a CSV reader takes them), reals otherwise; with `texts`, the texts.
     kinds: List[Any] = []
     for c, is_number in enumerate(numeric):
-        present = [row[c] for row in cells if row[c] is not None] if is_number and not texts else []
+        present = [text for row in cells for text in (row[c],) if text is not None] if is_number and not texts else []
         kinds.append(None if not present else int if all(_INTEGER.match(text) for text in present) else float)
     whole = [name for name, kind in zip(columns, kinds) if kind is int]
     return columns, whole, [

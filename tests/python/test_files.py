@@ -139,12 +139,14 @@ def test_read_names_the_records_of_an_archive_after_it(event):
 
 @pytest.mark.skipif(not REAL.is_dir(), reason="the real records are not on this machine")
 def test_read_gives_the_metadata_of_the_real_records():
-    found = {record.name.rsplit("/", 1)[1]: record for record in shindo.read([REAL / "jma_csv", REAL / "knet_gmprocess"])}
+    records = shindo.read([REAL / "jma_csv", REAL / "knet_gmprocess"])
+    found = {record.name.rsplit("/", 1)[1]: record for record in records}
     jma = found["Q4149CF2.csv"]
     assert (jma.format, jma.station, jma.station_name, jma.magnitude) == ("jma-csv", "9CF", "宇城市松橋町", 6.5)
     assert jma.record_time == datetime(2016, 4, 14, 21, 26, 20, tzinfo=shindo.JST)
     knet = found["AOM0170806140843"]
-    assert (knet.format, knet.station, knet.samples, knet.magnitude, knet.depth_km) == ("knet", "AOM017", 11500, 7.2, 8.0)
+    assert (knet.format, knet.station, knet.samples, knet.magnitude, knet.depth_km) == \
+        ("knet", "AOM017", 11500, 7.2, 8.0)
     assert knet.origin_time.isoformat() == "2008-06-14T08:43:00+09:00"
     assert found["AICH040010061330.2"].format == "kiknet"
 
