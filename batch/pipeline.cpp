@@ -11,10 +11,6 @@
 
 namespace batch {
 
-namespace {
-
-namespace pictures = shindo::pictures;
-
 readers::Result<readers::Record> read_record(Job& job, const Options& options) {
   if (job.inputs.size() == 3) {
     std::array<readers::KnetFile, 3> files;
@@ -45,6 +41,10 @@ readers::Result<readers::Record> read_record(Job& job, const Options& options) {
   }
   return record;
 }
+
+namespace {
+
+namespace pictures = shindo::pictures;
 
 // What the row says of a record once it is read: its station and the event
 // as the headers give them, its samples and their peak.

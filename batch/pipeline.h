@@ -32,4 +32,10 @@ struct Outcome {
 //     "d/z.txt: log10 of 0: no level lasts more than 0.299 s (intensity)", not computed
 [[nodiscard]] Outcome process(Job&& job, const Options& options, std::size_t number);
 
+// The record of a job, read from its files with options.offset, or the first
+// fault met; a job's format is found from the bytes when the walk left it open.
+//   Job{"d/x.txt", text} → Record{"d/x.txt", console_text, 8 samples at 0.05 s}
+//   Job{"d/y.txt", text "1 2 3\n"} → Error{"d/y.txt", 1, "each line holds three values: ..."}
+[[nodiscard]] readers::Result<readers::Record> read_record(Job& job, const Options& options);
+
 }  // namespace batch

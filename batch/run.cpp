@@ -44,11 +44,10 @@ bool ready_directories(const Options& options) {
   return true;
 }
 
-// Every record of the walk and of its archives computed on options.jobs
-// threads, in the order they finish; "N records done" on a terminal, at
-// most five times a second.
-std::vector<Outcome> compute_all(const Options& options, Walk& walk, std::vector<std::string>& skipped) {
-  const bool show_progress = ::isatty(2) != 0;
+}  // namespace
+
+std::vector<Outcome> compute_records(const Options& options, Walk& walk, std::vector<std::string>& skipped,
+                                     bool show_progress) {
   std::vector<Outcome> outcomes;
   std::mutex outcomes_mutex;
   std::atomic<std::size_t> next_number{0};
@@ -70,8 +69,12 @@ std::vector<Outcome> compute_all(const Options& options, Walk& walk, std::vector
   };
   run_pool<Job>(options.jobs, produce, work);
   if (show_progress) say("\r\033[K");
+  std::stable_sort(outcomes.begin(), outcomes.end(),
+                   [](const Outcome& a, const Outcome& b) { return a.row.record < b.row.record; });
   return outcomes;
 }
+
+namespace {
 
 // The file name part of a record name: after the last '/' or ':'.
 std::string base_name(const std::string& record) {
@@ -146,9 +149,7 @@ int run(const Options& options) {
   if (!ready_directories(options)) return 2;
   Walk walk = walk_paths(options.paths);
   std::vector<std::string> skipped = std::move(walk.skipped);
-  std::vector<Outcome> outcomes = compute_all(options, walk, skipped);
-  std::stable_sort(outcomes.begin(), outcomes.end(),
-                   [](const Outcome& a, const Outcome& b) { return a.row.record < b.row.record; });
+  std::vector<Outcome> outcomes = compute_records(options, walk, skipped, ::isatty(2) != 0);
   place_files(outcomes, walk.inputs);
 
   std::string table = options.format == TableFormat::csv ? csv_header(options.running) : "";

@@ -3,7 +3,12 @@
 // standard output, the page of the run and the summary on standard error.
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
+#include "batch/inputs.h"
 #include "batch/options.h"
+#include "batch/pipeline.h"
 
 namespace batch {
 
@@ -12,5 +17,13 @@ namespace batch {
 // computed, 1 any failed, 2 an output directory that cannot be used.
 //   paths {"d"} holding a.txt and b.txt, both computed → two rows, 0
 [[nodiscard]] int run(const Options& options);
+
+// Every record of the walk and of its archives computed on options.jobs
+// threads, in record order; the archives' members that hold no record are
+// added to `skipped`. With `show_progress`, "N records done" on standard error, at
+// most five times a second.
+//   walk of {"d"} holding b.txt and a.txt → outcomes of "d/a.txt", "d/b.txt"
+[[nodiscard]] std::vector<Outcome> compute_records(const Options& options, Walk& walk, std::vector<std::string>& skipped,
+                                                   bool show_progress);
 
 }  // namespace batch

@@ -47,10 +47,7 @@ std::string json_string(std::string_view text) {
 
 // The values of a row in column order, as text; nullopt where absent. Texts
 // of numbers are marked so that JSON writes them bare.
-struct Cell {
-  std::optional<std::string> text;
-  bool number = false;
-};
+using Cell = TableCell;
 
 // The error of a row without the record's name, which the row's first
 // column already shows; a file of the record other than its name stays:
@@ -222,6 +219,10 @@ std::string csv_header(bool running) {
 std::string csv_line(const ReportRow& row, bool running) { return csv_of(cells(row, running)); }
 
 std::string json_line(const ReportRow& row, bool running) { return json_of(columns(running), cells(row, running)); }
+
+std::vector<std::string_view> table_columns(bool running) { return columns(running); }
+
+std::vector<TableCell> table_cells(const ReportRow& row, bool running) { return cells(row, running); }
 
 std::string running_header() { return "time,intensity,reported,class,error\n"; }
 

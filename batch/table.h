@@ -2,7 +2,10 @@
 // Lines (absent values null), and the table of a running intensity's steps.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "pictures/pictures.h"
 #include "shindo/intensity.h"
@@ -23,6 +26,18 @@ using shindo::pictures::ReportRow;
 [[nodiscard]] std::string csv_line(const ReportRow& row, bool running = false);
 //   {"record":"r","format":"","station":"","latitude":null,...,"error":"bad"}
 [[nodiscard]] std::string json_line(const ReportRow& row, bool running = false);
+
+// The same table for a caller that takes the cells themselves (the Python
+// package): the column names in order, and a row's cells, the text of each
+// as the CSV line shows it (nullopt where absent), numbers marked.
+//   table_columns(false) → {"record", "format", ..., "error"}
+//   table_cells(row of "r" that failed) → {{"r", text}, {"", text}, ..., {nullopt, number}, ..., {"bad", text}}
+struct TableCell {
+  std::optional<std::string> text;
+  bool number = false;
+};
+[[nodiscard]] std::vector<std::string_view> table_columns(bool running = false);
+[[nodiscard]] std::vector<TableCell> table_cells(const ReportRow& row, bool running = false);
 
 // The table of steps (DIR/<record>.running.csv and --follow): time at the
 // window's end, intensity, reported, class, and the fault of a window that

@@ -11,6 +11,9 @@ The computation is the C++ core of the shindo programs, with the same bits:
 - :func:`ground_motion`, the values beside the intensity (peak acceleration
   and velocity, response spectra, SI value, long-period class), returning a
   :class:`GroundMotionResult`.
+- :func:`read`, the records of files, folders and archives, and
+  :func:`batch` and :func:`batch_frame`, the batch program's table of many
+  records, as dicts or as a pandas DataFrame.
 
 >>> import shindo
 >>> shindo.intensity_class(5.034271)
@@ -18,6 +21,7 @@ The computation is the C++ core of the shindo programs, with the same bits:
 """
 
 from ._core import DEFAULT_PERIODS, Fault, IntensityResult, RunningStep, Stage, __version__
+from ._files import JST, ReadError, Record, RecordWarning, batch, batch_frame, read
 from ._ground_motion import GroundMotionResult, ground_motion
 from ._intensity import (
     ComputationError,
@@ -36,12 +40,19 @@ __all__ = [
     "ComputationError",
     "Fault",
     "IntensityResult",
+    "JST",
+    "ReadError",
+    "Record",
+    "RecordWarning",
     "Running",
     "RunningIntensity",
     "RunningStep",
     "Stage",
+    "batch",
+    "batch_frame",
     "intensity",
     "intensity_class",
+    "read",
     "reported_tenths",
     "running",
 ]

@@ -1,5 +1,5 @@
 # Types of the extension module shindo._core (the package re-exports what users need).
-from typing import ClassVar, List, Optional, Tuple
+from typing import Any, ClassVar, Dict, List, Optional, Tuple
 
 import numpy as np
 import numpy.typing as npt
@@ -242,3 +242,9 @@ def ground_motion(
     highpass: float,
     periods: Optional[npt.NDArray[np.float64]],
 ) -> GroundMotionResult: ...
+def read(
+    paths: List[bytes], keep_offset: bool = False
+) -> Tuple[Optional[List[Dict[str, Any]]], int, Optional[Tuple[str, int, str]]]: ...
+def batch(
+    paths: List[bytes], jobs: int = 0, running: bool = False
+) -> Tuple[List[str], List[bool], List[Tuple[Optional[str], ...]], List[str], int]: ...

@@ -185,6 +185,8 @@ class Stream {
 }  // namespace
 
 void register_ground_motion(py::module_& m);  // ground_motion.cpp
+// The readers and the batch program (files.cpp).
+void add_files(py::module_& m);
 
 PYBIND11_MODULE(_core, m) {
   m.doc() = "The computing core of shindo over NumPy arrays (use the package shindo).";
@@ -275,4 +277,5 @@ PYBIND11_MODULE(_core, m) {
     return py::make_tuple(std::string(shindo::class_label(k)), std::string(shindo::class_label_ja(k)));
   });
   register_ground_motion(m);
+  add_files(m);
 }

@@ -20,6 +20,12 @@ steps = shindo.running(ns, ns, ns, 0.01, window=5, step=1)
 times: np.ndarray = steps.time
 fault: str = shindo.RunningIntensity(0.01).feed(ns, ns, ns)[0].result.fault.name
 error: ValueError = shindo.ComputationError(result)
+records: list[shindo.Record] = shindo.read("records/")
+samples: np.ndarray = records[0].ns
+station: str | None = records[0].station
+when = records[0].record_time
+rows: list[dict] = shindo.batch(["a.tar.gz", "b.tar.gz"], jobs=2, running=True)
+read_error: ValueError = shindo.ReadError("f", 3, "why")
 """
 
 # (call, what the checker says)
@@ -28,6 +34,9 @@ WRONG = [
     ("shindo.intensity(ns, ns, ns, 0.01).peak", 'has no attribute "peak"'),
     ("shindo.running(ns, ns, ns, 0.01, windows=5)", 'No overload variant of "running"'),
     ("shindo.RunningIntensity(0.01).feed(ns, ns)", 'Missing positional argument'),
+    ("shindo.batch('d', jobs='2')", 'incompatible type "str"'),
+    ("shindo.read('d')[0].samples + 'x'", 'Unsupported operand types'),
+    ("shindo.read('d', offset=True)", 'Unexpected keyword argument "offset"'),
 ]
 
 
