@@ -55,10 +55,11 @@ void describe_record(pictures::ReportRow& row, const readers::Record& record) {
 }
 
 // The SVG image of a computed record, its panels named as its format names
-// the components ("N-S" of a K-NET header is shown as "NS").
+// the components ("N-S" of a K-NET header is shown as "NS"), its title with
+// what the row says of the station and the event.
 std::string record_picture(const readers::Record& record, const shindo::Record& view,
                            const shindo::Intensity& intensity, const std::optional<RunningOfRecord>& running,
-                           const Options& options) {
+                           const Options& options, const pictures::ReportRow& row) {
   const readers::Metadata& meta = record.metadata;
   std::array<std::string, 3> names;
   for (std::size_t c = 0; c < 3; ++c) {
@@ -66,6 +67,8 @@ std::string record_picture(const readers::Record& record, const shindo::Record& 
   }
   pictures::RecordPicture picture{.name = record.name,
                                   .station = meta.station_code.empty() ? meta.station_name : meta.station_code,
+                                  .event = &row.event,
+                                  .epicentre = row.epicentre,
                                   .record = view};
   for (std::size_t c = 0; c < 3; ++c) {
     if (!names[c].empty()) picture.component_names[c] = names[c];
@@ -118,7 +121,7 @@ void compute(const readers::Record& record, const Options& options, std::size_t 
     const std::string& directory = *options.output_directory;
     if (!stage(outcome, directory, number, ".wave.txt", wave_text(intensity)) ||
         !stage(outcome, directory, number, ".a0tau.txt", level_table_text(intensity)) ||
-        !stage(outcome, directory, number, ".svg", record_picture(record, view, intensity, running, options))) {
+        !stage(outcome, directory, number, ".svg", record_picture(record, view, intensity, running, options, outcome.row))) {
       return;
     }
   }
