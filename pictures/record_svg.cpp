@@ -434,9 +434,11 @@ void append_a0_tau(std::string& out, const Intensity& result) {
 }
 
 // The axis of the running intensity: from three classes under the
-// strongest window, not below 0 unless the strongest window is, and never
-// below the weakest window, up to the class above the strongest (at least
-// four classes tall). Without a computed window, 0 to 7.
+// strongest window, not below 0 unless the strongest window is, and not
+// below the weakest window, up to the class above the strongest; at least
+// four classes tall, lower rather than above 7. Without a computed window,
+// 0 to 7.
+//   windows -5 .. 6.2 → 3 to 7,  4.6 .. 5.9 → 3 to 7,  -5 .. 1.2 → 0 to 4
 struct RunningAxis {
   double low = 0.0;
   double high = 7.0;
@@ -451,9 +453,10 @@ RunningAxis running_axis(std::span<const RunningPoint> running) {
     strongest = std::max(strongest, static_cast<double>(point.intensity));
   }
   if (!std::isfinite(strongest)) return {};
-  double low = std::max(std::floor(weakest), std::floor(strongest) - 3.0);
-  if (strongest >= 0.0) low = std::max(low, 0.0);
-  const double high = std::max(low + 4.0, std::ceil(strongest + 0.3));
+  const double floor = strongest >= 0.0 ? 0.0 : -std::numeric_limits<double>::infinity();
+  double low = std::max({std::floor(weakest), std::floor(strongest) - 3.0, floor});
+  const double high = std::max(std::ceil(strongest + 0.3), std::min(low + 4.0, 7.0));
+  low = std::max(std::min(low, high - 4.0), floor);
   return {low, high};
 }
 
