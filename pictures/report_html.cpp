@@ -220,9 +220,9 @@ std::optional<double> seconds_of(std::string_view text) {
 
 // One earthquake's records, or the records that say nothing of theirs.
 struct Event {
-  std::vector<const ReportRow*> rows;  // the first is the one the others were matched to
-  std::optional<double> time;          // of the first row that gives one
-  std::optional<GeoPoint> epicentre;   // likewise
+  std::vector<const ReportRow*> rows;  // in the order of its table
+  std::optional<double> time;          // of its first record by name, which the others were matched to
+  std::optional<GeoPoint> epicentre;   // of the same record
 };
 
 bool same_event(const Event& event, const ReportRow& row) {
@@ -282,10 +282,13 @@ Events group_events(const ReportInput& report) {
   return grouped;
 }
 
-// What the event's first rows say of it, for its heading.
+// What the event's records say of it, for its heading: each part as the
+// first record by name that gives it.
 EventInfo heading_of(const Event& event) {
+  std::vector<const ReportRow*> rows = event.rows;
+  std::sort(rows.begin(), rows.end(), [](const ReportRow* a, const ReportRow* b) { return a->record < b->record; });
   EventInfo info;
-  for (const ReportRow* row : event.rows) {
+  for (const ReportRow* row : rows) {
     if (info.origin_time.empty()) info.origin_time = row->event.origin_time;
     if (!info.magnitude) info.magnitude = row->event.magnitude;
     if (!info.depth_km) info.depth_km = row->event.depth_km;
@@ -401,7 +404,7 @@ void append_map(std::string& out, const Event& event, const std::string& id, boo
     out += "<p class=\"not-drawn\">Not on the map (no place given): ";
     for (std::size_t i = 0; i < map.layout.not_drawn.size(); ++i) {
       const ReportRow& row = *event.rows[map.layout.not_drawn[i]];
-      out += (i ? ", " : "") + escape_xml(row.record);
+      out += (i ? "; " : "") + escape_xml(row.record);
       if (!row.station.empty()) out += " (" + escape_xml(row.station) + ")";
       out += failed(row) ? std::string(" failed") : ", class " + std::string(class_label(class_of(row)));
     }
