@@ -360,7 +360,8 @@ void append_legend(std::string& out) {
 }
 
 // The drawn map of the section's stations and epicentres, the stations it
-// could not place listed under it, and the place of the live map.
+// could not place listed under it, and the place of the live map; nothing
+// when no station and no epicentre has a place.
 void append_map(std::string& out, const Event& event, const std::string& id, bool live) {
   std::vector<std::string> titles;
   std::vector<MapStation> stations;
@@ -379,7 +380,6 @@ void append_map(std::string& out, const Event& event, const std::string& id, boo
     if (place) places.push_back(*place);
     stations.push_back({place, failed(row) ? std::nullopt : std::optional<float>(row.computed->intensity), titles[i], row.station});
   }
-  if (places.empty()) return;
   std::vector<std::string> epicentre_titles;
   std::vector<GeoPoint> epicentre_places;
   for (const ReportRow* row : event.rows) {
@@ -392,6 +392,7 @@ void append_map(std::string& out, const Event& event, const std::string& id, boo
   std::vector<MapEpicentre> epicentres;
   for (std::size_t i = 0; i < epicentre_places.size(); ++i) epicentres.push_back({epicentre_places[i], epicentre_titles[i]});
   places.insert(places.end(), epicentre_places.begin(), epicentre_places.end());
+  if (places.empty()) return;
   const std::string map_id = id + "-map";
   const MapPicture map = draw_map({.box = map_box(places),
                                    .stations = stations,

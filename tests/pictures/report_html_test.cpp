@@ -164,6 +164,12 @@ TEST(Report, MapsTheStationsInTheirClassColoursAroundTheEpicentre) {
     row.latitude.reset();
     row.longitude.reset();
   }
+  // Without stations' places, the epicentre alone, every record listed.
+  const testing::XmlDocument epicentre_only(report_html(unplaced));
+  EXPECT_EQ(epicentre_only.values(map + "/svg:polygon[@class='epicentre']").size(), 1u);
+  EXPECT_EQ(epicentre_only.values(map + "/svg:circle[@class='station']").size(), 0u);
+  EXPECT_NE(epicentre_only.values("//h:p[@class='not-drawn']").at(0).find("quiet (ST2), class 0"), std::string::npos);
+  for (ReportRow& row : unplaced.rows) row.epicentre.reset();
   EXPECT_EQ(report_html(unplaced).find("class=\"map\""), std::string::npos);
 }
 
