@@ -95,10 +95,12 @@ pictures::GroundMotionValues ground_values(const shindo::GroundMotion& motion) {
 }
 
 // The SVG image of a computed record, its panels named as its format names
-// the components ("N-S" of a K-NET header is shown as "NS").
+// the components ("N-S" of a K-NET header is shown as "NS"), its title with
+// what the row says of the station and the event.
 std::string record_picture(const readers::Record& record, const shindo::Record& view,
                            const shindo::Intensity& intensity, const shindo::GroundMotion* motion,
-                           const std::optional<RunningOfRecord>& running, const Options& options) {
+                           const std::optional<RunningOfRecord>& running, const Options& options,
+                           const pictures::ReportRow& row) {
   const readers::Metadata& meta = record.metadata;
   std::array<std::string, 3> names;
   for (std::size_t c = 0; c < 3; ++c) {
@@ -106,6 +108,8 @@ std::string record_picture(const readers::Record& record, const shindo::Record& 
   }
   pictures::RecordPicture picture{.name = record.name,
                                   .station = meta.station_code.empty() ? meta.station_name : meta.station_code,
+                                  .event = &row.event,
+                                  .epicentre = row.epicentre,
                                   .record = view,
                                   .ground_motion = motion};
   for (std::size_t c = 0; c < 3; ++c) {
@@ -169,7 +173,7 @@ void compute(const readers::Record& record, const Options& options, std::size_t 
     const shindo::GroundMotion* shown = moved ? &motion : nullptr;
     if (!stage(outcome, directory, number, ".wave.txt", wave_text(intensity)) ||
         !stage(outcome, directory, number, ".a0tau.txt", level_table_text(intensity)) ||
-        !stage(outcome, directory, number, ".svg", record_picture(record, view, intensity, shown, running, options)) ||
+        !stage(outcome, directory, number, ".svg", record_picture(record, view, intensity, shown, running, options, outcome.row)) ||
         (options.spectra && moved && !stage(outcome, directory, number, ".spectra.csv", spectra_text(motion)))) {
       return;
     }

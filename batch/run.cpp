@@ -168,7 +168,8 @@ int run(const Options& options) {
     std::vector<shindo::pictures::ReportRow> rows;
     rows.reserve(outcomes.size());
     for (Outcome& outcome : outcomes) rows.push_back(std::move(outcome.row));
-    report_failure = write_report(*options.output_directory, options.paths, std::move(rows), outcomes.size(), walk.inputs);
+    report_failure = write_report(*options.output_directory, options.paths, std::move(rows), options.running,
+                                  outcomes.size(), walk.inputs);
     if (report_failure) notes += "shindo-batch: " + *report_failure + "\n";
   }
   notes += summary(outcomes.size(), failed, std::move(skipped), options.verbose);

@@ -167,7 +167,7 @@ std::vector<Point> simplify_ring(const std::vector<Point>& ring, double toleranc
 
 // The land inside the frame as one path of closed sub-paths (even-odd, so a
 // lake stays water), coordinates to 0.1 pixel. Returns the points written.
-std::size_t append_land(std::string& out, const Projection& projection) {
+std::size_t append_land(std::string& out, const Projection& projection, std::string_view id) {
   const Coastline& land = coastline();
   const MapBox& box = projection.box;
   std::string path;
@@ -207,7 +207,12 @@ std::size_t append_land(std::string& out, const Projection& projection) {
     written += texts.size();
   }
   if (!path.empty()) {
-    out += "<path id=\"land\" fill=\"#F3EFE2\" stroke=\"#7D7A6A\" stroke-width=\"0.7\" stroke-linejoin=\"round\" fill-rule=\"evenodd\" d=\"";
+    out += "<path id=\"";
+    if (!id.empty()) {
+      out += escape_xml(id);
+      out += '-';
+    }
+    out += "land\" fill=\"#F3EFE2\" stroke=\"#7D7A6A\" stroke-width=\"0.7\" stroke-linejoin=\"round\" fill-rule=\"evenodd\" d=\"";
     out += path;
     out += "\"/>\n";
   }
@@ -445,6 +450,7 @@ MapPicture draw_map(const MapInput& input) {
 
   std::string& out = picture.svg;
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"map\"";
+  if (!input.id.empty()) out += " id=\"" + escape_xml(input.id) + "\"";
   append_attribute(out, "width", layout.width);
   append_attribute(out, "height", layout.height);
   out += " viewBox=\"0 0 ";
@@ -457,7 +463,7 @@ MapPicture draw_map(const MapInput& input) {
   append_attribute(out, "width", layout.right - layout.left);
   append_attribute(out, "height", layout.bottom - layout.top);
   out += " fill=\"#DDEBF5\"/>\n";
-  layout.land_points = append_land(out, projection);
+  layout.land_points = append_land(out, projection, input.id);
   append_ticks(out, projection, layout);
   for (std::size_t m = 0; m < layout.epicentres.size(); ++m) append_star(out, layout.epicentres[m], epicentre_titles[m]);
   for (const MapMark& mark : layout.stations) append_station(out, mark, input.stations[mark.index]);

@@ -94,6 +94,9 @@ struct MapInput {
   // Epicentres closer than this (degrees, each way) are one epicentre, drawn
   // once with the tooltips of all of them.
   double same_place = 0.05;
+  // The id of the <svg> when several maps share a page; its land is then
+  // "<id>-land". Empty: no id on the <svg>, the land "land".
+  std::string_view id;
 };
 
 // A drawn mark: the input it stands for, its centre and size in pixels.
@@ -129,7 +132,7 @@ struct MapPicture {
 // longitude times the cosine of the box's middle latitude, y is latitude,
 // both linear. Drawn in order, each later layer above the earlier:
 //   - the sea, and the land clipped to the box (one path, element id
-//     "land"), simplified to about half a pixel;
+//     "land" or "<id>-land"), simplified to about half a pixel;
 //   - the degree lines and their labels outside the frame;
 //   - the epicentres as stars (class "epicentre");
 //   - the stations as dots (class "station") in their class colours, above

@@ -18,6 +18,27 @@
 
 namespace shindo::pictures {
 
+// A place on the earth, in degrees (north and east positive), as exactly as
+// the record gives it.
+struct GeoPoint {
+  double latitude = 0.0;
+  double longitude = 0.0;
+};
+
+// What the record's headers say about it and its earthquake, beyond the
+// station's code and place. Times are ISO 8601 with the offset the network
+// gives (Japan time, "+09:00"), e.g. "2008-06-14T08:43:45+09:00"; empty when
+// the record does not say. The distance is hypocentral (km), from the
+// station's place and the event's epicentre and depth.
+struct EventInfo {
+  std::string station_name;  // UTF-8
+  std::string record_time;
+  std::string origin_time;
+  std::optional<double> magnitude;
+  std::optional<double> depth_km;
+  std::optional<double> distance_km;
+};
+
 // ---------------------------------------------------------------------------
 // One record
 // ---------------------------------------------------------------------------
@@ -31,12 +52,18 @@ struct RunningPoint {
   bool computed = true;
 };
 
-// A record to draw. The views and spans are only read during the call.
+// A record to draw. The views, spans and pointers are only read during the call.
 struct RecordPicture {
   std::string_view name;     // the record name, as in the report's `record` column
   std::string_view station;  // station code or name (UTF-8); empty when unknown
-  // The names the record's format gives its components: NS, EW, UD or 1, 2, 3.
+  // The names the record's format gives its components, in the order NS, EW,
+  // UD: "NS", "N-S", KiK-net's "1"/"4", "2"/"5", "3"/"6" are drawn as NS,
+  // EW, UD; another name as given.
   std::array<std::string_view, 3> component_names{"NS", "EW", "UD"};
+  // What the headers say: the station's name, the record's start, the
+  // event's origin time, magnitude, depth and distance; null: nothing.
+  const EventInfo* event = nullptr;
+  std::optional<GeoPoint> epicentre;  // the event's, when the record gives it
   Record record;             // the three input components (gal) and the interval (s)
   // The running intensity of the record, in steps, with the length of its
   // window (s); empty: no running-intensity panel.
@@ -48,18 +75,24 @@ struct RecordPicture {
 };
 
 // The SVG image of one record and its result, self-contained (no script, no
-// external font or file), 1200 x 1020 user units:
-//   - a title: record name, station, the computed intensity, the reported
-//     value and the class on a badge in the class colour;
+// external file; the fonts named are DejaVu Sans and, for Japanese station
+// names, Noto Sans CJK JP), 1200 x 1020 user units:
+//   - a title: station code and name, record name and start time, the
+//     computed intensity, the reported value, the event (origin time,
+//     magnitude, epicentre, depth, distance) and the class on a badge in the
+//     class colour;
 //   - one panel per input component against time (s), its peak |a| marked;
 //   - the filtered vector acceleration against time, with A0 drawn across
 //     it, the samples above A0 marked, and Amax marked;
 //   - the A0–τ curve: total time above a level (s, log scale) against the
 //     level (gal), with the 0.3 s line and the point A0;
-//   - with running points, the running intensity against time over bands in
-//     the class colours (the classes' lower bounds 0.5, 1.5, ... 6.5 of the
-//     reported value), its highest point marked; the image is then 1300
-//     units high;
+//   - with running points, the running intensity against time over pale
+//     bands of the classes (the classes' lower bounds 0.5, 1.5, ... 6.5 of
+//     the reported value) with a strip of the full class colours and their
+//     labels right of the frame, the title and the highest point's text above
+//     the frame, the curve clipped to it; the axis runs from three classes
+//     under the strongest window (not below 0 unless the strongest window
+//     is) to the class above it; the image is then 1300 units high;
 //   - with ground-motion values, the long-period class on a badge at the
 //     right of the title, and a response-spectrum panel below the others
 //     (340 units more): psa (gal) and sva (cm/s) of the two horizontal
@@ -73,7 +106,7 @@ struct RecordPicture {
 //
 //   the 8-sample record at 0.05 s of the tests, named "a&b", station "X1",
 //   with its result (amax 125.9082, a0 73.40448, shindo 4.674445)
-//   → an <svg> whose title reads "a&amp;b", "station X1",
+//   → an <svg> whose title reads "X1", "a&amp;b",
 //     "intensity 4.674445", "reported 4.6" and "class 4" on #FAE696;
 //     the A0 line is the element id="a0-line" at the height of 73.40448 gal.
 std::string record_svg(const RecordPicture& picture, const Intensity& result);
@@ -81,13 +114,6 @@ std::string record_svg(const RecordPicture& picture, const Intensity& result);
 // ---------------------------------------------------------------------------
 // One run
 // ---------------------------------------------------------------------------
-
-// A place on the earth, in degrees (north and east positive), as exactly as
-// the record gives it.
-struct GeoPoint {
-  double latitude = 0.0;
-  double longitude = 0.0;
-};
 
 // What reading a record found: its samples, their interval (s) and the peak
 // of the vector of the three input components (gal).
@@ -111,20 +137,6 @@ struct ComputedRecord {
 struct StrongestWindow {
   float intensity = 0.0f;
   double time = 0.0;
-};
-
-// What the record's headers say about it and its earthquake, beyond the
-// station's code and place. Times are ISO 8601 with the offset the network
-// gives (Japan time, "+09:00"), e.g. "2008-06-14T08:43:45+09:00"; empty when
-// the record does not say. The distance is hypocentral (km), from the
-// station's place and the event's epicentre and depth.
-struct EventInfo {
-  std::string station_name;  // UTF-8
-  std::string record_time;
-  std::string origin_time;
-  std::optional<double> magnitude;
-  std::optional<double> depth_km;
-  std::optional<double> distance_km;
 };
 
 // The ground-motion values of a record beside its intensity (cm/s², cm/s):
@@ -167,23 +179,42 @@ struct ReportRow {
 struct ReportInput {
   std::string title;  // what the run was about, e.g. the paths given; may be empty
   std::vector<ReportRow> rows;
+  // The batch table of the same rows as a CSV file beside the page (e.g.
+  // "report.csv"), linked for download; empty: no link.
+  std::string table_file;
+  // The folder beside the page that holds Leaflet (leaflet.min.js,
+  // leaflet.css, images/), e.g. "leaflet"; empty: no interactive map.
+  std::string leaflet;
 };
 
 // The HTML page of a run: well-formed XHTML5 (also readable by an XML
-// parser) with inline CSS, no script and nothing fetched from a network:
-//   - a summary: records, failed, the highest intensity and where;
-//   - when any row has a station's place, a map: an equirectangular projection with
-//     degree ticks, each station a dot in its class colour, each distinct
-//     epicentre a star, and a legend of the classes;
-//   - a table of every record, highest intensity first (ties by name), the
-//     failed ones last, with the table's columns, the class cell in its
-//     colour and the record name linked to its picture;
+// parser) with inline CSS and a few lines of script that only add to it:
+//   - a summary: records, failed, events, the highest intensity and where;
+//     the link to the table's CSV file; a legend of the class colours;
+//   - one section per event (records whose origin times are within 2 min
+//     and whose epicentres are within 0.1° each way, or that agree on the
+//     one of them they give), the events in the order of their origin
+//     times, then those without one by their highest intensity, then the
+//     records without event information in a section of their own. Each
+//     section holds its heading (origin time, magnitude, epicentre, depth),
+//     the drawn map of its stations and epicentre (see draw_map) with the
+//     stations it could not place listed under it, the intensity against
+//     the hypocentral distance (log distance, dots in class colours) when
+//     rows give distances, and the table of its records: every column of
+//     the batch table that any row of the run has values for, highest
+//     intensity first (ties by name), failed records last, the class cell
+//     in its colour and the record name linked to its picture;
 //   - the failed records with their errors.
+// The script sorts a table by the column whose header is clicked and, with
+// `leaflet`, shows each event on OpenStreetMap tiles in place of the drawn
+// map once the first tile has loaded; offline or without script the page
+// is the same page. Nothing else is fetched.
 //
 //   rows {"b", intensity 5.1538}, {"a&1", intensity 4.2, picture "a&1.svg"},
 //   {"c", error "c.NS line 3: not a number"}
 //   → summary "3 records, 1 failed", highest 5.1538 (reported 5.1, class 5+)
-//     at b; table rows b, a&1 (href "a%261.svg"), c; c in the failed list.
+//     at b; one section "Records without event information" with table
+//     rows b, a&1 (href "a%261.svg"), c; c in the failed list.
 std::string report_html(const ReportInput& report);
 
 // ---------------------------------------------------------------------------
@@ -210,6 +241,17 @@ std::string_view class_colour(IntensityClass c);
 // "#FFFFFF", whichever has the higher contrast by relative luminance.
 //   "#FAE696" → "#000000",  "#0041FF" → "#FFFFFF"
 std::string_view text_colour_on(std::string_view background);
+
+// A place as text, to four decimals:
+//   {37.495, 137.27} → "37.4950°N 137.2700°E"
+[[nodiscard]] std::string place_text(const GeoPoint& place);
+
+// What the headers say of a record's event in one line, the parts it has
+// joined by " · ": magnitude, origin time, epicentre, depth, hypocentral
+// distance; empty when they say nothing.
+//   {magnitude 7.6, origin "2024-01-01T16:10:09+09:00", depth 16}, {37.495, 137.27}
+//     → "M7.6 · origin 2024-01-01T16:10:09+09:00 · epicentre 37.4950°N 137.2700°E · depth 16 km"
+[[nodiscard]] std::string event_text(const EventInfo& event, const std::optional<GeoPoint>& epicentre);
 
 // Round tick values for an axis: multiples of 1, 2 or 5 x 10^k, about
 // `target` of them between `low` and `high` (both included when they fall on

@@ -216,14 +216,33 @@ std::string time_text(std::size_t index, TimeAxis time) {
          std::string(time.unit);
 }
 
+// At most `most` code points of UTF-8 text, "…" in place of the rest, so
+// that a very long name stays on the image.
+std::string clipped(std::string_view text, std::size_t most) {
+  std::size_t points = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (points++ == most) return std::string(text.substr(0, i)) + "\u2026";
+  }
+  return std::string(text);
+}
+
+// Four lines beside the class badge: the station's code and name; the
+// record's name and start; the intensity; the event.
 void append_title(std::string& out, const RecordPicture& picture, const Intensity& result) {
-  std::string subtitle = picture.station.empty() ? "station unknown" : "station " + std::string(picture.station);
+  const EventInfo none;
+  const EventInfo& event = picture.event != nullptr ? *picture.event : none;
+  std::string station = std::string(picture.station);
+  if (!event.station_name.empty() && event.station_name != picture.station) {
+    station += (station.empty() ? "" : " ") + event.station_name;
+  }
+  std::string summary;
   double text_left = 20.0;
   if (result.fault == Fault::none) {
     const std::int32_t tenths = reported_tenths(result.shindo);
     const IntensityClass cls = intensity_class(tenths);
     const std::string_view fill = class_colour(cls);
-    subtitle += " \u00B7 intensity " + numtext::shortest_text(result.shindo) + " \u00B7 reported " + numtext::reported_text(tenths);
+    summary = "intensity " + numtext::shortest_text(result.shindo) + " \u00B7 reported " + numtext::reported_text(tenths);
     out += "<g id=\"class-badge\">\n<rect x=\"20\" y=\"14\" width=\"150\" height=\"54\" rx=\"6\" fill=\"";
     out += fill;
     out += "\" stroke=\"#808080\" stroke-width=\"1.5\"/>\n";
@@ -234,10 +253,37 @@ void append_title(std::string& out, const RecordPicture& picture, const Intensit
     out += "</g>\n";
     text_left = 190.0;
   } else {
-    subtitle += " \u00B7 not computed: " + shindo::describe_fault(result.fault, result.stage);
+    summary = "not computed: " + shindo::describe_fault(result.fault, result.stage);
   }
-  append_text(out, text_left, 36, "id=\"record-name\" font-size=\"22\" font-weight=\"bold\"", picture.name);
-  append_text(out, text_left, 60, "id=\"record-summary\" font-size=\"15\"", subtitle);
+  append_text(out, text_left, 31, "id=\"station-title\" font-size=\"19\" font-weight=\"bold\"",
+              station.empty() ? "station unknown" : clipped(station, 70));
+  out += "<text id=\"record-line\"";
+  append_attribute(out, "x", text_left);
+  append_attribute(out, "y", 49);
+  out += " font-size=\"13\"><tspan id=\"record-name\">" + escape_xml(clipped(picture.name, 90)) + "</tspan>";
+  if (!event.record_time.empty()) out += " \u00B7 record start " + escape_xml(clipped(event.record_time, 40));
+  out += "</text>\n";
+  append_text(out, text_left, 66, "id=\"record-summary\" font-size=\"13\"", summary);
+  const std::string happened = event_text(event, picture.epicentre);
+  if (!happened.empty()) {
+    append_text(out, text_left, 83, "id=\"event-line\" font-size=\"13\" fill=\"#333333\"", clipped(happened, 140));
+  }
+}
+
+// The title of component `index` (0 NS, 1 EW, 2 UD): the name the networks
+// give it ("N-S", KiK-net's "1" at depth and "4" at the surface) as NS, EW,
+// UD; another name as given.
+std::string component_title(std::string_view given, std::size_t index) {
+  constexpr std::array<std::string_view, 3> kNames = {"NS", "EW", "UD"};
+  constexpr std::array<std::string_view, 3> kDepth = {"1", "2", "3"};
+  constexpr std::array<std::string_view, 3> kSurface = {"4", "5", "6"};
+  std::string name(given);
+  std::erase(name, '-');
+  for (char& c : name) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  if (name.empty() || name == kNames[index] || name == kDepth[index] || name == kSurface[index]) {
+    return std::string(kNames[index]);
+  }
+  return std::string(given);
 }
 
 void append_component(std::string& out, std::span<const float> values, std::string_view name, double top,
@@ -390,44 +436,85 @@ void append_a0_tau(std::string& out, const Intensity& result) {
   out += "</g>\n";
 }
 
-// The running intensity over bands in the class colours: the classes' lower
-// bounds as intensities (the reported value's), and the curve with a gap at
-// each window that was not computed; many steps to a pixel column keep that
-// column's lowest and highest.
+// The axis of the running intensity: from three classes under the
+// strongest window, not below 0 unless the strongest window is, and not
+// below the weakest window, up to the class above the strongest; at least
+// four classes tall, lower rather than above 7. Without a computed window,
+// 0 to 7.
+//   windows -5 .. 6.2 → 3 to 7,  4.6 .. 5.9 → 3 to 7,  -5 .. 1.2 → 0 to 4
+struct RunningAxis {
+  double low = 0.0;
+  double high = 7.0;
+};
+
+RunningAxis running_axis(std::span<const RunningPoint> running) {
+  double weakest = std::numeric_limits<double>::infinity();
+  double strongest = -std::numeric_limits<double>::infinity();
+  for (const RunningPoint& point : running) {
+    if (!point.computed || !std::isfinite(point.intensity)) continue;
+    weakest = std::min(weakest, static_cast<double>(point.intensity));
+    strongest = std::max(strongest, static_cast<double>(point.intensity));
+  }
+  if (!std::isfinite(strongest)) return {};
+  const double floor = strongest >= 0.0 ? 0.0 : -std::numeric_limits<double>::infinity();
+  double low = std::max({std::floor(weakest), std::floor(strongest) - 3.0, floor});
+  const double high = std::max(std::ceil(strongest + 0.3), std::min(low + 4.0, 7.0));
+  low = std::max(std::min(low, high - 4.0), floor);
+  return {low, high};
+}
+
+// The running intensity over pale bands of the classes (the classes' lower
+// bounds as intensities, the reported value's), a strip of the full class
+// colours with their labels right of the frame, the title and the highest
+// window's text above the frame, and the curve, clipped to the frame, with
+// a gap at each window that was not computed; many steps to a pixel column
+// keep that column's lowest and highest.
 void append_running(std::string& out, const RecordPicture& picture, double x_high, const Ticks& time_ticks) {
   constexpr double kClassBounds[] = {0.5, 1.5, 2.5, 3.5, 4.5, 5.0, 5.5, 6.0, 6.5};
-  double lowest = 0.0;
-  double highest = 7.0;
+  constexpr double kStrip = 22.0;  // the width of the class strip right of the frame
+  const RunningAxis axis = running_axis(picture.running);
   const RunningPoint* strongest = nullptr;
   for (const RunningPoint& point : picture.running) {
     if (!point.computed || !std::isfinite(point.intensity)) continue;
-    lowest = std::min(lowest, std::floor(static_cast<double>(point.intensity)));
-    highest = std::max(highest, std::ceil(static_cast<double>(point.intensity)));
     if (strongest == nullptr || point.intensity > strongest->intensity) strongest = &point;
   }
-  const Panel panel{.top = kHeight + 20.0, .height = 200.0, .x_high = x_high, .y_low = lowest, .y_high = highest};
-  out += "<g id=\"running-panel\">\n";
+  const Panel panel{.top = kHeight + 40.0, .height = 200.0, .x_high = x_high, .y_low = axis.low, .y_high = axis.high};
+  out += "<g id=\"running-panel\">\n<clipPath id=\"running-clip\">";
+  append_shape(out, "rect", {{"x", panel.left}, {"y", panel.top}, {"width", panel.width}, {"height", panel.height}}, "");
+  out += "</clipPath>\n";
   for (int c = 0; c <= 9; ++c) {
-    const double bottom = std::max(lowest, c == 0 ? lowest : kClassBounds[c - 1]);
-    const double top = std::min(highest, c == 9 ? highest : kClassBounds[c]);
+    const double bottom = std::max(axis.low, c == 0 ? axis.low : kClassBounds[c - 1]);
+    const double top = std::min(axis.high, c == 9 ? axis.high : kClassBounds[c]);
     if (top <= bottom) continue;
     const auto intensity_class = static_cast<IntensityClass>(c);
-    append_shape(out, "rect",
-                 {{"x", panel.left}, {"y", panel.y(top)}, {"width", panel.width}, {"height", panel.y(bottom) - panel.y(top)}},
-                 "class=\"class-band\" fill=\"" + std::string(class_colour(intensity_class)) + "\" fill-opacity=\"0.5\"");
-    if (panel.y(bottom) - panel.y(top) >= 8.0) {
-      append_text(out, panel.left + panel.width - 6, panel.y(bottom) - 1,
-                  "text-anchor=\"end\" font-size=\"8\" fill=\"#555555\"", class_label(intensity_class));
+    const std::string_view colour = class_colour(intensity_class);
+    const double y_top = panel.y(top);
+    const double height = panel.y(bottom) - y_top;
+    append_shape(out, "rect", {{"x", panel.left}, {"y", y_top}, {"width", panel.width}, {"height", height}},
+                 "class=\"class-band\" fill=\"" + std::string(colour) + "\" fill-opacity=\"0.22\"");
+    append_shape(out, "rect", {{"x", panel.left + panel.width + 2}, {"y", y_top}, {"width", kStrip}, {"height", height}},
+                 "class=\"class-strip\" fill=\"" + std::string(colour) + "\" stroke=\"#FFFFFF\" stroke-width=\"0.5\"");
+    if (height >= 10.0) {
+      append_text(out, panel.left + panel.width + 2 + kStrip / 2, y_top + height / 2 + 3.5,
+                  "class=\"class-label\" text-anchor=\"middle\" font-size=\"10\" font-weight=\"bold\" fill=\"" +
+                      std::string(text_colour_on(colour)) + "\"",
+                  class_label(intensity_class));
     }
   }
-  const Ticks ticks = round_ticks(lowest, highest, 8);
+  const Ticks ticks = round_ticks(axis.low, axis.high, 8);
   for (const double value : ticks.values) append_y_tick(out, panel, value, numtext::fixed_text(value, ticks.decimals));
   append_x_ticks(out, panel, time_ticks, true);
   append_frame(out, panel, "intensity");
   append_text(out, panel.left + panel.width / 2, panel.top + panel.height + 30,
               "text-anchor=\"middle\" font-size=\"12\"", "time at the window's end (s)");
-  append_text(out, panel.left + 8, panel.top + 18, "font-size=\"14\" font-weight=\"bold\"",
+  append_text(out, panel.left, panel.top - 8, "id=\"running-title\" font-size=\"14\" font-weight=\"bold\"",
               "running intensity, " + numtext::shortest_text(static_cast<float>(picture.running_window)) + " s window");
+  if (strongest != nullptr) {
+    append_text(out, panel.left + panel.width, panel.top - 8, "id=\"running-highest\" text-anchor=\"end\" font-size=\"12\"",
+                "highest " + numtext::fixed_text(strongest->intensity, kValueDecimals) + " at " +
+                    numtext::fixed_text(strongest->time, kValueDecimals) + " s");
+  }
+  out += "<g clip-path=\"url(#running-clip)\">\n";
 
   // Polylines between gaps; per pixel column its first, lowest and highest point.
   bool open = false;
@@ -468,11 +555,8 @@ void append_running(std::string& out, const RecordPicture& picture, double x_hig
   if (strongest != nullptr) {
     append_circle(out, panel.x(strongest->time), panel.y(strongest->intensity), 4.5,
                   "id=\"running-max\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.5\"");
-    append_text(out, panel.left + panel.width - 8, panel.top + 16, "text-anchor=\"end\" font-size=\"12\"",
-                "highest " + numtext::fixed_text(strongest->intensity, kValueDecimals) + " at " +
-                    numtext::fixed_text(strongest->time, kValueDecimals) + " s");
   }
-  out += "</g>\n";
+  out += "</g>\n</g>\n";
 }
 
 // ---------------------------------------------------------------------------
@@ -699,12 +783,12 @@ std::string record_svg(const RecordPicture& picture, const Intensity& result) {
   if (picture.ground_motion != nullptr) height += kSpectraHeight;
   const std::string size = "width=\"" + numtext::fixed_text(kWidth, 0) + "\" height=\"" + numtext::fixed_text(height, 0) + "\"";
   out += "<svg xmlns=\"http://www.w3.org/2000/svg\" " + size + " viewBox=\"0 0 " + numtext::fixed_text(kWidth, 0) + " " +
-         numtext::fixed_text(height, 0) + "\" font-family=\"DejaVu Sans, Liberation Sans, Arial, sans-serif\">\n<title>";
+         numtext::fixed_text(height, 0) + "\" font-family=\"'DejaVu Sans', 'Noto Sans CJK JP', 'Liberation Sans', Arial, sans-serif\">\n<title>";
   out += escape_xml(picture.name);
   out += "</title>\n<rect " + size + " fill=\"#FFFFFF\"/>\n";
   append_title(out, picture, result);
   for (std::size_t i = 0; i < components.size(); ++i) {
-    append_component(out, components[i], picture.component_names[i], 90.0 + 140.0 * static_cast<double>(i),
+    append_component(out, components[i], component_title(picture.component_names[i], i), 90.0 + 140.0 * static_cast<double>(i),
                      x_high, time_ticks, time);
   }
   append_wave(out, result, x_high, time_ticks, time);

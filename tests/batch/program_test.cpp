@@ -406,10 +406,12 @@ TEST(BatchProgram, ExportedRecordsGiveTheConsoleProgramTheSameResultsAndFiles) {
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_EQ(shindo::testing::list_directory(scratch.path / "exp"),
             (std::vector<std::string>{"AOM0170806140843.txt", "r.txt.txt"}));
-  EXPECT_EQ(shindo::testing::list_directory(scratch.path / "out"),
-            (std::vector<std::string>{"AOM0170806140843.a0tau.txt", "AOM0170806140843.svg",
-                                      "AOM0170806140843.wave.txt", "r.txt.a0tau.txt", "r.txt.svg", "r.txt.wave.txt",
-                                      "report.html"}));
+  // The leaflet folder is there when Leaflet was found at configure time (the pictures' tests look into it).
+  std::vector<std::string> written = shindo::testing::list_directory(scratch.path / "out");
+  std::erase(written, "leaflet");
+  EXPECT_EQ(written, (std::vector<std::string>{"AOM0170806140843.a0tau.txt", "AOM0170806140843.svg",
+                                               "AOM0170806140843.wave.txt", "r.txt.a0tau.txt", "r.txt.svg",
+                                               "r.txt.wave.txt", "report.csv", "report.html"}));
   const auto rows = parse_csv(run.out);
   ASSERT_EQ(rows.size(), 2u);
   for (auto row : rows) {

@@ -77,19 +77,38 @@ TEST(BatchPictures, EveryComputedRecordIsDrawnAndLinkedFromTheReport) {
     const std::string label = classes.at("in/" + record);
     const std::string badge = svg.values("//svg:g[@id='class-badge']/svg:text").at(0);
     EXPECT_EQ(badge, "class " + label) << record;
-    EXPECT_EQ(svg.values("//svg:text[@id='record-name']").at(0), "in/" + record);
+    EXPECT_EQ(svg.values("//*[@id='record-name']").at(0), "in/" + record);
   }
   EXPECT_NE(classes.at("in/strong.csv"), classes.at("in/weak.csv"));
 
   const testing::XmlDocument html(testing::read_file(out / "report.html"));
   ASSERT_TRUE(html.well_formed()) << html.error();
   const auto links = html.values("//h:a/@href");
-  EXPECT_EQ(links.size(), 3u);  // two rows and the summary's strongest record
+  EXPECT_EQ(links.size(), 4u);  // two rows, the summary's strongest record, the table
   for (const std::string& link : links) EXPECT_TRUE(fs::exists(out / link)) << link;
-  EXPECT_EQ(html.values("//h:section[@id='records']//h:tbody/h:tr/h:td[1]"),
-            (std::vector<std::string>{"in/strong.csv", "in/weak.csv", "in/broken.txt"}));
-  EXPECT_EQ(html.values("//h:section[@id='map']//svg:circle[@class='station']").size(), 2u);
+  // The two records name one epicentre: one event; the broken one none.
+  EXPECT_EQ(html.values("//h:section[@id='event-1']//h:tbody/h:tr/h:td[1]"),
+            (std::vector<std::string>{"in/strong.csv", "in/weak.csv"}));
+  EXPECT_EQ(html.values("//h:section[@id='no-event']//h:tbody/h:tr/h:td[1]"), std::vector<std::string>{"in/broken.txt"});
+  EXPECT_EQ(html.values("//h:section[@id='event-1']//svg:circle[@class='station']").size(), 2u);
   EXPECT_EQ(html.values("//h:section[@id='failed']//h:li").size(), 1u);
+
+  // The table beside the page holds the rows of standard output.
+  EXPECT_EQ(html.values("//h:a[@id='table-download']/@href"), std::vector<std::string>{"report.csv"});
+  EXPECT_EQ(testing::read_file(out / "report.csv"), run.out);
+
+  // Leaflet beside the page, when it was found at configure time.
+  const std::string_view leaflet = SHINDO_LEAFLET_DIR;
+  for (const std::string file : {"leaflet.min.js", "leaflet.css", "images/layers.png"}) {
+    EXPECT_EQ(fs::exists(out / "leaflet" / file), !leaflet.empty()) << file;
+    if (!leaflet.empty()) EXPECT_EQ(testing::read_file(out / "leaflet" / file), testing::read_file(fs::path(leaflet) / file));
+  }
+  EXPECT_EQ(html.values("//h:script/@src"),
+            leaflet.empty() ? std::vector<std::string>{} : std::vector<std::string>{"leaflet/leaflet.min.js"});
+  // Nothing left under a temporary name.
+  for (const auto& entry : fs::recursive_directory_iterator(out)) {
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+  }
 }
 
 }  // namespace

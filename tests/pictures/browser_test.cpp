@@ -67,7 +67,10 @@ TEST(Browser, ShowsTheReportAndARecordWithTheirClassColours) {
   for (const auto& r : records) {
     const testing::SyntheticRecord record = testing::synthetic_record(6000, 0.01f, r.scale);
     const std::string station = r.name.substr(0, 6);
-    const RecordPicture picture{.name = r.name, .station = station, .record = {record.ns, record.ew, record.ud, record.dt}};
+    const EventInfo event{.station_name = "\xE5\xAE\x87\xE5\x9F\x8E\xE5\xB8\x82\xE6\x9D\xBE\xE6\xA9\x8B\xE7\x94\xBA",  // Uki, Matsubase
+                          .record_time = "2016-04-14T21:26:20+09:00"};
+    const RecordPicture picture{.name = r.name, .station = station, .event = &event, .epicentre = GeoPoint{32.75, 130.76},
+                                .record = {record.ns, record.ew, record.ud, record.dt}};
     testing::write_file(folder / "event" / (r.name + ".svg"), record_svg(picture, record.result));
     ReportRow row;
     row.record = r.name;
@@ -114,6 +117,58 @@ TEST(Browser, ShowsTheReportAndARecordWithTheirClassColours) {
     }
   }
 #endif
+}
+
+// The page's script in Chromium: a click on a header sorts the table, again
+// reverses it; with Leaflet beside the page and the first tile loaded (here
+// an image that says it loaded, as no network is asked), each event's drawn
+// map gives way to the live one, its stations and epicentre marked.
+TEST(Browser, SortsTablesAndShowsTheLiveMapOnceATileLoads) {
+  if (std::string_view(SHINDO_CHROMIUM).empty()) GTEST_SKIP() << "chromium was not found when the build was configured";
+  const fs::path leaflet = SHINDO_LEAFLET_DIR;
+  if (leaflet.empty()) GTEST_SKIP() << "Leaflet was not found when the build was configured";
+  testing::TemporaryDirectory folder;
+  fs::create_directories(folder.path / "leaflet");
+  for (const char* file : {"leaflet.min.js", "leaflet.css"}) fs::copy_file(leaflet / file, folder.path / "leaflet" / file);
+
+  ReportInput report;
+  report.leaflet = "leaflet";
+  const struct {
+    const char* name;
+    float intensity;
+    GeoPoint place;
+  } rows[] = {{"b", 5.2f, {32.70, 130.70}}, {"a", 3.1f, {32.90, 130.90}}, {"c", 6.1f, {32.80, 131.00}}};
+  for (const auto& r : rows) {
+    ReportRow row;
+    row.record = r.name;
+    row.latitude = r.place.latitude;
+    row.longitude = r.place.longitude;
+    row.epicentre = GeoPoint{32.75, 130.76};
+    row.computed = ComputedRecord{.intensity = r.intensity};
+    report.rows.push_back(row);
+  }
+  std::string page = report_html(report);
+  // The tile "loads"; then the header "record" is clicked twice, "class" once.
+  page.insert(page.find("<body>") + 6, R"(<script>//<![CDATA[
+window.Image = function () { var self = {}; Object.defineProperty(self, 'src', {set: function () { setTimeout(function () { self.onload(); }, 0); }}); return self; };
+//]]></script>)");
+  page.insert(page.rfind("</body>"), R"(<script>//<![CDATA[
+setTimeout(function () {
+  var table = document.querySelector('table.records'), heads = table.tHead.rows[0].cells, seen = [];
+  var order = function () { return Array.prototype.map.call(table.tBodies[0].rows, function (r) { return r.cells[0].textContent; }).join(''); };
+  seen.push(order()); heads[0].click(); seen.push(order()); heads[0].click(); seen.push(order());
+  heads[12].click(); seen.push(order());
+  var section = document.querySelector('section.event');
+  seen.push(section.querySelector('div.drawn-map').style.display, section.querySelector('div.live-map').style.display,
+            section.querySelectorAll('path.leaflet-interactive').length, section.querySelectorAll('.star').length);
+  document.body.setAttribute('data-seen', seen.join(' '));
+}, 1000);
+//]]></script>)");
+  testing::write_file(folder.path / "report.html", page);
+  const testing::RunResult run = testing::rendered_dom(folder.path / "report.html", 5000);
+  const std::size_t at = run.out.find("data-seen=\"");
+  ASSERT_NE(at, std::string::npos) << run.out.substr(0, 400) << run.err;
+  EXPECT_EQ(run.out.substr(at + 11, run.out.find('"', at + 11) - at - 11), "cba abc cba abc none block 3 1");
 }
 
 }  // namespace

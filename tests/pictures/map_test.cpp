@@ -242,18 +242,6 @@ TEST(MapMarks, TheSameInputGivesTheSameBytes) {
   EXPECT_EQ(event.draw().svg, event.draw().svg);
 }
 
-#if SHINDO_HAVE_PNG
-// Pixels of exactly the colour "#RRGGBB".
-std::size_t pixels_of(const testing::Pixels& image, std::string_view colour) {
-  const auto channel = [&](std::size_t at) { return std::stoi(std::string(colour.substr(at, 2)), nullptr, 16); };
-  std::size_t count = 0;
-  for (std::size_t i = 0; i + 3 < image.rgba.size(); i += 4) {
-    if (image.rgba[i] == channel(1) && image.rgba[i + 1] == channel(3) && image.rgba[i + 2] == channel(5)) ++count;
-  }
-  return count;
-}
-#endif
-
 TEST(MapBrowser, ShowsLandSeaAndTheStationsAboveTheStar) {
   SHINDO_REQUIRE_PNG();
 #if SHINDO_HAVE_PNG
@@ -282,8 +270,8 @@ TEST(MapBrowser, ShowsLandSeaAndTheStationsAboveTheStar) {
     ASSERT_TRUE(image.error.empty()) << image.error;
     const MapLayout& frame = shot.map.layout;
     const double frame_pixels = (frame.right - frame.left) * (frame.bottom - frame.top);
-    EXPECT_GT(pixels_of(image, "#F3EFE2") / frame_pixels, shot.least_land) << shot.name << ": too little land";
-    EXPECT_GT(pixels_of(image, "#DDEBF5") / frame_pixels, shot.least_sea) << shot.name << ": too little sea";
+    EXPECT_GT(testing::pixels_of(image, "#F3EFE2") / frame_pixels, shot.least_land) << shot.name << ": too little land";
+    EXPECT_GT(testing::pixels_of(image, "#DDEBF5") / frame_pixels, shot.least_sea) << shot.name << ": too little sea";
   }
   // The strongest station, drawn last, shows its class colour at its centre.
   const testing::Pixels noto = testing::read_png(folder / "noto.png");

@@ -6,9 +6,11 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace shindo::testing {
@@ -37,6 +39,22 @@ inline Pixels read_png(const std::filesystem::path& path) {
   pixels.width = image.width;
   pixels.height = image.height;
   return pixels;
+}
+
+// Pixels of exactly the colour "#RRGGBB", in the whole image or in the rows
+// top..bottom and columns left..right (excluded ends).
+inline std::size_t pixels_of(const Pixels& image, std::string_view colour, std::uint32_t left = 0,
+                             std::uint32_t top = 0, std::uint32_t right = UINT32_MAX, std::uint32_t bottom = UINT32_MAX) {
+  const auto channel = [&](std::size_t at) { return std::stoi(std::string(colour.substr(at, 2)), nullptr, 16); };
+  const int red = channel(1), green = channel(3), blue = channel(5);
+  std::size_t count = 0;
+  for (std::uint32_t y = top; y < std::min(bottom, image.height); ++y) {
+    for (std::uint32_t x = left; x < std::min(right, image.width); ++x) {
+      const std::size_t i = (static_cast<std::size_t>(y) * image.width + x) * 4;
+      if (image.rgba[i] == red && image.rgba[i + 1] == green && image.rgba[i + 2] == blue) ++count;
+    }
+  }
+  return count;
 }
 
 }  // namespace shindo::testing

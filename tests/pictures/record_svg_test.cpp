@@ -153,31 +153,33 @@ TEST(RecordPicture, KeepsEveryPeakOfALongRecordInASmallFile) {
 
 TEST(RecordPicture, TitleNamesTheRecordAndShowsTheClassInItsColour) {
   SHINDO_REQUIRE_LIBXML2();
+  const std::string very_long(400, 'x');
   const struct {
     double scale;
     std::string_view name;
     std::string_view station;
-    std::string_view shown;  // the name as the parser reads it back
+    std::string shown;  // the name as the parser reads it back
+    std::string station_shown;
   } cases[] = {
-      {1.0, "a&b <c> \"d\" 'e'", "AOM017", "a&b <c> \"d\" 'e'"},
-      {0.001, "quiet", "", "quiet"},
-      {12.0, "d/\xE5\xAE\x87\xE5\x9F\x8E.1", "\xE5\xAE\x87\xE5\x9F\x8E\xE5\xB8\x82", "d/\xE5\xAE\x87\xE5\x9F\x8E.1"},
-      {3.0, "bad \x82\xA0 bytes", "x", "bad \xEF\xBF\xBD\xEF\xBF\xBD bytes"},
+      {1.0, "a&b <c> \"d\" 'e'", "AOM017", "a&b <c> \"d\" 'e'", "AOM017"},
+      {0.001, "quiet", "", "quiet", "station unknown"},
+      {12.0, "d/\xE5\xAE\x87\xE5\x9F\x8E.1", "\xE5\xAE\x87\xE5\x9F\x8E\xE5\xB8\x82", "d/\xE5\xAE\x87\xE5\x9F\x8E.1",
+       "\xE5\xAE\x87\xE5\x9F\x8E\xE5\xB8\x82"},
+      {3.0, "bad \x82\xA0 bytes", "x\x82", "bad \xEF\xBF\xBD\xEF\xBF\xBD bytes", "x\xEF\xBF\xBD"},
+      {3.0, very_long, "x", std::string(90, 'x') + "\u2026", "x"},
   };
   for (const auto& c : cases) {
     const SyntheticRecord r = synthetic_record(3000, 0.01f, c.scale);
     const XmlDocument svg(record_svg(picture_of(r, c.name, c.station), r.result));
     ASSERT_TRUE(svg.well_formed()) << c.name << ": " << svg.error();
-    EXPECT_EQ(svg.values("//svg:text[@id='record-name']").at(0), c.shown);
-    EXPECT_EQ(svg.values("/svg:svg/svg:title").at(0), c.shown);
+    EXPECT_EQ(svg.values("//*[@id='record-name']").at(0), c.shown);
+    EXPECT_EQ(svg.values("//svg:text[@id='station-title']").at(0), c.station_shown);
+    if (c.name != very_long) EXPECT_EQ(svg.values("/svg:svg/svg:title").at(0), c.shown);
+    EXPECT_TRUE(svg.values("//svg:text[@id='event-line']").empty());
     const std::int32_t tenths = reported_tenths(r.result.shindo);
     const IntensityClass cls = intensity_class(tenths);
-    const std::string summary = svg.values("//svg:text[@id='record-summary']").at(0);
-    EXPECT_NE(summary.find("intensity " + numtext::shortest_text(r.result.shindo)), std::string::npos) << summary;
-    EXPECT_NE(summary.find("reported " + numtext::reported_text(tenths)), std::string::npos) << summary;
-    EXPECT_NE(summary.find(c.station.empty() ? "station unknown" : "station " + std::string(c.station)),
-              std::string::npos)
-        << summary;
+    EXPECT_EQ(svg.values("//svg:text[@id='record-summary']").at(0),
+              "intensity " + numtext::shortest_text(r.result.shindo) + " \u00B7 reported " + numtext::reported_text(tenths));
     EXPECT_EQ(svg.values("//svg:g[@id='class-badge']/svg:rect/@fill").at(0), class_colour(cls));
     EXPECT_EQ(svg.values("//svg:g[@id='class-badge']/svg:rect/@stroke").at(0), "#808080");
     EXPECT_EQ(svg.values("//svg:g[@id='class-badge']/svg:text/@fill").at(0), text_colour_on(class_colour(cls)));
@@ -185,17 +187,60 @@ TEST(RecordPicture, TitleNamesTheRecordAndShowsTheClassInItsColour) {
   }
 }
 
-TEST(RecordPicture, LabelsThePanelsWithTheComponentNamesOfTheFormat) {
+TEST(RecordPicture, TitleShowsTheStationNameTheRecordStartAndTheEvent) {
   SHINDO_REQUIRE_LIBXML2();
-  const SyntheticRecord r = synthetic_record(1500, 0.01f, 1.0);
-  const std::array<std::string_view, 3> names[] = {{"NS", "EW", "UD"}, {"1", "2", "3"}, {"N<S", "E&W", "\"UD\""}};
-  for (const auto& components : names) {
-    RecordPicture picture = picture_of(r);
-    picture.component_names = components;
+  const SyntheticRecord r = synthetic_record(3000, 0.01f, 1.0);
+  EventInfo noto{.station_name = "\xE7\x8F\xA0\xE6\xB4\xB2", .record_time = "2024-01-01T16:08:27+09:00",
+                 .origin_time = "2024-01-01T16:10:09+09:00", .magnitude = 7.6, .depth_km = 16.0, .distance_km = 5.27};
+  EventInfo bare{.station_name = "<&\">"};
+  const struct {
+    const EventInfo* event;
+    std::optional<GeoPoint> epicentre;
+    std::string station, record, event_line;
+  } cases[] = {
+      {&noto, GeoPoint{37.495, 137.27}, "ISKH01 \xE7\x8F\xA0\xE6\xB4\xB2",
+       "d/ISKH012401011610.2 \u00B7 record start 2024-01-01T16:08:27+09:00",
+       "M7.6 \u00B7 origin 2024-01-01T16:10:09+09:00 \u00B7 epicentre 37.4950\u00B0N 137.2700\u00B0E \u00B7 depth 16 km "
+       "\u00B7 hypocentral distance 5.3 km"},
+      {&bare, std::nullopt, "ISKH01 <&\">", "d/ISKH012401011610.2", ""},
+      {nullptr, GeoPoint{-33.5, -70.25}, "ISKH01", "d/ISKH012401011610.2", "epicentre 33.5000\u00B0S 70.2500\u00B0W"},
+  };
+  for (const auto& c : cases) {
+    RecordPicture picture = picture_of(r, "d/ISKH012401011610.2", "ISKH01");
+    picture.event = c.event;
+    picture.epicentre = c.epicentre;
     const XmlDocument svg(record_svg(picture, r.result));
     ASSERT_TRUE(svg.well_formed()) << svg.error();
-    EXPECT_EQ(svg.values("//svg:g[@class='component']/svg:text[@font-weight='bold']"),
-              (std::vector<std::string>(components.begin(), components.end())));
+    EXPECT_EQ(svg.values("//svg:text[@id='station-title']").at(0), c.station);
+    EXPECT_EQ(svg.values("//svg:text[@id='record-line']").at(0), c.record);
+    const auto event = svg.values("//svg:text[@id='event-line']");
+    EXPECT_EQ(event.empty() ? "" : event[0], c.event_line);
+  }
+  // Japanese names need a font with their glyphs: one is named.
+  EXPECT_NE(record_svg(picture_of(r), r.result).find("'Noto Sans CJK JP'"), std::string::npos);
+}
+
+TEST(RecordPicture, NamesThePanelsNsEwUdForEveryNetwork) {
+  SHINDO_REQUIRE_LIBXML2();
+  const SyntheticRecord r = synthetic_record(1500, 0.01f, 1.0);
+  const struct {
+    std::array<std::string_view, 3> given;
+    std::vector<std::string> shown;
+  } cases[] = {
+      {{"NS", "EW", "UD"}, {"NS", "EW", "UD"}},
+      {{"N-S", "E-W", "U-D"}, {"NS", "EW", "UD"}},  // K-NET
+      {{"1", "2", "3"}, {"NS", "EW", "UD"}},        // KiK-net at depth, the console text
+      {{"4", "5", "6"}, {"NS", "EW", "UD"}},        // KiK-net at the surface
+      {{"", "ew", "ud"}, {"NS", "EW", "UD"}},
+      {{"N<S", "E&W", "\"UD\""}, {"N<S", "E&W", "\"UD\""}},
+      {{"4", "4", "X"}, {"NS", "4", "X"}},           // a name in the wrong place is kept
+  };
+  for (const auto& c : cases) {
+    RecordPicture picture = picture_of(r);
+    picture.component_names = c.given;
+    const XmlDocument svg(record_svg(picture, r.result));
+    ASSERT_TRUE(svg.well_formed()) << svg.error();
+    EXPECT_EQ(svg.values("//svg:g[@class='component']/svg:text[@font-weight='bold']"), c.shown);
   }
 }
 
@@ -251,7 +296,7 @@ TEST(RecordPicture, DrawsWhatAnIncompleteResultHolds) {
 TEST(RecordPicture, DrawsTheRunningIntensityOverClassBandsWithAGapAtEachFault) {
   SHINDO_REQUIRE_LIBXML2();
   const SyntheticRecord r = synthetic_record(3000, 0.01f, 1.0);
-  // Steps of 1 s up to 30 s; the windows ending at 12 s and 13 s stopped at a fault.
+  // Steps of 1 s up to 30 s, -0.8 to 5.0; the windows ending at 12 s and 13 s stopped at a fault.
   std::vector<RunningPoint> steps;
   for (int k = 1; k <= 30; ++k) {
     steps.push_back({static_cast<double>(k), static_cast<float>(-1.0 + 0.2 * k), k != 12 && k != 13});
@@ -261,11 +306,11 @@ TEST(RecordPicture, DrawsTheRunningIntensityOverClassBandsWithAGapAtEachFault) {
     std::span<const RunningPoint> running;
     std::string height;
     std::size_t lines;
-    std::size_t bands;  // classes the intensity range crosses
+    std::size_t bands;  // classes the axis crosses
   } cases[] = {
       {"no running intensity", {}, "1020", 0, 0},
-      {"a gap in the middle", steps, "1300", 2, 10},
-      {"one step", std::span<const RunningPoint>(steps).first(1), "1300", 1, 10},
+      {"a gap in the middle", steps, "1300", 2, 6},       // 2 to 6: classes 2 .. 6-
+      {"one step", std::span<const RunningPoint>(steps).first(1), "1300", 1, 4},  // -1 to 3: 0 .. 3
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -276,29 +321,122 @@ TEST(RecordPicture, DrawsTheRunningIntensityOverClassBandsWithAGapAtEachFault) {
     ASSERT_TRUE(svg.well_formed()) << svg.error();
     EXPECT_EQ(svg.values("/svg:svg/@height"), std::vector<std::string>{c.height});
     const std::string panel = "//svg:g[@id='running-panel']";
-    EXPECT_EQ(svg.values(panel + "/svg:polyline[@class='running-line']").size(), c.lines);
+    EXPECT_EQ(svg.values(panel + "//svg:polyline[@class='running-line']").size(), c.lines);
     EXPECT_EQ(svg.values(panel + "/svg:rect[@class='class-band']").size(), c.bands);
+    EXPECT_EQ(svg.values(panel + "/svg:rect[@class='class-strip']").size(), c.bands);
     if (c.running.empty()) continue;
     // Points in time order, none of a window with a fault; the highest marked.
     std::vector<Point> drawn;
-    for (const std::string& line : svg.values(panel + "/svg:polyline[@class='running-line']/@points")) {
+    for (const std::string& line : svg.values(panel + "//svg:polyline[@class='running-line']/@points")) {
       for (const Point& p : points(line)) drawn.push_back(p);
     }
     EXPECT_EQ(drawn.size(), c.running.size() == 1 ? 1u : 28u);
     EXPECT_TRUE(std::is_sorted(drawn.begin(), drawn.end(), [](Point a, Point b) { return a.x < b.x; }));
-    const std::vector<double> mark_x = numbers(svg.values(panel + "/svg:circle[@id='running-max']/@cx"));
+    const std::vector<double> mark_x = numbers(svg.values(panel + "//svg:circle[@id='running-max']/@cx"));
     ASSERT_EQ(mark_x.size(), 1u);
     EXPECT_DOUBLE_EQ(mark_x[0], drawn.back().x);
   }
-  // The bands: the class colours, class 7 on top.
+  // The strip: the full class colours, class 2 at the bottom, 6- on top.
   const XmlDocument svg(record_svg([&] {
     RecordPicture picture = picture_of(r);
     picture.running = steps;
     return picture;
   }(), r.result));
-  const std::vector<std::string> fills = svg.values("//svg:rect[@class='class-band']/@fill");
-  ASSERT_EQ(fills.size(), 10u);
-  EXPECT_EQ(fills[6], class_colour(IntensityClass::c5_upper));
+  const std::vector<std::string> fills = svg.values("//svg:rect[@class='class-strip']/@fill");
+  ASSERT_EQ(fills.size(), 6u);
+  EXPECT_EQ(fills.front(), class_colour(IntensityClass::c2));
+  EXPECT_EQ(fills.back(), class_colour(IntensityClass::c6_lower));
+  EXPECT_TRUE(svg.values("//svg:rect[@class='class-strip']/@fill-opacity").empty());
+  EXPECT_EQ(svg.values("//svg:text[@class='class-label']"), (std::vector<std::string>{"2", "3", "4", "5-", "5+", "6-"}));
+}
+
+// The running panel's axis: from three classes under the strongest window
+// (not below 0 unless the strongest is below 0, not below the weakest) to
+// the class above the strongest, at least four classes tall.
+TEST(RecordPicture, RunningAxisStartsAtTheLowestClassThatMatters) {
+  SHINDO_REQUIRE_LIBXML2();
+  const SyntheticRecord r = synthetic_record(1500, 0.01f, 1.0);
+  const struct {
+    float weakest, strongest;
+    double low, high;
+  } cases[] = {
+      {-5.0f, 6.2f, 3, 7},   // a quiet start under a strong record
+      {4.6f, 5.9f, 3, 7},    // four classes tall under 7
+      {-5.0f, 1.2f, 0, 4},   // not below 0
+      {-3.0f, -0.5f, -3, 1}, // a record below 0 throughout
+      {-0.4f, 6.8f, 3, 8},   // over 7
+  };
+  for (const auto& c : cases) {
+    const std::vector<RunningPoint> steps = {{1.0, c.weakest, true}, {2.0, c.strongest, true}, {3.0, c.weakest, true}};
+    RecordPicture picture = picture_of(r);
+    picture.running = steps;
+    const XmlDocument svg(record_svg(picture, r.result));
+    const std::vector<double> ticks = numbers(svg.values("//svg:g[@id='running-panel']/svg:text[@class='ytick']"));
+    ASSERT_FALSE(ticks.empty());
+    EXPECT_EQ(ticks.front(), c.low) << c.weakest << " " << c.strongest;
+    EXPECT_EQ(ticks.back(), c.high) << c.weakest << " " << c.strongest;
+  }
+}
+
+// A text's box, from its place, size, anchor and length: as wide as 0.62 em
+// a character (wider than DejaVu Sans's digits and letters), from an em
+// above the baseline to a quarter em below.
+struct Box {
+  double left = 0, top = 0, right = 0, bottom = 0;
+  bool meets(const Box& o) const { return left < o.right && o.left < right && top < o.bottom && o.top < bottom; }
+};
+
+TEST(RecordPicture, RunningPanelTextsLieClearOfTheCurveAndOfEachOther) {
+  SHINDO_REQUIRE_LIBXML2();
+  const SyntheticRecord r = synthetic_record(6000, 0.01f, 1.0);
+  // A curve that reaches the panel's top left and top right corners.
+  std::vector<RunningPoint> steps;
+  for (int k = 0; k <= 60; ++k) steps.push_back({static_cast<double>(k), k < 3 || k > 57 ? 6.9f : 2.0f + 0.05f * k, true});
+  RecordPicture picture = picture_of(r);
+  picture.running = steps;
+  picture.running_window = 60.0;
+  const XmlDocument svg(record_svg(picture, r.result));
+  ASSERT_TRUE(svg.well_formed()) << svg.error();
+  const std::string panel = "//svg:g[@id='running-panel']";
+
+  // The curve is clipped to the frame: what shows of it lies in the box of
+  // its points inside the clip.
+  const std::vector<double> clip = numbers({svg.values(panel + "/svg:clipPath/svg:rect/@x").at(0),
+                                            svg.values(panel + "/svg:clipPath/svg:rect/@y").at(0),
+                                            svg.values(panel + "/svg:clipPath/svg:rect/@width").at(0),
+                                            svg.values(panel + "/svg:clipPath/svg:rect/@height").at(0)});
+  EXPECT_EQ(svg.values(panel + "/svg:g[@clip-path='url(#running-clip)']//svg:polyline").size(), 1u);
+  Box curve{1e9, 1e9, -1e9, -1e9};
+  for (const Point& p : points(svg.values(panel + "//svg:polyline[@class='running-line']/@points").at(0))) {
+    curve = {std::min(curve.left, p.x), std::min(curve.top, p.y), std::max(curve.right, p.x), std::max(curve.bottom, p.y)};
+  }
+  curve = {std::max(curve.left, clip[0]), std::max(curve.top, clip[1]), std::min(curve.right, clip[0] + clip[2]),
+           std::min(curve.bottom, clip[1] + clip[3])};
+  curve.left -= 2, curve.top -= 2, curve.right += 2, curve.bottom += 2;  // the line's width and the mark
+
+  const std::string texts = panel + "/svg:text[not(@transform)]";
+  const std::size_t count = svg.values(texts).size();
+  ASSERT_GT(count, 10u);
+  std::vector<std::pair<std::string, Box>> boxes;
+  for (std::size_t i = 1; i <= count; ++i) {
+    const std::string text = "(" + texts + ")[" + std::to_string(i) + "]";
+    const std::string content = svg.values(text).at(0);
+    const double x = std::stod(svg.values(text + "/@x").at(0));
+    const double y = std::stod(svg.values(text + "/@y").at(0));
+    const double size = std::stod(svg.values(text + "/@font-size").at(0));
+    const auto anchor = svg.values(text + "/@text-anchor");
+    const double width = 0.62 * size * static_cast<double>(content.size());
+    const double left = anchor.empty() ? x : anchor[0] == "middle" ? x - width / 2 : x - width;
+    boxes.push_back({content, {left, y - size, left + width, y + 0.25 * size}});
+  }
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    EXPECT_FALSE(boxes[i].second.meets(curve)) << boxes[i].first << " lies on the curve";
+    for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+      EXPECT_FALSE(boxes[i].second.meets(boxes[j].second)) << boxes[i].first << " meets " << boxes[j].first;
+    }
+  }
+  const auto title = std::find_if(boxes.begin(), boxes.end(), [](const auto& b) { return b.first.starts_with("running intensity"); });
+  ASSERT_NE(title, boxes.end());
 }
 
 
