@@ -10,7 +10,8 @@ option(SHINDO_PYTHON "Build the Python module when Python, NumPy and pybind11 ar
 
 set(SHINDO_PYTHON_FOUND OFF)
 set(SHINDO_PYTHON_TESTS OFF)
-if(SHINDO_PYTHON)
+# The fuzz build instruments the libraries for the fuzzer alone: no module.
+if(SHINDO_PYTHON AND NOT SHINDO_FUZZ)
   if(Python3_EXECUTABLE)
     set(shindo_python_candidates ${Python3_EXECUTABLE})
   else()
