@@ -107,6 +107,8 @@ TEST(RealRecords, TheBatchReportHasOneSectionPerEarthquake) {
   testing::RunRequest request;
   request.program = SHINDO_BATCH_BINARY;
   request.arguments = {"--running", "--output", out.string()};
+  // The sanitizer build takes a while over fifteen real records with every picture.
+  request.timeout = std::chrono::milliseconds(240000);
   for (const std::string& folder : folders) request.arguments.push_back((shared / folder).string());
   const testing::RunResult run = testing::run_piped(request, "");
   ASSERT_EQ(run.exit_code, 0) << run.err;
