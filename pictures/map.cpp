@@ -364,6 +364,14 @@ void place_stations(const MapInput& input, const Projection& projection, MapLayo
   }
 }
 
+// The position and size of the map's frame, as attributes of a rect.
+void append_frame(std::string& out, const MapLayout& layout) {
+  append_attribute(out, "x", layout.left);
+  append_attribute(out, "y", layout.top);
+  append_attribute(out, "width", layout.right - layout.left);
+  append_attribute(out, "height", layout.bottom - layout.top);
+}
+
 void append_ticks(std::string& out, const Projection& projection, const MapLayout& layout) {
   const MapBox& box = projection.box;
   const Ticks longitudes = round_ticks(box.west, box.east, 6);
@@ -388,10 +396,7 @@ void append_ticks(std::string& out, const Projection& projection, const MapLayou
     out += "/>\n";
   }
   out += "</g>\n<rect";
-  append_attribute(out, "x", layout.left);
-  append_attribute(out, "y", layout.top);
-  append_attribute(out, "width", layout.right - layout.left);
-  append_attribute(out, "height", layout.bottom - layout.top);
+  append_frame(out, layout);
   out += " fill=\"none\" stroke=\"#666666\"/>\n<g fill=\"#333333\">\n";
   for (const double value : longitudes.values) {
     out += "<text class=\"xtick\"";
@@ -458,10 +463,7 @@ MapPicture draw_map(const MapInput& input) {
   out += ' ';
   append_number(out, layout.height);
   out += "\" font-family=\"'DejaVu Sans','Noto Sans CJK JP',sans-serif\" font-size=\"11\">\n<rect";
-  append_attribute(out, "x", layout.left);
-  append_attribute(out, "y", layout.top);
-  append_attribute(out, "width", layout.right - layout.left);
-  append_attribute(out, "height", layout.bottom - layout.top);
+  append_frame(out, layout);
   out += " fill=\"#DDEBF5\"/>\n";
   layout.land_points = append_land(out, projection, input.id);
   append_ticks(out, projection, layout);
