@@ -219,8 +219,9 @@ Result<KnetFile> read_knet_file(std::string_view file, std::string_view text) {
   component.header_peak = number_of(values[kMaxAcceleration]);
   component.header_peak_text = std::string(values[kMaxAcceleration]);
 
-  // The counts.
-  result.counts.reserve(*samples);
+  // The counts. Room is reserved only for as many as the text can hold (each takes a digit and a blank
+  // or line end), so that a header's duration never sizes more than the data confirm.
+  result.counts.reserve(std::min(*samples, text.size() / 2 + 1));
   std::string_view line;
   std::size_t short_line = 0;  // a line with fewer than 8 counts, which must be the last
   while (lines.next(line)) {
@@ -291,7 +292,9 @@ Result<Record> join_knet_record(std::string_view name, Format format, std::span<
     const double denominator = component.scale_denominator;
     double mean = 0.0;
     if (offset == Offset::remove_mean && !source.counts.empty()) {
-      std::int64_t sum = 0;
+      // Counts have at most 12 digits; a sum of 128 bits cannot overflow for any length that fits memory.
+      __extension__ using Sum = __int128;
+      Sum sum = 0;
       for (std::int64_t count : source.counts) sum += count;
       mean = static_cast<double>(sum) / static_cast<double>(source.counts.size());
     }
