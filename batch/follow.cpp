@@ -112,7 +112,7 @@ class Follower {
 
   // The table's header, once the stream has started (or ended with no sample).
   bool write_header() {
-    if (!write_all(1, running_header())) write_error_ = errno;
+    write_error_ = write_all(1, running_header());
     return !output_failed();
   }
 
@@ -136,7 +136,7 @@ class Follower {
   std::size_t first_number_ = 0;
   int write_error_ = 0;
   std::function<void(const shindo::RunningStep&)> write_row_ = [this](const shindo::RunningStep& step) {
-    if (write_error_ == 0 && !write_all(1, running_line(step, stream_->dt()))) write_error_ = errno;
+    if (write_error_ == 0) write_error_ = write_all(1, running_line(step, stream_->dt()));
   };
   std::string failure_;
   int status_ = 0;

@@ -9,6 +9,7 @@
 
 #include "readers/readers.h"
 #include "numtext/reading.h"
+#include "numtext/writing.h"
 
 namespace readers {
 
@@ -219,8 +220,9 @@ Result<KnetFile> read_knet_file(std::string_view file, std::string_view text) {
   component.header_peak = number_of(values[kMaxAcceleration]);
   component.header_peak_text = std::string(values[kMaxAcceleration]);
 
-  // The counts.
-  result.counts.reserve(*samples);
+  // The counts. Each takes at least two bytes (a digit and a blank or line
+  // end), so the text left bounds what is reserved, whatever the header says.
+  result.counts.reserve(std::min(*samples, (lines.text.size() - std::min(lines.at, lines.text.size())) / 2 + 1));
   std::string_view line;
   std::size_t short_line = 0;  // a line with fewer than 8 counts, which must be the last
   while (lines.next(line)) {
@@ -276,12 +278,19 @@ Result<Record> join_knet_record(std::string_view name, Format format, std::span<
       return mismatch("station", first.metadata.station_code, other.metadata.station_code);
     }
     if (other.metadata.sampling_frequency != first.metadata.sampling_frequency) {
-      return mismatch("sampling frequency", std::to_string(first.metadata.sampling_frequency),
-                      std::to_string(other.metadata.sampling_frequency));
+      return mismatch("sampling frequency", numtext::shortest_text(first.metadata.sampling_frequency),
+                      numtext::shortest_text(other.metadata.sampling_frequency));
     }
     if (other.counts.size() != first.counts.size()) {
       return mismatch("sample count", std::to_string(first.counts.size()), std::to_string(other.counts.size()));
     }
+  }
+  // The interval must be a float above 0: a frequency of 1e-40 Hz or 1e300 Hz
+  // gives none.
+  const float dt = static_cast<float>(1.0 / first.metadata.sampling_frequency);
+  if (!std::isfinite(dt) || !(dt > 0.0f)) {
+    return Error{first.file, 0, "the sampling frequency " + numtext::shortest_text(first.metadata.sampling_frequency) +
+                                    " Hz gives no single-precision sampling interval"};
   }
   std::vector<float>* targets[3] = {&record.acc1, &record.acc2, &record.acc3};
   for (std::size_t c = 0; c < 3; ++c) {
@@ -291,7 +300,10 @@ Result<Record> join_knet_record(std::string_view name, Format format, std::span<
     const double denominator = component.scale_denominator;
     double mean = 0.0;
     if (offset == Offset::remove_mean && !source.counts.empty()) {
-      std::int64_t sum = 0;
+      // Counts of 12 digits, up to 10^9 of them, sum beyond 64 bits: summed in
+      // 128, exact for any file the format allows.
+      __extension__ using Sum = __int128;
+      Sum sum = 0;
       for (std::int64_t count : source.counts) sum += count;
       mean = static_cast<double>(sum) / static_cast<double>(source.counts.size());
     }
@@ -301,7 +313,8 @@ Result<Record> join_knet_record(std::string_view name, Format format, std::span<
     for (std::size_t i = 0; i < source.counts.size(); ++i) {
       const float a = static_cast<float>((static_cast<double>(source.counts[i]) - mean) * numerator / denominator);
       if (!std::isfinite(a)) {
-        return Error{source.file, 0, "the scale factor " + std::to_string(numerator) + "/" + std::to_string(denominator) +
+        return Error{source.file, 0, "the scale factor " + numtext::shortest_text(numerator) + "/" +
+                                         numtext::shortest_text(denominator) +
                                          " gives accelerations beyond the single-precision range"};
       }
       target[i] = a;
@@ -321,7 +334,7 @@ Result<Record> join_knet_record(std::string_view name, Format format, std::span<
     }
     record.metadata.components[c] = std::move(component);
   }
-  record.dt = static_cast<float>(1.0 / first.metadata.sampling_frequency);
+  record.dt = dt;
   return record;
 }
 
