@@ -300,9 +300,9 @@ class ArchiveReading {
   void release(std::size_t bytes) { give_back(holding_, bytes, own_); }
 
   void take(readers::Member&& member) {
-    if (member.error) {
+    if (member.error) {  // larger than the whole budget
       if (record_) settle(*record_);
-      give(Job{member.name, std::nullopt, {}, readers::error_text(*member.error)});
+      give(Job{member.name, std::nullopt, {}, over_limit(member.name, holding_.budget, "it is")});
       return;
     }
     const std::size_t bytes = member.bytes.size();
