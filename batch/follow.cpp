@@ -144,46 +144,67 @@ class Follower {
 
 }  // namespace
 
+bool LineReader::give(const Take& take) {
+  ++lines_;
+  const bool going = take(line_);
+  line_.clear();
+  return going;
+}
+
+bool LineReader::feed(std::string_view piece, const Take& take) {
+  if (too_long_) return false;
+  while (!piece.empty()) {
+    const std::size_t end = piece.find('\n');
+    const std::string_view part = piece.substr(0, end);
+    if (part.size() > longest_ - line_.size()) {
+      too_long_ = true;
+      return false;
+    }
+    line_.append(part);
+    if (end == std::string_view::npos) return true;  // the line goes on in the next piece
+    piece.remove_prefix(end + 1);
+    if (!give(take)) return false;
+  }
+  return true;
+}
+
+bool LineReader::finish(const Take& take) {
+  if (too_long_) return false;
+  return line_.empty() || give(take);
+}
+
 int follow(const Options& options) {
   const std::string& path = *options.follow;
   const std::string name = path == "-" ? "standard input" : path;
   const int fd = path == "-" ? 0 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    say("shindo-batch: " + path + ": " + std::strerror(errno) + "\n");
+    say("shindo-batch: " + shown(path) + ": " + std::strerror(errno) + "\n");
     return 1;
   }
   Follower follower(options, name);
-  std::string line;
-  std::size_t number = 0;
+  LineReader reader(kLongestLine);
+  const LineReader::Take take = [&](std::string_view line) { return follower.take(line, reader.lines()); };
   bool going = true;
   bool ended = false;
   char buffer[65536];
   while (going && !ended) {
     const ssize_t got = read_some(fd, buffer, sizeof buffer);
     if (got < 0) {
-      say("shindo-batch: " + name + ": " + std::strerror(errno) + "\n");
+      say("shindo-batch: " + shown(name) + ": " + std::strerror(errno) + "\n");
       return 1;
     }
     ended = got == 0;
-    std::string_view piece(buffer, static_cast<std::size_t>(got));
-    while (going && (!piece.empty() || (ended && !line.empty()))) {
-      const std::size_t end = piece.find('\n');
-      line.append(piece.substr(0, end));
-      if (line.size() > kLongestLine) {
-        say("shindo-batch: " + name + ":" + std::to_string(number + 1) + ": a line longer than " +
-                         std::to_string(kLongestLine) + " characters\n");
-        return 1;
-      }
-      if (end == std::string_view::npos && !ended) break;  // the line goes on in the next read
-      piece.remove_prefix(end == std::string_view::npos ? piece.size() : end + 1);
-      going = follower.take(line, ++number);
-      line.clear();
+    going = ended ? reader.finish(take) : reader.feed(std::string_view(buffer, static_cast<std::size_t>(got)), take);
+    if (reader.too_long()) {
+      say("shindo-batch: " + shown(name) + ":" + std::to_string(reader.lines() + 1) + ": a line longer than " +
+          std::to_string(kLongestLine) + " characters\n");
+      return 1;
     }
   }
   if (going) going = follower.finish();
   if (fd != 0) ::close(fd);
   if (!going) {
-    say("shindo-batch: " + follower.failure() + "\n");
+    say("shindo-batch: " + shown(follower.failure()) + "\n");
     return follower.status();
   }
   return 0;

@@ -54,6 +54,47 @@ TEST(BatchTable, JsonRowsUseNullForWhatIsAbsent) {
             "\"class\":null,\"error\":\"bad\"}\n");
 }
 
+TEST(BatchTable, JsonHasNoBareNonFiniteNumberAndOnlyValidUtf8) {
+  batch::ReportRow row = computed_row();
+  row.record = "d/\x93\x8C.csv";           // Shift_JIS bytes
+  row.station = "AB\xE6\x9D";              // cut inside a character
+  row.error = "e\x7f";
+  row.read->pga = std::numeric_limits<float>::infinity();
+  row.computed->a0 = std::numeric_limits<float>::quiet_NaN();
+  row.latitude = std::numeric_limits<double>::infinity();
+  const std::string line = batch::json_line(row);
+  EXPECT_NE(line.find("\"record\":\"d/\xEF\xBF\xBD\xEF\xBF\xBD.csv\""), std::string::npos) << line;
+  EXPECT_NE(line.find("\"station\":\"AB\xEF\xBF\xBD\xEF\xBF\xBD\""), std::string::npos) << line;
+  EXPECT_NE(line.find("\"latitude\":null"), std::string::npos) << line;
+  EXPECT_NE(line.find("\"pga\":null"), std::string::npos) << line;
+  EXPECT_NE(line.find("\"a0\":null"), std::string::npos) << line;
+  EXPECT_NE(line.find("\"error\":\"e\\u007f\""), std::string::npos) << line;
+  EXPECT_EQ(line.find("inf"), std::string::npos) << line;
+  EXPECT_EQ(line.find("nan"), std::string::npos) << line;
+  // The CSV line leaves the value empty too.
+  EXPECT_NE(batch::csv_line(row).find(",0.01,,20.5,,"), std::string::npos) << batch::csv_line(row);
+}
+
+TEST(BatchTable, CsvShowsControlBytesEscaped) {
+  using namespace std::string_literals;
+  const struct {
+    std::string raw;
+    std::string field;
+  } cases[] = {
+      {"a\x1b[2Jb"s, "a\\x1b[2Jb"s},
+      {"nul\0here"s, "nul\\x00here"s},
+      {"tab\there"s, "tab\there"s},
+      {"line\nend"s, "\"line\nend\""s},
+      {"\x93\x8C"s, "\xEF\xBF\xBD\xEF\xBF\xBD"s},
+  };
+  for (const auto& c : cases) {
+    batch::ReportRow row;
+    row.record = c.raw;
+    row.error = "x";
+    EXPECT_EQ(batch::csv_line(row), c.field + ",,,,,,,,,,,,,x\n") << c.field;
+  }
+}
+
 struct OptionsCase {
   const char* name;
   std::vector<std::string_view> arguments;
@@ -77,6 +118,10 @@ const OptionsCase kOptions[] = {
     {"export_empty", {"--export=", "d"}, "--export needs a directory", 0, false, 0},
     {"unknown", {"-x", "d"}, "unknown option -x", 0, false, 0},
     {"value_on_a_flag", {"--keep-offset=yes", "d"}, "unknown option --keep-offset=yes", 0, false, 0},
+    {"memory_limit", {"--memory-limit", "512M", "d"}, "", 2, false, 1},
+    {"memory_limit_too_small", {"--memory-limit=1000K", "d"}, "--memory-limit needs a size of at least 1M", 0, false, 0},
+    {"memory_limit_unit", {"--memory-limit", "2T", "d"}, "--memory-limit needs a size of at least 1M (K, M, G", 0, false, 0},
+    {"memory_limit_beyond", {"--memory-limit", "99999999999999999999G", "d"}, "--memory-limit needs", 0, false, 0},
 };
 
 TEST(BatchOptions, CommandLines) {
@@ -94,6 +139,10 @@ TEST(BatchOptions, CommandLines) {
     EXPECT_EQ(options.format == batch::TableFormat::json, c.json) << c.name;
     EXPECT_EQ(options.paths.size(), c.paths) << c.name;
   }
+  const auto limited = batch::parse_options(std::vector<std::string_view>{"--memory-limit=3G", "d"}, 2);
+  EXPECT_EQ(std::get<batch::Options>(limited).memory_limit, std::size_t{3} << 30);
+  const auto plain = batch::parse_options(std::vector<std::string_view>{"d"}, 2);
+  EXPECT_EQ(std::get<batch::Options>(plain).memory_limit, std::size_t{1} << 30);
 }
 
 TEST(BatchFiles, ExportedValuesReadBackAsTheSameFloats) {
