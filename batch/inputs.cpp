@@ -337,6 +337,10 @@ class ArchiveReading {
   // A later reading ends once its records are all found.
   bool done() const { return eligible_ != nullptr && remaining_ == 0; }
 
+  // Records this reading has given (or refused): a later reading that gives
+  // none would be followed by the same one again.
+  std::size_t ended() const { return ended_; }
+
   // The records still collecting at the end of the reading: rows that say
   // what is missing.
   void finish_all() {
@@ -398,6 +402,7 @@ class ArchiveReading {
     drop(record);
     if (record_ == record) record_.reset();
     finished_.insert(record);
+    ++ended_;
     if (eligible_ != nullptr && eligible_->count(record) > 0) --remaining_;
   }
 
@@ -416,6 +421,7 @@ class ArchiveReading {
     Job job = job_of_group(name, std::move(found->second));
     pending_.erase(found);
     finished_.insert(name);
+    ++ended_;
     if (eligible_ != nullptr && eligible_->count(name) > 0) --remaining_;
     give(std::move(job));
   }
@@ -438,6 +444,7 @@ class ArchiveReading {
   std::size_t started_ = 0;
   std::size_t own_ = 0;  // bytes of the budget this reading holds
   bool closed_ = false;
+  std::size_t ended_ = 0;
   std::optional<std::string> record_;  // its K-NET/KiK-net record
 };
 
@@ -475,12 +482,16 @@ void read_archive(const std::string& path, const std::function<void(Job&&)>& tak
   std::set<std::string> finished;  // records given to `take`
   std::set<std::string> waiting;   // records left for a later reading
   std::optional<std::set<std::string>> eligible;
+  bool progressed = true;
   do {
-    if (eligible && !read_again) {
+    if (eligible && (!read_again || !progressed)) {
+      // Read once only, or read again in vain: what waits is refused.
+      const std::string why = !read_again ? "its files lie too far apart in an archive that is read only once"
+                                          : "its files could not be held together";
       for (const std::string& record : waiting) {
         take(Job{record, std::nullopt, {},
-                 record + ": its files lie too far apart in an archive that is read only once, for the memory limit of " +
-                     size_text(holding.budget.limit()) + " (--memory-limit raises it)"});
+                 record + ": " + why + ", for the memory limit of " + size_text(holding.budget.limit()) +
+                     " (--memory-limit raises it)"});
       }
       return;
     }
@@ -500,6 +511,7 @@ void read_archive(const std::string& path, const std::function<void(Job&&)>& tak
       if (error) take(Job{error->file, std::nullopt, {}, readers::error_text(*error)});
       return;
     }
+    progressed = !eligible || reading.ended() > 0;
     reading.finish_all();
     if (!eligible) eligible.emplace();
   } while (!waiting.empty());

@@ -94,7 +94,7 @@ std::vector<Cell> cells(const ReportRow& row, bool running) {
     const std::optional<shindo::pictures::StrongestWindow>& strongest = row.strongest;
     all.push_back(when(strongest.has_value() && std::isfinite(strongest->intensity),
                        [&] { return numtext::shortest_text(strongest->intensity); }));
-    all.push_back(when(strongest.has_value(), [&] {
+    all.push_back(when(strongest.has_value() && std::isfinite(strongest->time), [&] {
       return numtext::seconds_text(strongest->time, row.read ? row.read->dt : 0.0f);
     }));
   }

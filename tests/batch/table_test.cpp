@@ -71,6 +71,9 @@ TEST(BatchTable, JsonHasNoBareNonFiniteNumberAndOnlyValidUtf8) {
   EXPECT_NE(line.find("\"error\":\"e\\u007f\""), std::string::npos) << line;
   EXPECT_EQ(line.find("inf"), std::string::npos) << line;
   EXPECT_EQ(line.find("nan"), std::string::npos) << line;
+  row.strongest = shindo::pictures::StrongestWindow{5.0f, std::numeric_limits<double>::quiet_NaN()};
+  EXPECT_NE(batch::json_line(row, true).find("\"running_max\":5,\"running_max_time\":null"), std::string::npos)
+      << batch::json_line(row, true);
   // The CSV line leaves the value empty too.
   EXPECT_NE(batch::csv_line(row).find(",0.01,,20.5,,"), std::string::npos) << batch::csv_line(row);
 }
