@@ -46,12 +46,11 @@ readers::Result<readers::Record> read_record(Job& job, const Options& options) {
 
 // What the computation cannot take, found before anything is written: an
 // interval or a sample that is not a finite float, more samples than the
-// computation takes. The message, or nullopt.
+// computation takes (an interval of 0 or below is the computation's own
+// fault, named by it). The message, or nullopt.
 std::optional<std::string> refusal(const readers::Record& record) {
   const std::string& file = record.metadata.components[0].file.empty() ? record.name : record.metadata.components[0].file;
-  if (!std::isfinite(record.dt) || !(record.dt > 0.0f)) {
-    return file + ": the sampling interval is not a finite number of seconds above 0";
-  }
+  if (!std::isfinite(record.dt)) return file + ": the sampling interval is not a finite number of seconds";
   const std::array<const std::vector<float>*, 3> components = {&record.acc1, &record.acc2, &record.acc3};
   for (std::size_t c = 0; c < 3; ++c) {
     const std::vector<float>& samples = *components[c];

@@ -1,5 +1,6 @@
 // Archives and compressed files, read in memory with libarchive when the
 // build has it; without it every archive is refused with one message.
+#include <algorithm>
 #include <string>
 
 #include "readers/readers.h"
@@ -60,11 +61,16 @@ struct Data {
   Kept kept = Kept::whole;
 };
 
-// The data of the entry just read, each piece held before it is kept. Its
-// header's size is not trusted: the bytes grow as they come. With
-// `head_only`, the first `limits.largest` bytes are whole.
-Result<Data> entry_data(archive* handle, const std::string& name, const MemberLimits& limits, bool head_only) {
+// The data of the entry just read, each piece held before it is kept. The
+// size its header gives only reserves room (at most `limits.largest`), which
+// the memory takes up only as the data come; what is held is what came.
+// With `head_only`, the first `limits.largest` bytes are whole.
+Result<Data> entry_data(archive* handle, archive_entry* entry, const std::string& name, const MemberLimits& limits,
+                        bool head_only) {
   Data data;
+  if (entry != nullptr && archive_entry_size_is_set(entry) && archive_entry_size(entry) > 0) {
+    data.bytes.reserve(std::min(static_cast<std::size_t>(archive_entry_size(entry)), limits.largest));
+  }
   char buffer[65536];
   const auto let_go = [&](Kept kept) {
     release(limits, data.bytes.size());
@@ -93,7 +99,7 @@ Result<Data> entry_data(archive* handle, const std::string& name, const MemberLi
 Result<Data> decompress(archive* handle, const std::string& name, const MemberLimits& limits, bool head_only) {
   archive_entry* entry = nullptr;
   if (archive_read_next_header(handle, &entry) != ARCHIVE_OK) return Error{name, 0, archive_message(handle)};
-  return entry_data(handle, name, limits, head_only);
+  return entry_data(handle, entry, name, limits, head_only);
 }
 
 Result<Data> decompress_bytes(const std::string& name, std::string_view bytes, const MemberLimits& limits) {
@@ -144,7 +150,7 @@ std::optional<Error> read_members(archive* handle, const std::string& prefix, in
     const bool compressed = !archive_inside && is_compressed_name(member_name);
     const std::string shown = compressed ? without_gz(member_name) : member_name;
     if (!archive_inside && !reading.wants(shown)) continue;
-    Result<Data> read = entry_data(handle, member_name, limits, false);
+    Result<Data> read = entry_data(handle, entry, member_name, limits, false);
     if (const Error* error = std::get_if<Error>(&read)) return *error;
     Data& data = std::get<Data>(read);
     if (data.kept == Kept::given_up) continue;

@@ -360,7 +360,7 @@ TEST(BatchTableOutput, EveryJsonLineParses) {
   EXPECT_TRUE(every_line_is_json(scratch.path, ended.out)) << ended.out;
   EXPECT_NE(ended.out.find("\"record\":\"./\xEF\xBF\xBD\xEF\xBF\xBD.txt\""), std::string::npos) << ended.out;
   EXPECT_NE(ended.out.find("\"station\":\"AB\xEF\xBF\xBD"), std::string::npos) << ended.out;
-  EXPECT_NE(ended.out.find("slow.csv: the sampling interval is not a finite number"), std::string::npos) << ended.out;
+  EXPECT_NE(ended.out.find("slow.csv: the sampling interval is not a finite number of seconds"), std::string::npos) << ended.out;
 }
 
 TEST(BatchTableOutput, ControlBytesInNamesAreShownEscaped) {
