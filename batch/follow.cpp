@@ -10,6 +10,7 @@
 
 #include "batch/inputs.h"
 #include "batch/output.h"
+#include "batch/pipeline.h"
 #include "batch/table.h"
 
 
@@ -129,7 +130,7 @@ class Follower {
   // The table's header, once the stream has started (or ended with no
   // sample); JSON Lines have none.
   bool write_header() {
-    if (options_.format == TableFormat::csv && !write_all(1, running_header())) write_error_ = errno;
+    if (options_.format == TableFormat::csv) write_error_ = write_all(1, running_header());
     return !output_failed();
   }
 
@@ -157,7 +158,7 @@ class Follower {
   std::function<void(const shindo::RunningStep&)> write_row_ = [this](const shindo::RunningStep& step) {
     const std::string row = options_.format == TableFormat::json ? running_json_line(step, stream_->dt())
                                                                  : running_line(step, stream_->dt());
-    if (write_error_ == 0 && !write_all(1, row)) write_error_ = errno;
+    if (write_error_ == 0) write_error_ = write_all(1, row);
   };
   std::string failure_;
   int status_ = 0;
@@ -169,30 +170,34 @@ readers::Result<readers::Record> network_record(const std::string& path, const r
                                                 const Options& options) {
   const std::size_t point = path.rfind('.');
   const bool lower = path[point + 1] >= 'a' && path[point + 1] <= 'z';
-  std::array<readers::KnetFile, 3> files;
+  Job job;
+  job.record = name.record;
+  job.format = name.format;
   for (std::size_t c = 0; c < 3; ++c) {
     std::string letters = std::array<const char*, 3>{"NS", "EW", "UD"}[c];
     if (lower) {
       for (char& letter : letters) letter = static_cast<char>(letter - 'A' + 'a');
     }
     const std::string file = path.substr(0, point + 1) + letters + path.substr(point + 3);
-    Input input{file, file, false, {}};
-    readers::Result<std::string> bytes = read_input(input);
-    if (const readers::Error* error = std::get_if<readers::Error>(&bytes)) return *error;
-    readers::Result<readers::KnetFile> read = readers::read_knet_file(file, std::get<std::string>(bytes));
-    if (const readers::Error* error = std::get_if<readers::Error>(&read)) return *error;
-    files[c] = std::get<readers::KnetFile>(std::move(read));
+    job.inputs.push_back(Input{file, file, false, {}});
   }
-  return readers::join_knet_record(name.record, name.format, files, options.offset);
+  ByteBudget budget(options.memory_limit);
+  load_job(job, Holding{budget, {}});
+  if (!job.error.empty()) return job_error(job.error);
+  return read_record(job, options);
 }
 
-// The rest of a stream after `head`, to its end.
-std::optional<std::string> rest_of(int fd, std::string head) {
+// The rest of a stream after `head`, to its end, or the reason it cannot be
+// read: a read error, or more bytes than `limit`.
+readers::Result<std::string> rest_of(const std::string& name, int fd, std::string head, std::size_t limit) {
   char buffer[65536];
   for (;;) {
     const ssize_t got = read_some(fd, buffer, sizeof buffer);
-    if (got < 0) return std::nullopt;
+    if (got < 0) return readers::Error{name, 0, std::strerror(errno)};
     if (got == 0) return head;
+    if (static_cast<std::size_t>(got) > limit - std::min(limit, head.size())) {
+      return readers::Error{name, 0, "larger than the memory limit of " + size_text(limit) + " (--memory-limit raises it)"};
+    }
     head.append(buffer, static_cast<std::size_t>(got));
   }
 }
@@ -206,19 +211,48 @@ std::optional<readers::Result<readers::Record>> stored_record(const std::string&
     return network_record(path, *readers::knet_name(path), options);
   }
   if (format != readers::Format::jma_csv) return std::nullopt;
-  const std::optional<std::string> bytes = rest_of(fd, std::move(head));
-  if (!bytes) return readers::Error{name, 0, std::strerror(errno)};
-  return readers::read_jma_csv(name, *bytes);
+  readers::Result<std::string> bytes = rest_of(name, fd, std::move(head), options.memory_limit);
+  if (const readers::Error* error = std::get_if<readers::Error>(&bytes)) return *error;
+  return readers::read_jma_csv(name, std::get<std::string>(bytes));
 }
 
 }  // namespace
+
+bool LineReader::give(const Take& take) {
+  ++lines_;
+  const bool going = take(line_);
+  line_.clear();
+  return going;
+}
+
+bool LineReader::feed(std::string_view piece, const Take& take) {
+  if (too_long_) return false;
+  while (!piece.empty()) {
+    const std::size_t end = piece.find('\n');
+    const std::string_view part = piece.substr(0, end);
+    if (part.size() > longest_ - line_.size()) {
+      too_long_ = true;
+      return false;
+    }
+    line_.append(part);
+    if (end == std::string_view::npos) return true;  // the line goes on in the next piece
+    piece.remove_prefix(end + 1);
+    if (!give(take)) return false;
+  }
+  return true;
+}
+
+bool LineReader::finish(const Take& take) {
+  if (too_long_) return false;
+  return line_.empty() || give(take);
+}
 
 int follow(const Options& options) {
   const std::string& path = *options.follow;
   const std::string name = path == "-" ? "standard input" : path;
   const int fd = path == "-" ? 0 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    say("shindo-batch: " + path + ": " + std::strerror(errno) + "\n");
+    say("shindo-batch: " + shown(path) + ": " + std::strerror(errno) + "\n");
     return 1;
   }
   Follower follower(options, name);
@@ -230,7 +264,7 @@ int follow(const Options& options) {
   for (ssize_t got = 1; got > 0 && head.find('\n') == std::string::npos;) {
     got = read_some(fd, buffer, sizeof buffer);
     if (got < 0) {
-      say("shindo-batch: " + name + ": " + std::strerror(errno) + "\n");
+      say("shindo-batch: " + shown(name) + ": " + std::strerror(errno) + "\n");
       return 1;
     }
     head.append(buffer, static_cast<std::size_t>(got));
@@ -238,47 +272,37 @@ int follow(const Options& options) {
   if (std::optional<readers::Result<readers::Record>> stored = stored_record(path, name, fd, head, options)) {
     if (fd != 0) ::close(fd);
     if (const readers::Error* error = std::get_if<readers::Error>(&*stored)) {
-      say("shindo-batch: " + readers::error_text(*error) + "\n");
+      say("shindo-batch: " + shown(readers::error_text(*error)) + "\n");
       return 1;
     }
     if (!follower.replay(std::get<readers::Record>(*stored)) || !follower.finish()) {
-      say("shindo-batch: " + follower.failure() + "\n");
+      say("shindo-batch: " + shown(follower.failure()) + "\n");
       return follower.status();
     }
     return 0;
   }
-  std::string line;
-  std::size_t number = 0;
-  bool going = true;
+  LineReader reader(kLongestLine);
+  const LineReader::Take take = [&](std::string_view line) { return follower.take(line, reader.lines()); };
   bool ended = head.empty();
-  std::string_view piece = head;
-  while (going) {
-    while (going && (!piece.empty() || (ended && !line.empty()))) {
-      const std::size_t end = piece.find('\n');
-      line.append(piece.substr(0, end));
-      if (line.size() > kLongestLine) {
-        say("shindo-batch: " + name + ":" + std::to_string(number + 1) + ": a line longer than " +
-            std::to_string(kLongestLine) + " characters\n");
-        return 1;
-      }
-      if (end == std::string_view::npos && !ended) break;  // the line goes on in the next read
-      piece.remove_prefix(end == std::string_view::npos ? piece.size() : end + 1);
-      going = follower.take(line, ++number);
-      line.clear();
-    }
-    if (!going || ended) break;
+  bool going = ended ? reader.finish(take) : reader.feed(head, take);
+  while (going && !ended) {
     const ssize_t got = read_some(fd, buffer, sizeof buffer);
     if (got < 0) {
-      say("shindo-batch: " + name + ": " + std::strerror(errno) + "\n");
+      say("shindo-batch: " + shown(name) + ": " + std::strerror(errno) + "\n");
       return 1;
     }
     ended = got == 0;
-    piece = std::string_view(buffer, static_cast<std::size_t>(got));
+    going = ended ? reader.finish(take) : reader.feed(std::string_view(buffer, static_cast<std::size_t>(got)), take);
+  }
+  if (reader.too_long()) {
+    say("shindo-batch: " + shown(name) + ":" + std::to_string(reader.lines() + 1) + ": a line longer than " +
+        std::to_string(kLongestLine) + " characters\n");
+    return 1;
   }
   if (going) going = follower.finish();
   if (fd != 0) ::close(fd);
   if (!going) {
-    say("shindo-batch: " + follower.failure() + "\n");
+    say("shindo-batch: " + shown(follower.failure()) + "\n");
     return follower.status();
   }
   return 0;

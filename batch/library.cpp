@@ -9,17 +9,6 @@
 
 namespace batch {
 
-namespace {
-
-// A walk's error row "<name>: <what>" as an error value.
-readers::Error error_of(const std::string& text) {
-  const std::size_t cut = text.find(": ");
-  if (cut == std::string::npos) return readers::Error{"", 0, text};
-  return readers::Error{text.substr(0, cut), 0, text.substr(cut + 2)};
-}
-
-}  // namespace
-
 readers::Result<Records> read_records(std::span<const std::string> paths, readers::Offset offset) {
   Options options;
   options.offset = offset;
@@ -28,13 +17,14 @@ readers::Result<Records> read_records(std::span<const std::string> paths, reader
   std::vector<std::string> skipped = std::move(walk.skipped);
   std::vector<readers::Record>& records = read.records;
   std::optional<readers::Error> failure;
+  ByteBudget budget(options.memory_limit);
+  const Holding holding{budget, {}};
   const auto take = [&](Job&& job) {
     if (failure) return;
-    if (!job.error.empty()) {
-      failure = error_of(job.error);
-      return;
-    }
-    readers::Result<readers::Record> record = read_record(job, options);
+    load_job(job, holding);
+    readers::Result<readers::Record> record = job.error.empty() ? read_record(job, options) : job_error(job.error);
+    job.inputs.clear();
+    budget.give_back(job.held);
     if (readers::Error* error = std::get_if<readers::Error>(&record)) {
       failure = std::move(*error);
     } else {
@@ -43,7 +33,7 @@ readers::Result<Records> read_records(std::span<const std::string> paths, reader
   };
   for (Job& job : walk.jobs) take(std::move(job));
   for (const std::string& archive : walk.archives) {
-    if (!failure) read_archive(archive, take, skipped);
+    if (!failure) read_archive(archive, take, skipped, holding);
   }
   if (failure) return *failure;
   read.skipped = skipped.size();

@@ -28,7 +28,7 @@ struct Records {
 [[nodiscard]] readers::Result<Records> read_records(std::span<const std::string> paths, readers::Offset offset);
 
 // The table of a run, as the program writes it to standard output but held
-// as cells: the columns, a row a record in record order (a failed record is
+// as cells: the columns, a row a record in the program's order (a failed record is
 // a row with its error), the warnings of the reading ("<record>: <what>")
 // and the number of files skipped because they hold no record.
 struct Table {

@@ -1,4 +1,5 @@
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <string>
 
@@ -28,6 +29,27 @@ std::optional<double> positive_seconds(std::string_view text) {
 // What the option's value was, for a message: `: "1.5"`, or nothing when it had none.
 std::string quoted(const std::optional<std::string_view>& text) {
   return text ? ": \"" + std::string(*text) + "\"" : "";
+}
+
+// A size in bytes, with K, M or G for KiB, MiB, GiB: "512M" → 536870912;
+// nullopt when it is not one or beyond the range of sizes.
+std::optional<std::size_t> size_of(std::string_view text) {
+  std::size_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end == text.data()) return std::nullopt;
+  const std::string_view unit = text.substr(static_cast<std::size_t>(end - text.data()));
+  int shift = 0;
+  if (unit == "K" || unit == "k") {
+    shift = 10;
+  } else if (unit == "M" || unit == "m") {
+    shift = 20;
+  } else if (unit == "G" || unit == "g") {
+    shift = 30;
+  } else if (!unit.empty()) {
+    return std::nullopt;
+  }
+  if (value > (SIZE_MAX >> shift)) return std::nullopt;
+  return value << shift;
 }
 
 }  // namespace
@@ -80,7 +102,9 @@ std::string_view help_text() {
          "                     spectra of the two horizontal components, one row a period\n"
          "  -h, --help         show this help and exit\n"
          "\n"
-         "Exit status: 0 every record computed, 1 any record failed, 2 usage error.\n";
+         "Exit status: 0 every record computed, 1 any record failed, 2 usage error,\n"
+         "128+N stopped by signal N (SIGINT, SIGTERM, SIGHUP: the rows of the records\n"
+         "finished are written, their files placed, no temporary file is left).\n";
 }
 
 std::variant<Options, UsageError> parse_options(std::span<const std::string_view> arguments,
@@ -146,6 +170,14 @@ std::variant<Options, UsageError> parse_options(std::span<const std::string_view
         return needs("a whole number from 1 to 256: \"" + std::string(*text) + "\"");
       }
       options.jobs = jobs;
+    } else if (name == "--memory-limit") {
+      const std::optional<std::string_view> text = take_value();
+      const std::optional<std::size_t> size = text ? size_of(*text) : std::nullopt;
+      if (!size || *size < kLeastMemoryLimit) {
+        return needs("a size of at least 1M (K, M, G for KiB, MiB, GiB)" +
+                     (text ? ": \"" + std::string(*text) + "\"" : ""));
+      }
+      options.memory_limit = *size;
     } else if (name == "--running" && !value) {
       options.running = true;
     } else if (name == "--window" || name == "--step" || name == "--dt") {

@@ -1,6 +1,7 @@
 // The command line of shindo-batch: its options, their checks and --help.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,12 +17,21 @@ namespace batch {
 
 enum class TableFormat { csv, json };
 
+// The bytes of records' files held at once unless --memory-limit says
+// otherwise, and the least it may say.
+inline constexpr std::size_t kDefaultMemoryLimit = std::size_t{1} << 30;
+inline constexpr std::size_t kLeastMemoryLimit = std::size_t{1} << 20;
+
 struct Options {
   std::vector<std::string> paths;
   TableFormat format = TableFormat::csv;
   std::optional<std::string> export_directory;
   std::optional<std::string> output_directory;
   unsigned jobs = 1;
+  // The bytes of records' files (decompressed) held at once, in total: those
+  // waiting in an archive for their other components, queued and being
+  // computed. A record whose files are larger is refused.
+  std::size_t memory_limit = kDefaultMemoryLimit;
   readers::Offset offset = readers::Offset::remove_mean;
   bool help = false;
   bool verbose = false;  // list the files skipped as no record

@@ -24,10 +24,18 @@ struct Host {
   ssize_t (*write)(int fd, const void* bytes, std::size_t size) = ::write;
 };
 
-// Writes all of `text` to `fd`, again after EINTR and after a short write;
-// false with errno set when the host refuses (EIO when it writes nothing).
-//   write_all(1, "a,b\n") → true, "a,b\n" on standard output
-[[nodiscard]] bool write_all(int fd, std::string_view text, const Host& host = {});
+// Writes all of `text` to `fd`, again after EINTR and after a short write:
+// 0, or the errno of the host's refusal (EIO when it writes nothing), taken
+// at once so that no later call can change it.
+//   write_all(1, "a,b\n") → 0, "a,b\n" on standard output
+//   write_all(1, "a,b\n") with the reader of a pipe gone → EPIPE
+[[nodiscard]] int write_all(int fd, std::string_view text, const Host& host = {});
+
+// Text as a person sees it on a terminal or in a table: bytes that are not
+// valid UTF-8 as U+FFFD, control characters (NUL, ESC, CR, LF ...) as \xHH
+// except those in `kept`.
+//   "a\x1b[2Jb" → "a\\x1b[2Jb",  "\x93\x8C" → "\uFFFD\uFFFD",  ("a\nb", "\n") → "a\nb"
+[[nodiscard]] std::string shown(std::string_view text, std::string_view kept = {});
 
 // Writes `text` for a person to standard error; a failure there has no one
 // left to be told to.
@@ -37,6 +45,21 @@ void say(std::string_view text, const Host& host = {});
 // Reads up to `size` bytes from `fd`, again after EINTR: the count read, 0
 // at the end, -1 with errno set.
 [[nodiscard]] ssize_t read_some(int fd, char* bytes, std::size_t size, const Host& host = {});
+
+// Makes sure descriptors 0, 1 and 2 are open, so that no file the program
+// opens takes the place of a closed standard output; one opened here refuses
+// every write (EBADF), which the program then reports.
+void keep_standard_descriptors();
+
+// Catches SIGINT, SIGTERM and SIGHUP: the first one is remembered for
+// stop_signal() and interrupts a blocking read; a second ends the program as
+// the signal does. SIGPIPE is ignored: a write to a pipe whose reader is gone
+// fails with EPIPE, which the program reports.
+void catch_stop_signals();
+
+// The signal caught by catch_stop_signals, 0 while none has come.
+//   after SIGINT → 2
+[[nodiscard]] int stop_signal();
 
 // A file (device, inode): the inputs of a run, which it never replaces.
 using FileIdentity = std::pair<dev_t, ino_t>;

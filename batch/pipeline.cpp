@@ -1,7 +1,12 @@
 #include "batch/pipeline.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <exception>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -15,19 +20,15 @@ readers::Result<readers::Record> read_record(Job& job, const Options& options) {
   if (job.inputs.size() == 3) {
     std::array<readers::KnetFile, 3> files;
     for (std::size_t c = 0; c < 3; ++c) {
-      readers::Result<std::string> bytes = read_input(job.inputs[c]);
-      if (const readers::Error* error = std::get_if<readers::Error>(&bytes)) return *error;
-      readers::Result<readers::KnetFile> file =
-          readers::read_knet_file(job.inputs[c].name, std::get<std::string>(bytes));
+      const std::string bytes = std::move(job.inputs[c].bytes);
+      readers::Result<readers::KnetFile> file = readers::read_knet_file(job.inputs[c].name, bytes);
       if (const readers::Error* error = std::get_if<readers::Error>(&file)) return *error;
       files[c] = std::get<readers::KnetFile>(std::move(file));
     }
     return readers::join_knet_record(job.record, *job.format, files, options.offset);
   }
   Input& input = job.inputs.front();
-  readers::Result<std::string> loaded = read_input(input);
-  if (const readers::Error* error = std::get_if<readers::Error>(&loaded)) return *error;
-  const std::string& bytes = std::get<std::string>(loaded);
+  const std::string bytes = std::move(input.bytes);
   if (!job.format) job.format = readers::detect_format(job.record, std::string_view(bytes).substr(0, kHeadBytes));
   if (!job.format) return readers::Error{input.name, 0, "not a record of a known format"};
   readers::Result<readers::Record> record = *job.format == readers::Format::jma_csv
@@ -45,6 +46,28 @@ readers::Result<readers::Record> read_record(Job& job, const Options& options) {
 namespace {
 
 namespace pictures = shindo::pictures;
+
+// What the computation cannot take, found before anything is written: an
+// interval or a sample that is not a finite float, more samples than the
+// computation takes (an interval of 0 or below is the computation's own
+// fault, named by it). The message, or nullopt.
+std::optional<std::string> refusal(const readers::Record& record) {
+  const std::string& file = record.metadata.components[0].file.empty() ? record.name : record.metadata.components[0].file;
+  if (!std::isfinite(record.dt)) return file + ": the sampling interval is not a finite number of seconds";
+  const std::array<const std::vector<float>*, 3> components = {&record.acc1, &record.acc2, &record.acc3};
+  for (std::size_t c = 0; c < 3; ++c) {
+    const std::vector<float>& samples = *components[c];
+    const auto bad = std::find_if(samples.begin(), samples.end(), [](float a) { return !std::isfinite(a); });
+    if (bad != samples.end()) {
+      return file + ": sample " + std::to_string(bad - samples.begin() + 1) + " of component " +
+             std::to_string(c + 1) + " is beyond the single-precision range";
+    }
+  }
+  if (record.acc1.size() > shindo::kMaxSamples) {
+    return file + ": " + shindo::describe_fault(shindo::Fault::too_long, shindo::Stage::input);
+  }
+  return std::nullopt;
+}
 
 // What the row says of a record once it is read: its station and the event
 // as the headers give them, its samples and their peak.
@@ -181,31 +204,60 @@ void compute(const readers::Record& record, const Options& options, std::size_t 
   if (running) add_running(*running, options, number, outcome);
 }
 
-}  // namespace
-
-Outcome process(Job&& job, const Options& options, std::size_t number) {
-  Outcome outcome;
+// Carries a job through to its outcome; see process.
+void carry(Job& job, const Options& options, std::size_t number, Outcome& outcome) {
   pictures::ReportRow& row = outcome.row;
-  row.record = job.record;
   if (!job.error.empty()) {
     row.error = job.error;
-    return outcome;
+    return;
   }
   readers::Result<readers::Record> read = read_record(job, options);
   if (job.format) row.format = std::string(readers::format_name(*job.format));
   if (const readers::Error* error = std::get_if<readers::Error>(&read)) {
     row.error = readers::error_text(*error);
-    return outcome;
+    return;
   }
   readers::Record& record = std::get<readers::Record>(read);
-  job.inputs.clear();  // the bytes are let go before the computation
+  job.inputs.clear();
   outcome.warnings = std::move(record.warnings);
+  if (std::optional<std::string> refused = refusal(record)) {
+    row.error = std::move(*refused);
+    return;
+  }
   describe_record(row, record);
   if (options.export_directory &&
       !stage(outcome, *options.export_directory, number, export_suffix(record.format), export_text(record))) {
-    return outcome;
+    return;
   }
   compute(record, options, number, outcome);
+}
+
+// A record that could not be carried through: its files go, its row says why.
+void fail(Outcome& outcome, const std::string& why) noexcept {
+  for (const StagedFile& file : outcome.files) ::unlink(file.temporary.c_str());
+  outcome.files.clear();
+  outcome.row.computed.reset();
+  outcome.row.ground.reset();
+  outcome.row.strongest.reset();
+  try {
+    outcome.row.error = outcome.row.record + ": " + why;
+  } catch (...) {
+    outcome.row.error = "out of memory";  // short enough to need no allocation
+  }
+}
+
+}  // namespace
+
+Outcome process(Job&& job, const Options& options, std::size_t number) {
+  Outcome outcome;
+  try {
+    outcome.row.record = job.record;
+    carry(job, options, number, outcome);
+  } catch (const std::bad_alloc&) {
+    fail(outcome, "not enough memory to compute this record");
+  } catch (const std::exception& error) {
+    fail(outcome, error.what());
+  }
   return outcome;
 }
 

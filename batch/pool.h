@@ -1,8 +1,10 @@
 // The worker pool: items handed from one producer to a few worker threads
 // through a bounded queue, so that only a few items (records, with their
-// bytes) are in memory at a time whatever the producer finds.
+// bytes) are in memory at a time whatever the producer finds; and the budget
+// of bytes that the producer and the workers hold together.
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -50,6 +52,56 @@ class BoundedQueue {
   std::deque<Item> items_;
   std::size_t capacity_;
   bool closed_ = false;
+};
+
+// Bytes held at once by a producer and its workers, in total: taken before
+// they are read, given back once they are let go.
+//   ByteBudget budget(100); budget.try_take(60) → true; budget.try_take(60) → false;
+//   budget.give_back(60); budget.try_take(60) → true
+class ByteBudget {
+ public:
+  explicit ByteBudget(std::size_t limit) : limit_(limit) {}
+
+  [[nodiscard]] std::size_t limit() const { return limit_; }
+
+  // True, with the bytes taken, when they fit now.
+  [[nodiscard]] bool try_take(std::size_t bytes) {
+    std::lock_guard lock(mutex_);
+    return take_locked(bytes);
+  }
+
+  // Waits until `bytes` fit, or until the bytes held are no more than `own`
+  // (those of the caller, which only the caller can let go): true with the
+  // bytes taken, false when only the caller's own bytes stand in the way.
+  [[nodiscard]] bool take_or_wait(std::size_t bytes, std::size_t own) {
+    std::unique_lock lock(mutex_);
+    given_back_.wait(lock, [&] { return fits(bytes) || held_ <= own; });
+    return take_locked(bytes);
+  }
+
+  void give_back(std::size_t bytes) {
+    std::lock_guard lock(mutex_);
+    held_ -= std::min(bytes, held_);
+    given_back_.notify_all();
+  }
+
+  [[nodiscard]] std::size_t held() const {
+    std::lock_guard lock(mutex_);
+    return held_;
+  }
+
+ private:
+  bool fits(std::size_t bytes) const { return bytes <= limit_ && held_ <= limit_ - bytes; }
+  bool take_locked(std::size_t bytes) {
+    if (!fits(bytes)) return false;
+    held_ += bytes;
+    return true;
+  }
+
+  mutable std::mutex mutex_;
+  std::condition_variable given_back_;
+  std::size_t limit_;
+  std::size_t held_ = 0;
 };
 
 // Runs `work` on `workers` threads over every item that `produce` gives

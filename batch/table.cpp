@@ -1,9 +1,11 @@
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "batch/output.h"
 #include "batch/table.h"
 #include "numtext/writing.h"
 #include "readers/readers.h"
@@ -12,8 +14,11 @@ namespace batch {
 
 namespace {
 
-std::string csv_field(std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+// A field as RFC 4180 writes it, quoted when it holds a comma, a quote or a
+// line end; other control characters shown escaped, never raw.
+std::string csv_field(std::string_view raw) {
+  const std::string text = shown(raw, "\t\r\n");
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return text;
   std::string quoted = "\"";
   for (char c : text) {
     if (c == '"') quoted += '"';
@@ -22,7 +27,9 @@ std::string csv_field(std::string_view text) {
   return quoted + "\"";
 }
 
-std::string json_string(std::string_view text) {
+// A JSON string of valid UTF-8: bytes that are not UTF-8 as U+FFFD.
+std::string json_string(std::string_view raw) {
+  const std::string text = shindo::pictures::valid_utf8(raw);
   std::string out = "\"";
   for (char c : text) {
     const auto byte = static_cast<unsigned char>(c);
@@ -33,7 +40,7 @@ std::string json_string(std::string_view text) {
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;
       default:
-        if (byte < 0x20) {
+        if (byte < 0x20 || byte == 0x7f) {
           char escape[8];
           std::snprintf(escape, sizeof escape, "\\u%04x", byte);
           out += escape;
@@ -97,32 +104,37 @@ std::vector<Cell> cells(const ReportRow& row, bool running) {
     return Cell{known ? std::optional<std::string>(value()) : std::nullopt, is_number};
   };
   const auto optional_double = [&](std::optional<double> value) {
-    return when(value.has_value(), [&] { return numtext::shortest_text(*value); });
+    return when(value.has_value() && std::isfinite(*value), [&] { return numtext::shortest_text(*value); });
   };
-  const auto read = [&](const auto& value) { return when(row.read.has_value(), value); };
-  const auto computed = [&](const auto& value, bool is_number = true) {
-    return when(row.computed.has_value(), value, is_number);
+  // A number that is not finite has no text JSON reads: it is absent.
+  const auto read = [&](double number, const auto& value) {
+    return when(row.read.has_value() && std::isfinite(number), value);
   };
-  const std::int32_t tenths = row.computed ? shindo::reported_tenths(row.computed->intensity) : 0;
+  const auto computed = [&](double number, const auto& value, bool is_number = true) {
+    return when(row.computed.has_value() && std::isfinite(number), value, is_number);
+  };
+  const double intensity = row.computed ? row.computed->intensity : 0.0;
+  const std::int32_t tenths = row.computed && std::isfinite(intensity) ? shindo::reported_tenths(row.computed->intensity) : 0;
   std::vector<Cell> all = {
       text(row.record),
       text(row.format),
       text(row.station),
       optional_double(row.latitude),
       optional_double(row.longitude),
-      read([&] { return std::to_string(row.read->samples); }),
-      read([&] { return numtext::shortest_text(row.read->dt); }),
-      read([&] { return numtext::shortest_text(row.read->pga); }),
-      computed([&] { return numtext::shortest_text(row.computed->amax); }),
-      computed([&] { return numtext::shortest_text(row.computed->a0); }),
-      computed([&] { return numtext::shortest_text(row.computed->intensity); }),
-      computed([&] { return numtext::reported_text(tenths); }),
-      computed([&] { return std::string(shindo::class_label(shindo::intensity_class(tenths))); }, false),
+      read(0.0, [&] { return std::to_string(row.read->samples); }),
+      read(row.read ? row.read->dt : 0.0, [&] { return numtext::shortest_text(row.read->dt); }),
+      read(row.read ? row.read->pga : 0.0, [&] { return numtext::shortest_text(row.read->pga); }),
+      computed(row.computed ? row.computed->amax : 0.0, [&] { return numtext::shortest_text(row.computed->amax); }),
+      computed(row.computed ? row.computed->a0 : 0.0, [&] { return numtext::shortest_text(row.computed->a0); }),
+      computed(intensity, [&] { return numtext::shortest_text(row.computed->intensity); }),
+      computed(intensity, [&] { return numtext::reported_text(tenths); }),
+      computed(intensity, [&] { return std::string(shindo::class_label(shindo::intensity_class(tenths))); }, false),
   };
   if (running) {
     const std::optional<shindo::pictures::StrongestWindow>& strongest = row.strongest;
-    all.push_back(when(strongest.has_value(), [&] { return numtext::shortest_text(strongest->intensity); }));
-    all.push_back(when(strongest.has_value(), [&] {
+    all.push_back(when(strongest.has_value() && std::isfinite(strongest->intensity),
+                       [&] { return numtext::shortest_text(strongest->intensity); }));
+    all.push_back(when(strongest.has_value() && std::isfinite(strongest->time), [&] {
       return numtext::seconds_text(strongest->time, row.read ? row.read->dt : 0.0f);
     }));
   }

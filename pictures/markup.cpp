@@ -83,6 +83,23 @@ double round_step(double span, int target) {
 
 }  // namespace
 
+std::string valid_utf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t length = static_cast<unsigned char>(text[i]) < 0x80 ? 1 : valid_sequence_length(text.substr(i));
+    if (length == 0) {
+      out += kReplacement;
+      ++i;
+    } else {
+      out.append(text.substr(i, length));
+      i += length;
+    }
+  }
+  return out;
+}
+
 std::string escape_xml(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);

@@ -227,6 +227,11 @@ std::string report_html(const ReportInput& report);
 //   "a&<\"b" → "a&amp;&lt;&quot;b",  "x\x01y" → "x\uFFFDy"
 std::string escape_xml(std::string_view text);
 
+// Text with the bytes that are not valid UTF-8 replaced by U+FFFD, as
+// escape_xml replaces them; everything else kept.
+//   "ok \x93\x8C" → "ok \uFFFD\uFFFD",  "caf\xC3\xA9" → "caf\xC3\xA9"
+std::string valid_utf8(std::string_view text);
+
 // A relative path as a URL path: every byte outside A-Z a-z 0-9 - . _ ~ /
 // percent-encoded (also ':', so that "a.tar:m.svg" is not read as a scheme).
 //   "d/a b&c.svg" → "d/a%20b%26c.svg",  "x.tar:m.svg" → "x.tar%3Am.svg"

@@ -9,6 +9,7 @@
 
 #include "readers/readers.h"
 #include "numtext/reading.h"
+#include "numtext/writing.h"
 
 namespace readers {
 
@@ -277,12 +278,19 @@ Result<Record> join_knet_record(std::string_view name, Format format, std::span<
       return mismatch("station", first.metadata.station_code, other.metadata.station_code);
     }
     if (other.metadata.sampling_frequency != first.metadata.sampling_frequency) {
-      return mismatch("sampling frequency", std::to_string(first.metadata.sampling_frequency),
-                      std::to_string(other.metadata.sampling_frequency));
+      return mismatch("sampling frequency", numtext::shortest_text(first.metadata.sampling_frequency),
+                      numtext::shortest_text(other.metadata.sampling_frequency));
     }
     if (other.counts.size() != first.counts.size()) {
       return mismatch("sample count", std::to_string(first.counts.size()), std::to_string(other.counts.size()));
     }
+  }
+  // The interval must be a float above 0: a frequency of 1e-40 Hz or 1e300 Hz
+  // gives none.
+  const float dt = static_cast<float>(1.0 / first.metadata.sampling_frequency);
+  if (!std::isfinite(dt) || !(dt > 0.0f)) {
+    return Error{first.file, 0, "the sampling frequency " + numtext::shortest_text(first.metadata.sampling_frequency) +
+                                    " Hz gives no single-precision sampling interval"};
   }
   std::vector<float>* targets[3] = {&record.acc1, &record.acc2, &record.acc3};
   for (std::size_t c = 0; c < 3; ++c) {
@@ -304,7 +312,8 @@ Result<Record> join_knet_record(std::string_view name, Format format, std::span<
     for (std::size_t i = 0; i < source.counts.size(); ++i) {
       const float a = static_cast<float>((static_cast<double>(source.counts[i]) - mean) * numerator / denominator);
       if (!std::isfinite(a)) {
-        return Error{source.file, 0, "the scale factor " + std::to_string(numerator) + "/" + std::to_string(denominator) +
+        return Error{source.file, 0, "the scale factor " + numtext::shortest_text(numerator) + "/" +
+                                         numtext::shortest_text(denominator) +
                                          " gives accelerations beyond the single-precision range"};
       }
       target[i] = a;
@@ -324,7 +333,7 @@ Result<Record> join_knet_record(std::string_view name, Format format, std::span<
     }
     record.metadata.components[c] = std::move(component);
   }
-  record.dt = static_cast<float>(1.0 / first.metadata.sampling_frequency);
+  record.dt = dt;
   return record;
 }
 

@@ -281,23 +281,53 @@ bool is_compressed_name(std::string_view path);
 
 // One file inside an archive. `name` is "ARCHIVE:MEMBER"; members of an
 // archive inside an archive are "ARCHIVE:INNER:MEMBER"; a compressed member
-// "X.NS.gz" is given decompressed as "ARCHIVE:X.NS".
+// "X.NS.gz" is given decompressed as "ARCHIVE:X.NS". A member that could not
+// be read whole (larger than the limit) comes with `error` and no bytes.
 struct Member {
   std::string name;
   std::string bytes;
+  std::optional<Error> error;
+};
+
+// The largest member (decompressed) a reading holds unless told otherwise.
+inline constexpr std::size_t kLargestMember = std::size_t{1} << 30;
+
+// What a reading of an archive may hold, and when it stops.
+//   largest: bytes of one member, decompressed, or of an archive inside one;
+//     a member beyond it is given with an error naming it, and the reading
+//     goes on.
+//   hold(name, n): asked before n more bytes of member `name` (or of the
+//     archive inside an archive `name`) are kept; false gives the member up (its data are skipped, `take` never sees it). The bytes of a
+//     member given to `take` are the caller's to count from then on; bytes
+//     the reading lets go itself (an archive inside once read, a compressed
+//     member once decompressed, a member given up) are told to `release`.
+//   stop(): asked before each member; true ends the reading without an error.
+// Empty functions hold everything and never stop.
+struct MemberLimits {
+  std::size_t largest = kLargestMember;
+  std::function<bool(std::string_view name, std::size_t bytes)> hold;
+  std::function<void(std::size_t bytes)> release;
+  std::function<bool()> stop;
 };
 
 // Reads the archive at `path` member by member, giving each regular file
 // that `wants` (asked with the member's name) to `take` in archive order and
 // then letting it go; the bytes of a member not wanted are skipped unread.
 // Archives and compressed files inside it are opened in memory, never
-// unpacked to disk. An error ends the reading (members already given stay given).
+// unpacked to disk. An error of the archive itself ends the reading (members
+// already given stay given); a member beyond `limits.largest` does not.
 //   "event.tar" holding "a.knt.tar.gz" holding "X.NS" → take({"event.tar:a.knt.tar.gz:X.NS", ...})
+//   a member of 2 GiB, largest 1 GiB → take({"e.tar:big.csv", "", Error{"e.tar:big.csv", 0,
+//     "larger than 1073741824 bytes, the largest member read"}})
 std::optional<Error> for_each_member(const std::string& path,
                                      const std::function<bool(std::string_view name)>& wants,
-                                     const std::function<void(Member&&)>& take);
+                                     const std::function<void(Member&&)>& take, const MemberLimits& limits = {});
 
-// The decompressed bytes of a gzip file.
-Result<std::string> decompress_file(const std::string& path);
+// The decompressed bytes of a gzip file, each piece held as for a member:
+// an error when they are more than `limits.largest` or are given up, or with
+// `head_only` just the first `limits.largest` of them.
+//   ("a.csv.gz", {.largest = 4096}, true) → the first 4096 bytes of a.csv
+Result<std::string> decompress_file(const std::string& path, const MemberLimits& limits = {},
+                                    bool head_only = false);
 
 }  // namespace readers

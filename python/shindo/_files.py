@@ -225,7 +225,7 @@ def _table(paths: Union[Path, Iterable[Path]], jobs: Optional[int], running: boo
 
 def batch(paths: Union[Path, Iterable[Path]], jobs: Optional[int] = None, running: bool = False, *,
           texts: bool = False) -> List[Dict[str, Any]]:
-    """The table of ``shindo-batch PATHS``: one dict a record, in record order.
+    """The table of ``shindo-batch PATHS``: one dict a record, in the program's order.
 
     The batch program runs in this process on ``jobs`` threads (by default
     as many as the machine has), without the GIL: the same records read the

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "batch/follow.h"
 #include "batch/options.h"
 #include "batch/table.h"
 #include "tests/support/csv_table.h"
@@ -289,6 +290,60 @@ TEST(BatchFollow, AFileThatIsNotThereIsNamed) {
   const RunResult run = run_piped(batch_request({"--follow", "nowhere.txt"}, scratch.path), "");
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_NE(run.err.find("nowhere.txt: No such file or directory"), std::string::npos) << run.err;
+}
+
+}  // namespace
+
+namespace {
+
+struct LinePiecesCase {
+  const char* name;
+  std::vector<std::string> pieces;
+  std::vector<std::string> lines;  // given, in order
+  bool too_long;
+};
+
+// Lines of at most 8 bytes, however the stream is cut.
+const LinePiecesCase kLinePieces[] = {
+    {"whole_lines", {"a b\nc d\n"}, {"a b", "c d"}, false},
+    {"cut_anywhere", {"a ", "b\nc", " d", "\n"}, {"a b", "c d"}, false},
+    {"last_without_lf", {"a\n", "b"}, {"a", "b"}, false},
+    {"empty_lines_kept", {"\n\r\n"}, {"", "\r"}, false},
+    {"longest_allowed", {"12345678\n"}, {"12345678"}, false},
+    {"too_long_over_pieces", {"1234", "56789\n"}, {}, true},
+    {"too_long_after_lines", {"ok\n123456789"}, {"ok"}, true},
+};
+
+class BatchLineReader : public ::testing::TestWithParam<LinePiecesCase> {};
+
+TEST_P(BatchLineReader, GivesEachLineWholeOnce) {
+  const LinePiecesCase& c = GetParam();
+  batch::LineReader reader(8);
+  std::vector<std::string> lines;
+  const batch::LineReader::Take take = [&](std::string_view line) {
+    lines.emplace_back(line);
+    return true;
+  };
+  bool going = true;
+  for (const std::string& piece : c.pieces) going = going && reader.feed(piece, take);
+  if (going) going = reader.finish(take);
+  EXPECT_EQ(lines, c.lines);
+  EXPECT_EQ(reader.too_long(), c.too_long);
+  EXPECT_EQ(going, !c.too_long);
+  EXPECT_EQ(reader.lines(), c.lines.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Pieces, BatchLineReader, ::testing::ValuesIn(kLinePieces),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BatchLineReader, StopsWhenALineSaysSo) {
+  batch::LineReader reader(100);
+  std::vector<std::string> lines;
+  EXPECT_FALSE(reader.feed("a\nstop\nc\n", [&](std::string_view line) {
+    lines.emplace_back(line);
+    return line != "stop";
+  }));
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", "stop"}));
 }
 
 }  // namespace

@@ -148,6 +148,50 @@ TEST(BatchTable, RunningStepsAsJsonLines) {
             "\"error\":\"log10 of 0: no level lasts more than 0.299 s (intensity)\"}\n");
 }
 
+TEST(BatchTable, JsonHasNoBareNonFiniteNumberAndOnlyValidUtf8) {
+  batch::ReportRow row = computed_row();
+  row.record = "d/\x93\x8C.csv";           // Shift_JIS bytes
+  row.station = "AB\xE6\x9D";              // cut inside a character
+  row.error = "e\x7f";
+  row.read->pga = std::numeric_limits<float>::infinity();
+  row.computed->a0 = std::numeric_limits<float>::quiet_NaN();
+  row.latitude = std::numeric_limits<double>::infinity();
+  const std::string line = batch::json_line(row);
+  EXPECT_NE(line.find("\"record\":\"d/\xEF\xBF\xBD\xEF\xBF\xBD.csv\""), std::string::npos) << line;
+  EXPECT_NE(line.find("\"station\":\"AB\xEF\xBF\xBD\xEF\xBF\xBD\""), std::string::npos) << line;
+  EXPECT_NE(line.find("\"latitude\":null"), std::string::npos) << line;
+  EXPECT_NE(line.find("\"pga\":null"), std::string::npos) << line;
+  EXPECT_NE(line.find("\"a0\":null"), std::string::npos) << line;
+  EXPECT_NE(line.find("\"error\":\"e\\u007f\""), std::string::npos) << line;
+  EXPECT_EQ(line.find("inf"), std::string::npos) << line;
+  EXPECT_EQ(line.find("nan"), std::string::npos) << line;
+  row.strongest = shindo::pictures::StrongestWindow{5.0f, std::numeric_limits<double>::quiet_NaN()};
+  EXPECT_NE(batch::json_line(row, true).find("\"running_max\":5,\"running_max_time\":null"), std::string::npos)
+      << batch::json_line(row, true);
+  // The CSV line leaves the value empty too.
+  EXPECT_NE(batch::csv_line(row).find(",0.01,,20.5,,"), std::string::npos) << batch::csv_line(row);
+}
+
+TEST(BatchTable, CsvShowsControlBytesEscaped) {
+  using namespace std::string_literals;
+  const struct {
+    std::string raw;
+    std::string field;
+  } cases[] = {
+      {"a\x1b[2Jb"s, "a\\x1b[2Jb"s},
+      {"nul\0here"s, "nul\\x00here"s},
+      {"tab\there"s, "tab\there"s},
+      {"line\nend"s, "\"line\nend\""s},
+      {"\x93\x8C"s, "\xEF\xBF\xBD\xEF\xBF\xBD"s},
+  };
+  for (const auto& c : cases) {
+    batch::ReportRow row;
+    row.record = c.raw;
+    row.error = "x";
+    EXPECT_EQ(batch::csv_line(row), c.field + ",,,,,,,,,,,,,x" + std::string(20, ',') + "\n") << c.field;
+  }
+}
+
 struct OptionsCase {
   const char* name;
   std::vector<std::string_view> arguments;
@@ -186,6 +230,10 @@ const OptionsCase kOptions[] = {
     {"spectra_without_output", {"--spectra", "d"}, "--spectra writes DIR/<record>.spectra.csv: it needs --output DIR", 0, false, 0},
     {"spectra_with_a_value", {"--spectra=yes", "--output", "o", "d"}, "unknown option --spectra=yes", 0, false, 0},
     {"damping_with_follow", {"--follow", "-", "--damping", "0.1"}, "--damping belongs to the table of records, not to --follow", 0, false, 0},
+    {"memory_limit", {"--memory-limit", "512M", "d"}, "", 2, false, 1},
+    {"memory_limit_too_small", {"--memory-limit=1000K", "d"}, "--memory-limit needs a size of at least 1M", 0, false, 0},
+    {"memory_limit_unit", {"--memory-limit", "2T", "d"}, "--memory-limit needs a size of at least 1M (K, M, G", 0, false, 0},
+    {"memory_limit_beyond", {"--memory-limit", "99999999999999999999G", "d"}, "--memory-limit needs", 0, false, 0},
 };
 
 TEST(BatchOptions, CommandLines) {
@@ -206,6 +254,10 @@ TEST(BatchOptions, CommandLines) {
     EXPECT_EQ(options.highpass_hz, c.highpass) << c.name;
     EXPECT_EQ(options.spectra, c.spectra) << c.name;
   }
+  const auto limited = batch::parse_options(std::vector<std::string_view>{"--memory-limit=3G", "d"}, 2);
+  EXPECT_EQ(std::get<batch::Options>(limited).memory_limit, std::size_t{3} << 30);
+  const auto plain = batch::parse_options(std::vector<std::string_view>{"d"}, 2);
+  EXPECT_EQ(std::get<batch::Options>(plain).memory_limit, std::size_t{1} << 30);
 }
 
 TEST(BatchFiles, SpectraRowsArePeriodsWithTheTwoComponentsSideBySide) {

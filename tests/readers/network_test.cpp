@@ -1,9 +1,12 @@
 // The K-NET/KiK-net and JMA CSV readers on synthetic files (values, metadata,
 // offsets, every malformed line with its file and line, mismatched triplets),
 // names and formats, archives, and the real records when they are present.
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -167,6 +170,25 @@ TEST(KnetFile, CutShortOrHeaderOnlyIsRefused) {
   EXPECT_NE(std::get<Error>(headless).message.find("13 of 17"), std::string::npos);
 }
 
+// Reads `text` as X.NS within 512 MiB of address space; exits 0 when the
+// reading ends in a refusal holding `expected`.
+[[noreturn]] void read_in_little_memory(const std::string& text, const std::string& expected) {
+  const rlimit limit{std::size_t{512} << 20, std::size_t{512} << 20};
+  setrlimit(RLIMIT_AS, &limit);
+  const readers::Result<KnetFile> read = readers::read_knet_file("X.NS", text);
+  const Error* error = std::get_if<Error>(&read);
+  std::exit(error != nullptr && error->message.find(expected) != std::string::npos ? 0 : 1);
+}
+
+TEST(KnetFile, AHugeDurationReservesNothingBeforeTheCountsConfirmIt) {
+  // 10^7 s at 100 Hz claims 10^9 counts (8 GB); the file holds four.
+  KnetFileContent content;
+  content.counts = {1, 2, 3, 4};
+  content.duration = "10000000";
+  const std::string text = shindo::testing::knet_text(content);
+  EXPECT_EXIT(read_in_little_memory(text, "4 counts where"), ::testing::ExitedWithCode(0), "");
+}
+
 struct OffsetCase {
   const char* name;
   std::vector<std::int64_t> counts;
@@ -284,6 +306,56 @@ TEST(KnetRecord, ScaleBeyondTheFloatRangeIsRefused) {
   ASSERT_TRUE(std::holds_alternative<Error>(joined));
   EXPECT_EQ(std::get<Error>(joined).file, "X.EW");
   EXPECT_NE(std::get<Error>(joined).message.find("beyond the single-precision range"), std::string::npos);
+  // The factor is shown as its shortest text, not in hundreds of digits.
+  EXPECT_NE(std::get<Error>(joined).message.find("the scale factor 1e+45/6182761 "), std::string::npos)
+      << std::get<Error>(joined).message;
+}
+
+struct IntervalCase {
+  const char* name;
+  const char* frequency;
+  const char* duration;
+};
+
+// A frequency whose interval is no float above 0 is refused, not passed on
+// as dt inf or 0.
+const IntervalCase kNoInterval[] = {
+    {"exponent_tiny", "1e-40Hz", "1e40"},
+    {"exponent_huge", "1e300Hz", "1e-300"},
+};
+
+class KnetInterval : public ::testing::TestWithParam<IntervalCase> {};
+
+TEST_P(KnetInterval, WithoutAFloatIntervalIsRefused) {
+  KnetFileContent content;
+  content.counts = {7};
+  content.frequency = GetParam().frequency;
+  content.duration = GetParam().duration;
+  const KnetFile file = knet_file(content);
+  const std::array<KnetFile, 3> files = {file, file, file};
+  const readers::Result<Record> joined = readers::join_knet_record("X", Format::knet, files, readers::Offset::keep);
+  ASSERT_TRUE(std::holds_alternative<Error>(joined));
+  EXPECT_NE(std::get<Error>(joined).message.find("gives no single-precision sampling interval"), std::string::npos)
+      << std::get<Error>(joined).message;
+}
+
+INSTANTIATE_TEST_SUITE_P(Frequencies, KnetInterval, ::testing::ValuesIn(kNoInterval),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(KnetRecord, TheLargestCountsSumWithoutOverflow) {
+  // 10^7 counts of 999999999999 sum beyond 2^63; their mean is the count, so
+  // with the mean removed every acceleration is 0 to within rounding.
+  KnetFile file;
+  file.file = "X.NS";
+  file.metadata.station_code = "TST001";
+  file.metadata.sampling_frequency = 100.0;
+  file.counts.assign(10'000'000, 999'999'999'999);
+  const std::array<KnetFile, 3> files = {file, file, file};
+  const Record record = value_of(readers::join_knet_record("X", Format::knet, files, readers::Offset::remove_mean));
+  ASSERT_EQ(record.acc1.size(), 10'000'000u);
+  float peak = 0.0f;
+  for (const float a : record.acc1) peak = std::max(peak, std::fabs(a));
+  EXPECT_LT(peak, 0.01f);
 }
 
 INSTANTIATE_TEST_SUITE_P(Triplets, KnetMismatch, ::testing::ValuesIn(mismatch_cases()),
