@@ -28,10 +28,12 @@
 #include "tests/support/csv_table.h"
 #include "tests/support/network_files.h"
 #include "tests/support/process.h"
+#include "tests/support/sanitized.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using shindo::testing::kSanitized;
 using shindo::testing::parse_csv;
 using shindo::testing::read_file;
 using shindo::testing::TemporaryDirectory;
@@ -39,10 +41,6 @@ using shindo::testing::write_file;
 
 // Where the child's standard output goes.
 enum class Out { file, closed, pipe_without_reader };
-
-// A sanitizer build reserves terabytes of address space for its shadow and
-// counts it as resident: address limits and memory peaks hold only without it.
-constexpr bool kSanitized = SHINDO_SANITIZED;
 
 struct Child {
   std::vector<std::string> arguments;

@@ -19,6 +19,7 @@
 
 #include "readers/readers.h"
 #include "tests/support/network_files.h"
+#include "tests/support/sanitized.h"
 
 namespace {
 
@@ -174,7 +175,7 @@ TEST(KnetFile, CutShortOrHeaderOnlyIsRefused) {
 // reading ends in a refusal holding `expected`.
 [[noreturn]] void read_in_little_memory(const std::string& text, const std::string& expected) {
   const rlimit limit{std::size_t{512} << 20, std::size_t{512} << 20};
-  setrlimit(RLIMIT_AS, &limit);
+  if (!shindo::testing::kSanitized) setrlimit(RLIMIT_AS, &limit);
   const readers::Result<KnetFile> read = readers::read_knet_file("X.NS", text);
   const Error* error = std::get_if<Error>(&read);
   std::exit(error != nullptr && error->message.find(expected) != std::string::npos ? 0 : 1);
