@@ -69,14 +69,18 @@ Intensity compute_intensity(const Record& record) {
 
   const core::DefaultEnvironment environment;
 
-  // One block holds the three work arrays, each filled before it is read;
-  // after the vector stage it serves the sort of the level scan.
+  // One block holds the three spectra and the three filtered arrays, each
+  // filled before it is read; after the vector stage the spectra's part
+  // serves the sort of the level scan.
   const auto slots = static_cast<std::size_t>(NF);
-  const std::unique_ptr<ComplexFloat[]> work(new ComplexFloat[3 * slots]);
-  const std::span<ComplexFloat> spec1(work.get(), slots);
-  const std::span<ComplexFloat> spec2(work.get() + slots, slots);
-  const std::span<ComplexFloat> spec3(work.get() + 2 * slots, slots);
-  const core::ComponentSpectra spectra{spec1, spec2, spec3};
+  const std::unique_ptr<ComplexFloat[]> work(new ComplexFloat[6 * slots]);
+  const auto arrays = [&work, slots](std::size_t first) {
+    return core::ComponentSpectra{std::span<ComplexFloat>(work.get() + first * slots, slots),
+                                  std::span<ComplexFloat>(work.get() + (first + 1) * slots, slots),
+                                  std::span<ComplexFloat>(work.get() + (first + 2) * slots, slots)};
+  };
+  const core::ComponentSpectra spectra = arrays(0);
+  const core::ComponentSpectra filtered = arrays(3);
 
   // Packing, forward transforms, DUR, scaling by DT, DOM, NOM and EOM.
   float DUR = core::transform_forward(record, NT, NF, DT, spectra);
@@ -91,14 +95,14 @@ Intensity compute_intensity(const Record& record) {
   result.top_frequency = step.EOM;
 
   // Band filter, conjugate completion, inverse transforms.
-  const Fault filter_fault = core::filter_and_invert(NF, step.NOM, DUR, spectra);
+  const Fault filter_fault = core::filter_and_invert(NF, step.NOM, DUR, spectra, filtered);
   core::settle_stores(work.get());
   if (const Fault fault = core::raised_fault(); fault != Fault::none) return stopped(result, fault, Stage::filter);
   if (filter_fault != Fault::none) return stopped(result, filter_fault, Stage::filter);
 
   // Vector acceleration and its peak; only an overflow can stop it.
   result.wave.resize(static_cast<std::size_t>(NT));
-  float amax = core::compose_vector(spectra, NT, DUR, result.wave, [](std::int32_t, float) {});
+  float amax = core::compose_vector(filtered, NT, DUR, result.wave, [](std::int32_t, float) {});
   core::settle_stores(result.wave.data());
   core::settle(amax);
   if (const Fault fault = core::raised_fault(); fault != Fault::none) {

@@ -208,11 +208,18 @@ std::vector<ComplexFloat> content(Content kind, std::size_t n, unsigned seed) {
 
 // The butterfly kernels this processor runs.
 std::vector<ButterflyKernel> runnable_kernels() {
-  if (shindo::core::avx_available()) return {ButterflyKernel::Sse2, ButterflyKernel::Avx};
-  return {ButterflyKernel::Sse2};
+  if (shindo::core::avx_available()) return {ButterflyKernel::Portable, ButterflyKernel::Sse2, ButterflyKernel::Avx};
+  return {ButterflyKernel::Portable, ButterflyKernel::Sse2};
 }
 
-const char* kernel_name(ButterflyKernel kernel) { return kernel == ButterflyKernel::Avx ? "AVX" : "SSE2"; }
+const char* kernel_name(ButterflyKernel kernel) {
+  switch (kernel) {
+    case ButterflyKernel::Portable: return "portable";
+    case ButterflyKernel::Sse2: return "SSE2";
+    case ButterflyKernel::Avx: return "AVX";
+  }
+  return "?";
+}
 
 struct PlainCase {
   std::int32_t N;
@@ -240,7 +247,9 @@ TEST_P(FftBitsTest, EqualsThePlainLoopsBitForBit) {
 
 std::vector<PlainCase> plain_cases() {
   std::vector<PlainCase> cases;
-  for (const std::int32_t N : {1, 2, 4, 8, 16, 32, 1024, 32768}) {
+  // 2048 elements are taken block by block alone; 4096 and 32768 add stages
+  // tile by tile, 65536 a full tile of five, 262144 a second, shorter one.
+  for (const std::int32_t N : {1, 2, 4, 8, 16, 32, 1024, 2048, 4096, 32768, 65536, 262144}) {
     for (const std::int32_t IND : {shindo::core::kForward, shindo::core::kInverse}) {
       for (const Content kind : {Content::Complex, Content::Real, Content::Awkward, Content::WideRange}) {
         cases.push_back({N, IND, kind});
@@ -315,6 +324,48 @@ TEST(Fft, ArraysTransformedTogetherEqualEachAlone) {
         }
       }
     }
+  }
+}
+
+// Elements placed in bit-reversed order and taken through the stages alone,
+// with a scale: the bits of the whole transform with every element then
+// multiplied by the scale, for every kernel.
+TEST(Fft, StagesOnReorderedElementsWithAScaleGiveTheTransformScaled) {
+  struct Row {
+    std::int32_t N;
+    std::int32_t IND;
+    float scale;
+  };
+  const Row rows[] = {{2, shindo::core::kForward, 0.01f},   {4, shindo::core::kInverse, 0.5f},
+                      {2048, shindo::core::kForward, 0.005f}, {4096, shindo::core::kForward, 0.01f},
+                      {65536, shindo::core::kInverse, 3.0e-3f}, {131072, shindo::core::kForward, 1e30f}};
+  for (const Row& row : rows) {
+    const std::vector<ComplexFloat> input = content(Content::Complex, static_cast<std::size_t>(row.N), 41u);
+    std::vector<ComplexFloat> expected = input;
+    FFT(row.N, expected.data(), 0, row.IND);
+    for (ComplexFloat& v : expected) v = {v.re * row.scale, v.im * row.scale};
+    for (const ButterflyKernel kernel : runnable_kernels()) {
+      SCOPED_TRACE("N=" + std::to_string(row.N) + " " + kernel_name(kernel));
+      std::vector<ComplexFloat> x(input.size());
+      const std::int32_t bits = shindo::core::log2_size(row.N);
+      for (std::uint32_t k = 0; k < x.size(); ++k) x[shindo::core::bit_reversed(k, bits)] = input[k];
+      ComplexFloat* const arrays[] = {x.data()};
+      shindo::core::transform_stages(row.N, arrays, row.IND, row.scale, kernel);
+      expect_same_bits(x, expected);
+    }
+  }
+}
+
+TEST(Fft, BitReversedPlaces) {
+  struct Row {
+    std::uint32_t k;
+    std::int32_t bits;
+    std::uint32_t place;
+  };
+  const Row rows[] = {{0, 0, 0}, {5, 0, 0}, {1, 1, 1}, {1, 3, 4}, {6, 3, 3}, {3, 4, 12},
+                      {1, 15, 16384}, {32767, 15, 32767}, {0x2AAAAA, 22, 0x155555}};
+  for (const Row& row : rows) {
+    EXPECT_EQ(shindo::core::bit_reversed(row.k, row.bits), row.place) << row.k << " in " << row.bits << " bits";
   }
 }
 
