@@ -140,8 +140,9 @@ BENCHMARK_CAPTURE(BM_TransformOne, new, true)->Unit(benchmark::kMicrosecond);
 
 // Today's stages of three arrays of 32768 points with each kernel.
 void BM_StagesByKernel(benchmark::State& state, shindo::core::ButterflyKernel kernel) {
-  if (kernel == shindo::core::ButterflyKernel::Avx && !kAvx) {
-    state.SkipWithError("this processor has no AVX");
+  if ((kernel == shindo::core::ButterflyKernel::Avx && !kAvx) ||
+      (kernel == shindo::core::ButterflyKernel::Avx512 && !(kAvx && shindo::core::avx512_available()))) {
+    state.SkipWithError("this processor lacks the kernel's instructions");
     return;
   }
   const Samples s(32768);
@@ -159,5 +160,6 @@ void BM_StagesByKernel(benchmark::State& state, shindo::core::ButterflyKernel ke
 BENCHMARK_CAPTURE(BM_StagesByKernel, portable, shindo::core::ButterflyKernel::Portable)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_StagesByKernel, sse2, shindo::core::ButterflyKernel::Sse2)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_StagesByKernel, avx, shindo::core::ButterflyKernel::Avx)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_StagesByKernel, avx512, shindo::core::ButterflyKernel::Avx512)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

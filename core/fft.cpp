@@ -42,9 +42,16 @@ constexpr std::int32_t kTileRows = std::int32_t{1} << kTileStages;
 // The twiddle factors of the stage of half-length L: for group g (from 0),
 // W_g = exp(i angle_g) with angle_g = g * IND * PI / L carried in double
 // precision and rounded once to single precision, then cos and sin each
-// rounded once. They are kept as doubles, re and im side by side, ready for
-// the products.
-//
+// rounded once. They are kept as doubles laid out for the product W * x on
+// the pair (x.re, x.im): re[2g] and re[2g+1] both hold W.re, im[2g] holds
+// -W.im and im[2g+1] W.im, the sign each part of the product gives it; so
+// the factors of neighbouring groups are one load of each plane.
+struct Factors {
+  const double* re;
+  const double* im;
+  Factors at(std::ptrdiff_t g) const { return {re + 2 * g, im + 2 * g}; }
+};
+
 // A factor depends only on L and g, not on the size of the transform, so a
 // table per stage and direction serves every transform: each is laid out
 // once, at the first transform that needs it, under a once-flag (thread-safe),
@@ -53,29 +60,33 @@ constexpr std::int32_t kTileRows = std::int32_t{1} << kTileStages;
 // (44 once-flags and pointers); no other state is shared between transforms.
 struct StageTables {
   std::once_flag built[2][kMaxLog2];
-  std::unique_ptr<double[]> factors[2][kMaxLog2];
+  std::unique_ptr<double[]> planes[2][kMaxLog2];  // re, then im: 4L doubles
 };
 
-const double* stage_factors(std::int32_t L, std::int32_t IND) {
+Factors stage_factors(std::int32_t L, std::int32_t IND) {
   static StageTables tables;
   const int direction = IND == kForward ? 0 : 1;
   const int stage = std::countr_zero(static_cast<std::uint32_t>(L));
-  std::call_once(tables.built[direction][stage], [L, IND, &table = tables.factors[direction][stage]] {
+  const auto size = static_cast<std::size_t>(L);
+  std::call_once(tables.built[direction][stage], [L, IND, size, &table = tables.planes[direction][stage]] {
     std::fenv_t caller;
     std::fegetenv(&caller);
     std::fesetenv(FE_DFL_ENV);
-    auto factors = std::make_unique<double[]>(2 * static_cast<std::size_t>(L));
+    auto planes = std::make_unique<double[]>(4 * size);
     for (std::int32_t g = 0; g < L; ++g) {
       const float angle =
           static_cast<float>(static_cast<double>(g * IND) * static_cast<double>(PI) / static_cast<double>(L));
       const ComplexFloat W = unit_exponential(angle);
-      factors[2 * static_cast<std::size_t>(g)] = W.re;
-      factors[2 * static_cast<std::size_t>(g) + 1] = W.im;
+      const auto at = 2 * static_cast<std::size_t>(g);
+      planes[at] = planes[at + 1] = W.re;
+      planes[2 * size + at] = -W.im;
+      planes[2 * size + at + 1] = W.im;
     }
-    table = std::move(factors);
+    table = std::move(planes);
     std::fesetenv(&caller);
   });
-  return tables.factors[direction][stage].get();
+  const double* const planes = tables.planes[direction][stage].get();
+  return {planes, planes + 2 * size};
 }
 
 // Every product T = W * x below forms each part with one rounding of its
@@ -88,12 +99,12 @@ const double* stage_factors(std::int32_t L, std::int32_t IND) {
 
 // A kernel's two loops, to which the stages hand all their butterflies:
 //   run: the butterflies of `count` neighbouring groups, upper[g] and
-//     lower[g] with the factor at w[2g], w[2g+1];
+//     lower[g] with the factor w.at(g);
 //   first_two: the stages of half-length 1 and 2 over `quads` groups of four
-//     neighbouring elements, with the factor at w1 for the first stage and
-//     the two at w2 for the second.
-using RunLoop = void (*)(const double* w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count);
-using FirstTwoLoop = void (*)(const double* w1, const double* w2, ComplexFloat* x, std::int32_t quads);
+//     neighbouring elements, with the factor w1 for the first stage and
+//     the two of w2 for the second.
+using RunLoop = void (*)(Factors w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count);
+using FirstTwoLoop = void (*)(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads);
 
 struct Kernel {
   std::int32_t width;  // `count` is a multiple of this
@@ -102,53 +113,48 @@ struct Kernel {
 };
 
 // The portable kernel: plain C++, one butterfly at a time.
-void portable_butterfly(const double* w, ComplexFloat& upper, ComplexFloat& lower) {
+void portable_butterfly(Factors w, ComplexFloat& upper, ComplexFloat& lower) {
   const double xr = lower.re, xi = lower.im;
-  const float Tr = static_cast<float>(w[0] * xr - w[1] * xi);
-  const float Ti = static_cast<float>(w[0] * xi + w[1] * xr);
+  const float Tr = static_cast<float>(w.re[0] * xr + w.im[0] * xi);
+  const float Ti = static_cast<float>(w.re[1] * xi + w.im[1] * xr);
   const ComplexFloat a = upper;
   lower = {a.re - Tr, a.im - Ti};
   upper = {a.re + Tr, a.im + Ti};
 }
 
-void portable_run(const double* w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count) {
-  for (std::int32_t g = 0; g < count; ++g) portable_butterfly(w + 2 * g, upper[g], lower[g]);
+void portable_run(Factors w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count) {
+  for (std::int32_t g = 0; g < count; ++g) portable_butterfly(w.at(g), upper[g], lower[g]);
 }
 
-void portable_first_two(const double* w1, const double* w2, ComplexFloat* x, std::int32_t quads) {
+void portable_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads) {
   for (std::int32_t q = 0; q < quads; ++q, x += 4) {
     portable_butterfly(w1, x[0], x[1]);
     portable_butterfly(w1, x[2], x[3]);
     portable_butterfly(w2, x[0], x[2]);
-    portable_butterfly(w2 + 2, x[1], x[3]);
+    portable_butterfly(w2.at(1), x[1], x[3]);
   }
 }
 
 // The SSE2 kernel: two butterflies at a time.
 
 // The product for the complex value in the low half of `x` with the factor
-// at w; the upper half of the result is zero.
-__m128 sse2_product(const double* w, __m128 x) {
-  const __m128d factor = _mm_loadu_pd(w);
-  const __m128d re = _mm_unpacklo_pd(factor, factor);
-  const __m128d im = _mm_unpackhi_pd(factor, factor);
+// w; the upper half of the result is zero.
+__m128 sse2_product(Factors w, __m128 x) {
   const __m128d parts = _mm_cvtps_pd(x);
   const __m128d swapped = _mm_shuffle_pd(parts, parts, 1);
-  // (-(W.im x.im), W.im x.re): the sign bit of the low half flipped.
-  const __m128d cross = _mm_xor_pd(_mm_mul_pd(im, swapped), _mm_set_pd(0.0, -0.0));
-  return _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(re, parts), cross));
+  return _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(_mm_loadu_pd(w.re), parts), _mm_mul_pd(_mm_loadu_pd(w.im), swapped)));
 }
 
-// The products for the two complex values of `x`, with the factors at w and
-// w + 2.
-__m128 sse2_products(const double* w, const double* w_next, __m128 x) {
+// The products for the two complex values of `x`, with the factors w and
+// w_next.
+__m128 sse2_products(Factors w, Factors w_next, __m128 x) {
   return _mm_movelh_ps(sse2_product(w, x), sse2_product(w_next, _mm_movehl_ps(x, x)));
 }
 
-void sse2_run(const double* w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count) {
+void sse2_run(Factors w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count) {
   for (std::int32_t g = 0; g < count; g += 2) {
     const __m128 top = _mm_loadu_ps(&upper[g].re);
-    const __m128 T = sse2_products(w + 2 * g, w + 2 * g + 2, _mm_loadu_ps(&lower[g].re));
+    const __m128 T = sse2_products(w.at(g), w.at(g + 1), _mm_loadu_ps(&lower[g].re));
     _mm_storeu_ps(&lower[g].re, _mm_sub_ps(top, T));
     _mm_storeu_ps(&upper[g].re, _mm_add_ps(top, T));
   }
@@ -156,7 +162,7 @@ void sse2_run(const double* w, ComplexFloat* upper, ComplexFloat* lower, std::in
 
 // Four elements x0..x3: the first stage pairs (x0, x1) and (x2, x3), the
 // second (y0, y2) and (y1, y3) of its results.
-void sse2_first_two(const double* w1, const double* w2, ComplexFloat* x, std::int32_t quads) {
+void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads) {
   for (std::int32_t q = 0; q < quads; ++q, x += 4) {
     const __m128 a = _mm_loadu_ps(&x[0].re);      // x0 x1
     const __m128 b = _mm_loadu_ps(&x[2].re);      // x2 x3
@@ -167,7 +173,7 @@ void sse2_first_two(const double* w1, const double* w2, ComplexFloat* x, std::in
     const __m128 diffs = _mm_sub_ps(upper, T1);   // y1 y3
     const __m128 top = _mm_movelh_ps(sums, diffs);      // y0 y1
     const __m128 bottom = _mm_movehl_ps(diffs, sums);   // y2 y3
-    const __m128 T2 = sse2_products(w2, w2 + 2, bottom);
+    const __m128 T2 = sse2_products(w2, w2.at(1), bottom);
     _mm_storeu_ps(&x[0].re, _mm_add_ps(top, T2));
     _mm_storeu_ps(&x[2].re, _mm_sub_ps(top, T2));
   }
@@ -175,43 +181,72 @@ void sse2_first_two(const double* w1, const double* w2, ComplexFloat* x, std::in
 
 // The AVX kernel: four butterflies at a time.
 
-// The products for the two complex values of `x` with the two factors of
-// `factors` (re, im, re, im).
-[[gnu::target("avx")]] inline __m128 avx_products(__m256d factors, __m128 x) {
-  const __m256d re = _mm256_movedup_pd(factors);
-  const __m256d im = _mm256_permute_pd(factors, 0b1111);
+// The products for the two complex values of `x` with the factors of two
+// neighbouring groups (re and signed im planes).
+[[gnu::target("avx")]] inline __m128 avx_products(__m256d re, __m256d im, __m128 x) {
   const __m256d parts = _mm256_cvtps_pd(x);
   const __m256d swapped = _mm256_permute_pd(parts, 0b0101);
-  // (W.re x.re - W.im x.im, W.re x.im + W.im x.re) for each value.
-  return _mm256_cvtpd_ps(_mm256_addsub_pd(_mm256_mul_pd(re, parts), _mm256_mul_pd(im, swapped)));
+  return _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(re, parts), _mm256_mul_pd(im, swapped)));
 }
 
-[[gnu::target("avx")]] void avx_run(const double* w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count) {
+[[gnu::target("avx")]] void avx_run(Factors w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count) {
   for (std::int32_t g = 0; g < count; g += 4) {
     const __m256 top = _mm256_loadu_ps(&upper[g].re);
-    const __m256 T = _mm256_set_m128(avx_products(_mm256_loadu_pd(w + 2 * g + 4), _mm_loadu_ps(&lower[g + 2].re)),
-                                     avx_products(_mm256_loadu_pd(w + 2 * g), _mm_loadu_ps(&lower[g].re)));
+    const Factors low = w.at(g), high = w.at(g + 2);
+    const __m256 T = _mm256_set_m128(
+        avx_products(_mm256_loadu_pd(high.re), _mm256_loadu_pd(high.im), _mm_loadu_ps(&lower[g + 2].re)),
+        avx_products(_mm256_loadu_pd(low.re), _mm256_loadu_pd(low.im), _mm_loadu_ps(&lower[g].re)));
     _mm256_storeu_ps(&lower[g].re, _mm256_sub_ps(top, T));
     _mm256_storeu_ps(&upper[g].re, _mm256_add_ps(top, T));
   }
 }
 
-[[gnu::target("avx")]] void avx_first_two(const double* w1, const double* w2, ComplexFloat* x, std::int32_t quads) {
-  const __m256d first = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(w1));
-  const __m256d second = _mm256_loadu_pd(w2);
+[[gnu::target("avx")]] void avx_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads) {
+  const __m256d first_re = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(w1.re));
+  const __m256d first_im = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(w1.im));
+  const __m256d second_re = _mm256_loadu_pd(w2.re);
+  const __m256d second_im = _mm256_loadu_pd(w2.im);
   for (std::int32_t q = 0; q < quads; ++q, x += 4) {
     const __m128 a = _mm_loadu_ps(&x[0].re);
     const __m128 b = _mm_loadu_ps(&x[2].re);
     const __m128 upper = _mm_movelh_ps(a, b);
     const __m128 lower = _mm_movehl_ps(b, a);
-    const __m128 T1 = avx_products(first, lower);
+    const __m128 T1 = avx_products(first_re, first_im, lower);
     const __m128 sums = _mm_add_ps(upper, T1);
     const __m128 diffs = _mm_sub_ps(upper, T1);
     const __m128 top = _mm_movelh_ps(sums, diffs);
     const __m128 bottom = _mm_movehl_ps(diffs, sums);
-    const __m128 T2 = avx_products(second, bottom);
+    const __m128 T2 = avx_products(second_re, second_im, bottom);
     _mm_storeu_ps(&x[0].re, _mm_add_ps(top, T2));
     _mm_storeu_ps(&x[2].re, _mm_sub_ps(top, T2));
+  }
+}
+
+// The AVX-512 kernel: eight butterflies at a time (runs of four take the
+// AVX loop).
+
+// The products for the four complex values of `x` with the factors of four
+// neighbouring groups.
+[[gnu::target("avx512f")]] inline __m256 avx512_products(Factors w, __m256 x) {
+  const __m512d parts = _mm512_cvtps_pd(x);
+  const __m512d swapped = _mm512_permute_pd(parts, 0x55);
+  return _mm512_cvtpd_ps(
+      _mm512_add_pd(_mm512_mul_pd(_mm512_loadu_pd(w.re), parts), _mm512_mul_pd(_mm512_loadu_pd(w.im), swapped)));
+}
+
+[[gnu::target("avx512f")]] void avx512_run(Factors w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count) {
+  if (count % 8 != 0) {
+    avx_run(w, upper, lower, count);
+    return;
+  }
+  for (std::int32_t g = 0; g < count; g += 8) {
+    const __m512 top = _mm512_loadu_ps(&upper[g].re);
+    const __m256 low = avx512_products(w.at(g), _mm256_loadu_ps(&lower[g].re));
+    const __m256 high = avx512_products(w.at(g + 4), _mm256_loadu_ps(&lower[g + 4].re));
+    const __m512 T = _mm512_castpd_ps(
+        _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(low)), _mm256_castps_pd(high), 1));
+    _mm512_storeu_ps(&lower[g].re, _mm512_sub_ps(top, T));
+    _mm512_storeu_ps(&upper[g].re, _mm512_add_ps(top, T));
   }
 }
 
@@ -220,6 +255,7 @@ Kernel kernel_of(ButterflyKernel choice) {
     case ButterflyKernel::Portable: return {1, portable_run, portable_first_two};
     case ButterflyKernel::Sse2: return {2, sse2_run, sse2_first_two};
     case ButterflyKernel::Avx: return {4, avx_run, avx_first_two};
+    case ButterflyKernel::Avx512: return {4, avx512_run, avx_first_two};
   }
   return {1, portable_run, portable_first_two};
 }
@@ -231,7 +267,7 @@ void scale_elements(ComplexFloat* x, std::int32_t count, float scale) {
 // The stages of half-length 1 up to block/2 of every array, block by block.
 void block_stages(const Kernel& kernel, std::int32_t N, std::int32_t block, std::span<ComplexFloat* const> arrays,
                   std::int32_t IND, std::optional<float> scale) {
-  const double* const w1 = stage_factors(1, IND);
+  const Factors w1 = stage_factors(1, IND);
   if (block == 2) {
     for (ComplexFloat* X : arrays) {
       portable_run(w1, X, X + 1, 1);
@@ -239,13 +275,13 @@ void block_stages(const Kernel& kernel, std::int32_t N, std::int32_t block, std:
     }
     return;
   }
-  const double* const w2 = stage_factors(2, IND);
+  const Factors w2 = stage_factors(2, IND);
   for (std::int32_t first = 0; first < N; first += block) {
     for (ComplexFloat* const array : arrays) {
       ComplexFloat* const X = array + first;
       kernel.first_two(w1, w2, X, block / 4);
       for (std::int32_t L = 4; L < block; L *= 2) {
-        const double* const w = stage_factors(L, IND);
+        const Factors w = stage_factors(L, IND);
         for (std::int32_t span = 0; span < block; span += 2 * L) kernel.run(w, X + span, X + span + L, L);
       }
       if (scale) scale_elements(X, block, *scale);
@@ -261,7 +297,7 @@ void block_stages(const Kernel& kernel, std::int32_t N, std::int32_t block, std:
 void tile_stages(const Kernel& kernel, std::int32_t N, std::int32_t L0, std::int32_t count,
                  std::span<ComplexFloat* const> arrays, std::int32_t IND, std::optional<float> scale) {
   const std::int32_t rows = std::int32_t{1} << count;
-  const double* factors[kTileStages];
+  Factors factors[kTileStages];
   for (std::int32_t t = 0; t < count; ++t) factors[t] = stage_factors(L0 << t, IND);
   alignas(64) ComplexFloat tile[kTileRows * kTileColumns];
   for (std::int32_t first = 0; first < N; first += L0 * rows) {
@@ -276,7 +312,7 @@ void tile_stages(const Kernel& kernel, std::int32_t N, std::int32_t L0, std::int
           for (std::int32_t j0 = 0; j0 < rows; j0 += 2 * half) {
             for (std::int32_t j = 0; j < half; ++j) {
               ComplexFloat* const upper = tile + (j0 + j) * kTileColumns;
-              kernel.run(factors[t] + 2 * (std::ptrdiff_t{j} * L0 + column), upper, upper + half * kTileColumns,
+              kernel.run(factors[t].at(std::ptrdiff_t{j} * L0 + column), upper, upper + half * kTileColumns,
                          kTileColumns);
             }
           }
@@ -328,13 +364,18 @@ bool avx_available() {
   return __builtin_cpu_supports("avx") != 0;
 }
 
+bool avx512_available() {
+  return __builtin_cpu_supports("avx512f") != 0;
+}
+
 ButterflyKernel preferred_kernel() {
   static const ButterflyKernel chosen = [] {
     const char* const asked = std::getenv("SHINDO_TRANSFORM_KERNEL");
     const std::string_view name = asked != nullptr ? asked : "";
     if (name == "portable") return ButterflyKernel::Portable;
     if (name == "sse2" || !avx_available()) return ButterflyKernel::Sse2;
-    return ButterflyKernel::Avx;
+    if (name == "avx" || !avx512_available()) return ButterflyKernel::Avx;
+    return ButterflyKernel::Avx512;
   }();
   return chosen;
 }

@@ -46,6 +46,32 @@ void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, s
 // The number of bits of a transform size N = 2^bits: log2_size(32768) -> 15.
 [[nodiscard]] std::int32_t log2_size(std::int32_t N);
 
+// Calls visit(place, k) for every place 0..2^bits - 1 with k =
+// bit_reversed(place, bits), in blocks of 8 x 8: eight runs of eight
+// neighbouring places whose k fill eight runs of eight neighbouring
+// elements, so that both sides go through whole cache lines.
+//   bits 2 -> visit(0, 0), visit(1, 2), visit(2, 1), visit(3, 3) (in some order)
+template <class Visit>
+void visit_reversed(std::int32_t bits, Visit&& visit) {
+  constexpr std::int32_t kSide = 3;  // 8 x 8
+  if (bits < 2 * kSide) {
+    for (std::uint32_t place = 0; place < (std::uint32_t{1} << bits); ++place) visit(place, bit_reversed(place, bits));
+    return;
+  }
+  constexpr std::uint32_t kReversed[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+  const std::int32_t high = bits - kSide;
+  const std::int32_t middle_bits = bits - 2 * kSide;
+  for (std::uint32_t middle = 0; middle < (std::uint32_t{1} << middle_bits); ++middle) {
+    const std::uint32_t middle_place = middle << kSide;
+    const std::uint32_t middle_k = bit_reversed(middle, middle_bits) << kSide;
+    for (std::uint32_t a = 0; a < 8; ++a) {
+      const std::uint32_t place = (a << high) | middle_place;
+      const std::uint32_t k = middle_k | kReversed[a];
+      for (std::uint32_t c = 0; c < 8; ++c) visit(place | c, k | (kReversed[c] << high));
+    }
+  }
+}
+
 // The butterfly stages of transform_together alone, on arrays whose elements
 // already stand in bit-reversed order (element k at bit_reversed(k)); with a
 // `scale`, every result is then multiplied by it (one single-precision

@@ -208,8 +208,10 @@ std::vector<ComplexFloat> content(Content kind, std::size_t n, unsigned seed) {
 
 // The butterfly kernels this processor runs.
 std::vector<ButterflyKernel> runnable_kernels() {
-  if (shindo::core::avx_available()) return {ButterflyKernel::Portable, ButterflyKernel::Sse2, ButterflyKernel::Avx};
-  return {ButterflyKernel::Portable, ButterflyKernel::Sse2};
+  std::vector<ButterflyKernel> kernels{ButterflyKernel::Portable, ButterflyKernel::Sse2};
+  if (shindo::core::avx_available()) kernels.push_back(ButterflyKernel::Avx);
+  if (shindo::core::avx_available() && shindo::core::avx512_available()) kernels.push_back(ButterflyKernel::Avx512);
+  return kernels;
 }
 
 const char* kernel_name(ButterflyKernel kernel) {
@@ -217,6 +219,7 @@ const char* kernel_name(ButterflyKernel kernel) {
     case ButterflyKernel::Portable: return "portable";
     case ButterflyKernel::Sse2: return "SSE2";
     case ButterflyKernel::Avx: return "AVX";
+    case ButterflyKernel::Avx512: return "AVX-512";
   }
   return "?";
 }
@@ -267,32 +270,35 @@ std::string plain_case_name(const ::testing::TestParamInfo<PlainCase>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Fft, FftBitsTest, ::testing::ValuesIn(plain_cases()), plain_case_name);
 
-// Three arrays at once, as a run transforms them: the AVX butterflies leave
-// the same bits as the SSE2 ones, for stages below, at and above the run of
-// groups handled together.
+// Three arrays at once, as a run transforms them: every kernel leaves the
+// same bits as the SSE2 one, for sizes taken block by block alone, with one
+// tile of stages and with two.
 class KernelAgreementTest : public ::testing::TestWithParam<PlainCase> {};
 
-TEST_P(KernelAgreementTest, AvxGivesTheSse2Bits) {
-  if (!shindo::core::avx_available()) GTEST_SKIP() << "this processor has no AVX";
+TEST_P(KernelAgreementTest, EveryKernelGivesTheSse2Bits) {
   const PlainCase& c = GetParam();
   std::vector<std::vector<ComplexFloat>> sse2;
   for (unsigned a = 0; a < 3; ++a) sse2.push_back(content(c.kind, static_cast<std::size_t>(c.N), 29u * a + c.N));
-  std::vector<std::vector<ComplexFloat>> avx = sse2;
+  const std::vector<std::vector<ComplexFloat>> input = sse2;
   const auto transform = [&c](std::vector<std::vector<ComplexFloat>>& data, ButterflyKernel kernel) {
     ComplexFloat* const arrays[] = {data[0].data(), data[1].data(), data[2].data()};
     shindo::core::transform_together(c.N, arrays, c.IND, kernel);
   };
   transform(sse2, ButterflyKernel::Sse2);
-  transform(avx, ButterflyKernel::Avx);
-  for (std::size_t a = 0; a < 3; ++a) {
-    SCOPED_TRACE("array " + std::to_string(a + 1));
-    expect_same_bits(avx[a], sse2[a]);
+  for (const ButterflyKernel kernel : runnable_kernels()) {
+    SCOPED_TRACE(kernel_name(kernel));
+    std::vector<std::vector<ComplexFloat>> other = input;
+    transform(other, kernel);
+    for (std::size_t a = 0; a < 3; ++a) {
+      SCOPED_TRACE("array " + std::to_string(a + 1));
+      expect_same_bits(other[a], sse2[a]);
+    }
   }
 }
 
 std::vector<PlainCase> agreement_cases() {
   std::vector<PlainCase> cases;
-  for (const std::int32_t N : {4, 8, 16, 64, 128, 4096, 32768}) {
+  for (const std::int32_t N : {4, 8, 16, 64, 128, 4096, 32768, 131072}) {
     for (const std::int32_t IND : {shindo::core::kForward, shindo::core::kInverse}) {
       for (const Content kind : {Content::Complex, Content::Awkward, Content::WideRange}) {
         cases.push_back({N, IND, kind});
