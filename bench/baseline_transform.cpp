@@ -156,16 +156,6 @@ void sse2_groups(const GroupFactors& W, std::int32_t run, std::int32_t L, std::i
   }
 }
 
-// The low `bits` bits of k in reverse order.
-std::uint32_t reversed(std::uint32_t k, std::int32_t bits) {
-  k = ((k >> 1) & 0x55555555u) | ((k & 0x55555555u) << 1);
-  k = ((k >> 2) & 0x33333333u) | ((k & 0x33333333u) << 2);
-  k = ((k >> 4) & 0x0F0F0F0Fu) | ((k & 0x0F0F0F0Fu) << 4);
-  k = ((k >> 8) & 0x00FF00FFu) | ((k & 0x00FF00FFu) << 8);
-  k = (k >> 16) | (k << 16);
-  return k >> (32 - bits);
-}
-
 // Puts element k at the place of the bit-reversed k in every array: element
 // I is exchanged with element J = r(I-1)+1 whenever I < J, where r reverses
 // the log2 N bits of its argument.
@@ -174,7 +164,7 @@ void reorder(std::int32_t N, std::span<ComplexFloat* const> arrays) {
   while ((std::int32_t{2} << bits) <= N) ++bits;
   if (bits == 0) return;
   for (std::int32_t I = 1; I <= N; ++I) {
-    const std::int32_t J = static_cast<std::int32_t>(reversed(static_cast<std::uint32_t>(I - 1), bits)) + 1;
+    const std::int32_t J = static_cast<std::int32_t>(shindo::core::bit_reversed(static_cast<std::uint32_t>(I - 1), bits)) + 1;
     if (I < J) {
       for (ComplexFloat* X : arrays) std::swap(X[I - 1], X[J - 1]);
     }

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "baseline_transform.h"
@@ -78,14 +79,25 @@ void BM_TransformForward(benchmark::State& state, bool today) {
 BENCHMARK_CAPTURE(BM_TransformForward, old, false)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_TransformForward, new, true)->Unit(benchmark::kMicrosecond);
 
+// The spectra of a 32768-sample record as the forward transform leaves
+// them, with their duration and the bins to filter.
+struct Spectra {
+  Work work{32768};
+  float duration;
+  std::int32_t NOM;
+  Spectra() {
+    duration = shindo::core::transform_forward(Samples(32768).record(), 32768, 32768, kInterval, work.spectra());
+    NOM = shindo::core::frequency_step(32768, duration).NOM;
+  }
+};
+
 // The band filter alone, in place (factors and conjugate completion).
 void BM_Filter(benchmark::State& state, bool today) {
-  const Samples s(32768);
-  Work spectra(32768), work(32768);
-  const float duration = shindo::core::transform_forward(s.record(), 32768, 32768, kInterval, spectra.spectra());
-  const std::int32_t NOM = shindo::core::frequency_step(32768, duration).NOM;
+  Spectra spectra;
+  Work work(32768);
+  const auto [duration, NOM] = std::pair(spectra.duration, spectra.NOM);
   for (auto _ : state) {
-    work.data = spectra.data;
+    work.data = spectra.work.data;
     if (today) {
       benchmark::DoNotOptimize(shindo::core::filter_spectra(NOM, duration, work.spectra()));
       shindo::core::complete_conjugates(32768, work.spectra());
@@ -101,16 +113,15 @@ BENCHMARK_CAPTURE(BM_Filter, new, true)->Unit(benchmark::kMicrosecond);
 // The filter and the inverse transform: today's places the filtered bins in
 // a second set of arrays in the transform's order.
 void BM_FilterAndInverse(benchmark::State& state, bool today) {
-  const Samples s(32768);
-  Work spectra(32768), work(32768);
-  const float duration = shindo::core::transform_forward(s.record(), 32768, 32768, kInterval, spectra.spectra());
-  const std::int32_t NOM = shindo::core::frequency_step(32768, duration).NOM;
+  Spectra spectra;
+  Work work(32768);
+  const auto [duration, NOM] = std::pair(spectra.duration, spectra.NOM);
   for (auto _ : state) {
     if (today) {
       benchmark::DoNotOptimize(
-          shindo::core::filter_and_invert(32768, NOM, duration, spectra.spectra(), work.spectra()));
+          shindo::core::filter_and_invert(32768, NOM, duration, spectra.work.spectra(), work.spectra()));
     } else {
-      work.data = spectra.data;
+      work.data = spectra.work.data;
       baseline::filter_and_invert(32768, NOM, duration, work.spectra(), kAvx);
     }
     benchmark::DoNotOptimize(work.data[1]);
