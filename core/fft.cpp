@@ -99,11 +99,20 @@ Factors stage_factors(std::int32_t L, std::int32_t IND) {
 
 // A kernel's two loops, to which the stages hand all their butterflies:
 //   run: the butterflies of `count` neighbouring groups, upper[g] and
-//     lower[g] with the factor w.at(g);
+//     upper[g + distance] with the factor w.at(g), in each of `spans` spans
+//     `stride` elements apart (the groups of one stage within a block, or
+//     the row pairs of a tile that share their factors);
 //   first_two: the stages of half-length 1 and 2 over `quads` groups of four
 //     neighbouring elements, with the factor w1 for the first stage and
 //     the two of w2 for the second.
-using RunLoop = void (*)(Factors w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count);
+struct Spans {
+  ComplexFloat* upper;
+  std::ptrdiff_t distance;
+  std::int32_t count;
+  std::int32_t spans;
+  std::ptrdiff_t stride;
+};
+using RunLoop = void (*)(Factors w, const Spans& run);
 using FirstTwoLoop = void (*)(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads);
 
 struct Kernel {
@@ -122,8 +131,11 @@ void portable_butterfly(Factors w, ComplexFloat& upper, ComplexFloat& lower) {
   upper = {a.re + Tr, a.im + Ti};
 }
 
-void portable_run(Factors w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count) {
-  for (std::int32_t g = 0; g < count; ++g) portable_butterfly(w.at(g), upper[g], lower[g]);
+void portable_run(Factors w, const Spans& run) {
+  for (std::int32_t s = 0; s < run.spans; ++s) {
+    ComplexFloat* const upper = run.upper + s * run.stride;
+    for (std::int32_t g = 0; g < run.count; ++g) portable_butterfly(w.at(g), upper[g], upper[g + run.distance]);
+  }
 }
 
 void portable_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads) {
@@ -151,12 +163,16 @@ __m128 sse2_products(Factors w, Factors w_next, __m128 x) {
   return _mm_movelh_ps(sse2_product(w, x), sse2_product(w_next, _mm_movehl_ps(x, x)));
 }
 
-void sse2_run(Factors w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count) {
-  for (std::int32_t g = 0; g < count; g += 2) {
-    const __m128 top = _mm_loadu_ps(&upper[g].re);
-    const __m128 T = sse2_products(w.at(g), w.at(g + 1), _mm_loadu_ps(&lower[g].re));
-    _mm_storeu_ps(&lower[g].re, _mm_sub_ps(top, T));
-    _mm_storeu_ps(&upper[g].re, _mm_add_ps(top, T));
+void sse2_run(Factors w, const Spans& run) {
+  for (std::int32_t s = 0; s < run.spans; ++s) {
+    ComplexFloat* const upper = run.upper + s * run.stride;
+    ComplexFloat* const lower = upper + run.distance;
+    for (std::int32_t g = 0; g < run.count; g += 2) {
+      const __m128 top = _mm_loadu_ps(&upper[g].re);
+      const __m128 T = sse2_products(w.at(g), w.at(g + 1), _mm_loadu_ps(&lower[g].re));
+      _mm_storeu_ps(&lower[g].re, _mm_sub_ps(top, T));
+      _mm_storeu_ps(&upper[g].re, _mm_add_ps(top, T));
+    }
   }
 }
 
@@ -189,15 +205,19 @@ void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads)
   return _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(re, parts), _mm256_mul_pd(im, swapped)));
 }
 
-[[gnu::target("avx")]] void avx_run(Factors w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count) {
-  for (std::int32_t g = 0; g < count; g += 4) {
-    const __m256 top = _mm256_loadu_ps(&upper[g].re);
-    const Factors low = w.at(g), high = w.at(g + 2);
-    const __m256 T = _mm256_set_m128(
-        avx_products(_mm256_loadu_pd(high.re), _mm256_loadu_pd(high.im), _mm_loadu_ps(&lower[g + 2].re)),
-        avx_products(_mm256_loadu_pd(low.re), _mm256_loadu_pd(low.im), _mm_loadu_ps(&lower[g].re)));
-    _mm256_storeu_ps(&lower[g].re, _mm256_sub_ps(top, T));
-    _mm256_storeu_ps(&upper[g].re, _mm256_add_ps(top, T));
+[[gnu::target("avx")]] void avx_run(Factors w, const Spans& run) {
+  for (std::int32_t s = 0; s < run.spans; ++s) {
+    ComplexFloat* const upper = run.upper + s * run.stride;
+    ComplexFloat* const lower = upper + run.distance;
+    for (std::int32_t g = 0; g < run.count; g += 4) {
+      const __m256 top = _mm256_loadu_ps(&upper[g].re);
+      const Factors low = w.at(g), high = w.at(g + 2);
+      const __m256 T = _mm256_set_m128(
+          avx_products(_mm256_loadu_pd(high.re), _mm256_loadu_pd(high.im), _mm_loadu_ps(&lower[g + 2].re)),
+          avx_products(_mm256_loadu_pd(low.re), _mm256_loadu_pd(low.im), _mm_loadu_ps(&lower[g].re)));
+      _mm256_storeu_ps(&lower[g].re, _mm256_sub_ps(top, T));
+      _mm256_storeu_ps(&upper[g].re, _mm256_add_ps(top, T));
+    }
   }
 }
 
@@ -234,19 +254,23 @@ void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads)
       _mm512_add_pd(_mm512_mul_pd(_mm512_loadu_pd(w.re), parts), _mm512_mul_pd(_mm512_loadu_pd(w.im), swapped)));
 }
 
-[[gnu::target("avx512f")]] void avx512_run(Factors w, ComplexFloat* upper, ComplexFloat* lower, std::int32_t count) {
-  if (count % 8 != 0) {
-    avx_run(w, upper, lower, count);
+[[gnu::target("avx512f")]] void avx512_run(Factors w, const Spans& run) {
+  if (run.count % 8 != 0) {
+    avx_run(w, run);
     return;
   }
-  for (std::int32_t g = 0; g < count; g += 8) {
-    const __m512 top = _mm512_loadu_ps(&upper[g].re);
-    const __m256 low = avx512_products(w.at(g), _mm256_loadu_ps(&lower[g].re));
-    const __m256 high = avx512_products(w.at(g + 4), _mm256_loadu_ps(&lower[g + 4].re));
-    const __m512 T = _mm512_castpd_ps(
-        _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(low)), _mm256_castps_pd(high), 1));
-    _mm512_storeu_ps(&lower[g].re, _mm512_sub_ps(top, T));
-    _mm512_storeu_ps(&upper[g].re, _mm512_add_ps(top, T));
+  for (std::int32_t s = 0; s < run.spans; ++s) {
+    ComplexFloat* const upper = run.upper + s * run.stride;
+    ComplexFloat* const lower = upper + run.distance;
+    for (std::int32_t g = 0; g < run.count; g += 8) {
+      const __m512 top = _mm512_loadu_ps(&upper[g].re);
+      const __m256 low = avx512_products(w.at(g), _mm256_loadu_ps(&lower[g].re));
+      const __m256 high = avx512_products(w.at(g + 4), _mm256_loadu_ps(&lower[g + 4].re));
+      const __m512 T = _mm512_castpd_ps(
+          _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(low)), _mm256_castps_pd(high), 1));
+      _mm512_storeu_ps(&lower[g].re, _mm512_sub_ps(top, T));
+      _mm512_storeu_ps(&upper[g].re, _mm512_add_ps(top, T));
+    }
   }
 }
 
@@ -270,7 +294,7 @@ void block_stages(const Kernel& kernel, std::int32_t N, std::int32_t block, std:
   const Factors w1 = stage_factors(1, IND);
   if (block == 2) {
     for (ComplexFloat* X : arrays) {
-      portable_run(w1, X, X + 1, 1);
+      portable_run(w1, {X, 1, 1, 1, 0});
       if (scale) scale_elements(X, 2, *scale);
     }
     return;
@@ -282,7 +306,7 @@ void block_stages(const Kernel& kernel, std::int32_t N, std::int32_t block, std:
       kernel.first_two(w1, w2, X, block / 4);
       for (std::int32_t L = 4; L < block; L *= 2) {
         const Factors w = stage_factors(L, IND);
-        for (std::int32_t span = 0; span < block; span += 2 * L) kernel.run(w, X + span, X + span + L, L);
+        kernel.run(w, {X, L, L, block / (2 * L), 2 * std::ptrdiff_t{L}});
       }
       if (scale) scale_elements(X, block, *scale);
     }
@@ -309,12 +333,10 @@ void tile_stages(const Kernel& kernel, std::int32_t N, std::int32_t L0, std::int
         }
         for (std::int32_t t = 0; t < count; ++t) {
           const std::int32_t half = std::int32_t{1} << t;
-          for (std::int32_t j0 = 0; j0 < rows; j0 += 2 * half) {
-            for (std::int32_t j = 0; j < half; ++j) {
-              ComplexFloat* const upper = tile + (j0 + j) * kTileColumns;
-              kernel.run(factors[t].at(std::ptrdiff_t{j} * L0 + column), upper, upper + half * kTileColumns,
-                         kTileColumns);
-            }
+          for (std::int32_t j = 0; j < half; ++j) {
+            kernel.run(factors[t].at(std::ptrdiff_t{j} * L0 + column),
+                       {tile + j * kTileColumns, half * kTileColumns, kTileColumns, rows / (2 * half),
+                        2 * std::ptrdiff_t{half} * kTileColumns});
           }
         }
         if (scale) scale_elements(tile, rows * kTileColumns, *scale);
