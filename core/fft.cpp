@@ -246,12 +246,16 @@ void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads)
 // AVX loop).
 
 // The products for the four complex values of `x` with the factors of four
-// neighbouring groups.
-[[gnu::target("avx512f")]] inline __m256 avx512_products(Factors w, __m256 x) {
+// neighbouring groups, held in `re` and `im`.
+[[gnu::target("avx512f")]] inline __m256 avx512_four_products(__m512d re, __m512d im, __m256 x) {
   const __m512d parts = _mm512_cvtps_pd(x);
   const __m512d swapped = _mm512_permute_pd(parts, 0x55);
-  return _mm512_cvtpd_ps(
-      _mm512_add_pd(_mm512_mul_pd(_mm512_loadu_pd(w.re), parts), _mm512_mul_pd(_mm512_loadu_pd(w.im), swapped)));
+  return _mm512_cvtpd_ps(_mm512_add_pd(_mm512_mul_pd(re, parts), _mm512_mul_pd(im, swapped)));
+}
+
+// Eight complex values: four in `low`, then four in `high`.
+[[gnu::target("avx512f")]] inline __m512 joined(__m256 low, __m256 high) {
+  return _mm512_castpd_ps(_mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(low)), _mm256_castps_pd(high), 1));
 }
 
 [[gnu::target("avx512f")]] void avx512_run(Factors w, const Spans& run) {
@@ -264,14 +268,61 @@ void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads)
     ComplexFloat* const lower = upper + run.distance;
     for (std::int32_t g = 0; g < run.count; g += 8) {
       const __m512 top = _mm512_loadu_ps(&upper[g].re);
-      const __m256 low = avx512_products(w.at(g), _mm256_loadu_ps(&lower[g].re));
-      const __m256 high = avx512_products(w.at(g + 4), _mm256_loadu_ps(&lower[g + 4].re));
-      const __m512 T = _mm512_castpd_ps(
-          _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(low)), _mm256_castps_pd(high), 1));
+      const Factors first = w.at(g), second = w.at(g + 4);
+      const __m256 low =
+          avx512_four_products(_mm512_loadu_pd(first.re), _mm512_loadu_pd(first.im), _mm256_loadu_ps(&lower[g].re));
+      const __m256 high = avx512_four_products(_mm512_loadu_pd(second.re), _mm512_loadu_pd(second.im),
+                                               _mm256_loadu_ps(&lower[g + 4].re));
+      const __m512 T = joined(low, high);
       _mm512_storeu_ps(&lower[g].re, _mm512_sub_ps(top, T));
       _mm512_storeu_ps(&upper[g].re, _mm512_add_ps(top, T));
     }
   }
+}
+
+// The products for the eight complex values of `x` with the factors held in
+// `re` and `im` (the two planes' values for the eight).
+[[gnu::target("avx512f")]] inline __m512 avx512_products_of(__m512d re, __m512d im, __m512 x) {
+  const __m256 low = avx512_four_products(re, im, _mm512_castps512_ps256(x));
+  const __m256 high = avx512_four_products(re, im, _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(x), 1)));
+  return joined(low, high);
+}
+
+// Picks complex values (64-bit lanes) of `a` (places 0-7) and `b` (8-15).
+[[gnu::target("avx512f")]] inline __m512 pick(__m512 a, __m512i places, __m512 b) {
+  return _mm512_castpd_ps(_mm512_permutex2var_pd(_mm512_castps_pd(a), places, _mm512_castps_pd(b)));
+}
+
+// Four groups of four elements at a time, x0..x15: the first stage pairs
+// each even element with the next, the second y(4q) with y(4q+2) and
+// y(4q+1) with y(4q+3); left-over groups take the AVX loop.
+[[gnu::target("avx512f")]] void avx512_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads) {
+  const __m512d first_re = _mm512_broadcast_f64x4(_mm256_broadcast_pd(reinterpret_cast<const __m128d*>(w1.re)));
+  const __m512d first_im = _mm512_broadcast_f64x4(_mm256_broadcast_pd(reinterpret_cast<const __m128d*>(w1.im)));
+  const __m512d second_re = _mm512_broadcast_f64x4(_mm256_loadu_pd(w2.re));
+  const __m512d second_im = _mm512_broadcast_f64x4(_mm256_loadu_pd(w2.im));
+  const __m512i evens = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
+  const __m512i odds = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
+  const __m512i uppers = _mm512_set_epi64(14, 6, 12, 4, 10, 2, 8, 0);
+  const __m512i lowers = _mm512_set_epi64(15, 7, 13, 5, 11, 3, 9, 1);
+  const __m512i first_half = _mm512_set_epi64(11, 10, 3, 2, 9, 8, 1, 0);
+  const __m512i second_half = _mm512_set_epi64(15, 14, 7, 6, 13, 12, 5, 4);
+  std::int32_t q = 0;
+  for (; q + 4 <= quads; q += 4, x += 16) {
+    const __m512 a = _mm512_loadu_ps(&x[0].re);
+    const __m512 b = _mm512_loadu_ps(&x[8].re);
+    const __m512 upper = pick(a, evens, b);  // x0 x2 x4 ... x14
+    const __m512 T1 = avx512_products_of(first_re, first_im, pick(a, odds, b));
+    const __m512 sums = _mm512_add_ps(upper, T1);   // y0 y2 y4 y6 ...: y(4q), y(4q+2)
+    const __m512 diffs = _mm512_sub_ps(upper, T1);  // y1 y3 y5 y7 ...: y(4q+1), y(4q+3)
+    const __m512 top = pick(sums, uppers, diffs);   // y0 y1 y4 y5 ...
+    const __m512 T2 = avx512_products_of(second_re, second_im, pick(sums, lowers, diffs));  // of y2 y3 y6 y7 ...
+    const __m512 z_top = _mm512_add_ps(top, T2);     // z0 z1 z4 z5 ...
+    const __m512 z_bottom = _mm512_sub_ps(top, T2);  // z2 z3 z6 z7 ...
+    _mm512_storeu_ps(&x[0].re, pick(z_top, first_half, z_bottom));
+    _mm512_storeu_ps(&x[8].re, pick(z_top, second_half, z_bottom));
+  }
+  if (q < quads) avx_first_two(w1, w2, x, quads - q);
 }
 
 Kernel kernel_of(ButterflyKernel choice) {
@@ -279,7 +330,7 @@ Kernel kernel_of(ButterflyKernel choice) {
     case ButterflyKernel::Portable: return {1, portable_run, portable_first_two};
     case ButterflyKernel::Sse2: return {2, sse2_run, sse2_first_two};
     case ButterflyKernel::Avx: return {4, avx_run, avx_first_two};
-    case ButterflyKernel::Avx512: return {4, avx512_run, avx_first_two};
+    case ButterflyKernel::Avx512: return {4, avx512_run, avx512_first_two};
   }
   return {1, portable_run, portable_first_two};
 }
