@@ -177,21 +177,39 @@ void sse2_run(Factors w, const Spans& run) {
 }
 
 // Four elements x0..x3: the first stage pairs (x0, x1) and (x2, x3), the
-// second (y0, y2) and (y1, y3) of its results.
+// second (y0, y2) and (y1, y3) of its results. The shuffles between them
+// serve the SSE2 and the AVX kernel alike.
+struct QuadPairs {
+  __m128 upper;
+  __m128 lower;
+};
+
+// (x0, x2) above (x1, x3).
+inline QuadPairs first_pairs(const ComplexFloat* x) {
+  const __m128 a = _mm_loadu_ps(&x[0].re);  // x0 x1
+  const __m128 b = _mm_loadu_ps(&x[2].re);  // x2 x3
+  return {_mm_movelh_ps(a, b), _mm_movehl_ps(b, a)};
+}
+
+// The first stage's results with its products T1, as the second pairs them:
+// (y0, y1) above (y2, y3).
+inline QuadPairs second_pairs(const QuadPairs& first, __m128 T1) {
+  const __m128 sums = _mm_add_ps(first.upper, T1);   // y0 y2
+  const __m128 diffs = _mm_sub_ps(first.upper, T1);  // y1 y3
+  return {_mm_movelh_ps(sums, diffs), _mm_movehl_ps(diffs, sums)};
+}
+
+// The second stage's results with its products T2: z0..z3.
+inline void store_quad(ComplexFloat* x, const QuadPairs& second, __m128 T2) {
+  _mm_storeu_ps(&x[0].re, _mm_add_ps(second.upper, T2));
+  _mm_storeu_ps(&x[2].re, _mm_sub_ps(second.upper, T2));
+}
+
 void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads) {
   for (std::int32_t q = 0; q < quads; ++q, x += 4) {
-    const __m128 a = _mm_loadu_ps(&x[0].re);      // x0 x1
-    const __m128 b = _mm_loadu_ps(&x[2].re);      // x2 x3
-    const __m128 upper = _mm_movelh_ps(a, b);     // x0 x2
-    const __m128 lower = _mm_movehl_ps(b, a);     // x1 x3
-    const __m128 T1 = sse2_products(w1, w1, lower);
-    const __m128 sums = _mm_add_ps(upper, T1);    // y0 y2
-    const __m128 diffs = _mm_sub_ps(upper, T1);   // y1 y3
-    const __m128 top = _mm_movelh_ps(sums, diffs);      // y0 y1
-    const __m128 bottom = _mm_movehl_ps(diffs, sums);   // y2 y3
-    const __m128 T2 = sse2_products(w2, w2.at(1), bottom);
-    _mm_storeu_ps(&x[0].re, _mm_add_ps(top, T2));
-    _mm_storeu_ps(&x[2].re, _mm_sub_ps(top, T2));
+    const QuadPairs first = first_pairs(x);
+    const QuadPairs second = second_pairs(first, sse2_products(w1, w1, first.lower));
+    store_quad(x, second, sse2_products(w2, w2.at(1), second.lower));
   }
 }
 
@@ -227,18 +245,9 @@ void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads)
   const __m256d second_re = _mm256_loadu_pd(w2.re);
   const __m256d second_im = _mm256_loadu_pd(w2.im);
   for (std::int32_t q = 0; q < quads; ++q, x += 4) {
-    const __m128 a = _mm_loadu_ps(&x[0].re);
-    const __m128 b = _mm_loadu_ps(&x[2].re);
-    const __m128 upper = _mm_movelh_ps(a, b);
-    const __m128 lower = _mm_movehl_ps(b, a);
-    const __m128 T1 = avx_products(first_re, first_im, lower);
-    const __m128 sums = _mm_add_ps(upper, T1);
-    const __m128 diffs = _mm_sub_ps(upper, T1);
-    const __m128 top = _mm_movelh_ps(sums, diffs);
-    const __m128 bottom = _mm_movehl_ps(diffs, sums);
-    const __m128 T2 = avx_products(second_re, second_im, bottom);
-    _mm_storeu_ps(&x[0].re, _mm_add_ps(top, T2));
-    _mm_storeu_ps(&x[2].re, _mm_sub_ps(top, T2));
+    const QuadPairs first = first_pairs(x);
+    const QuadPairs second = second_pairs(first, avx_products(first_re, first_im, first.lower));
+    store_quad(x, second, avx_products(second_re, second_im, second.lower));
   }
 }
 
