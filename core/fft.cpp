@@ -101,7 +101,9 @@ Factors stage_factors(std::int32_t L, std::int32_t IND) {
 //   run: the butterflies of `count` neighbouring groups, upper[g] and
 //     upper[g + distance] with the factor w.at(g), in each of `spans` spans
 //     `stride` elements apart (the groups of one stage within a block, or
-//     the row pairs of a tile that share their factors);
+//     the row pairs of a tile that share their factors); `count` is a power
+//     of two, at least 4 but for the portable loop's lone butterfly of a
+//     2-point transform;
 //   first_two: the stages of half-length 1 and 2 over `quads` groups of four
 //     neighbouring elements, with the factor w1 for the first stage and
 //     the two of w2 for the second.
@@ -116,7 +118,6 @@ using RunLoop = void (*)(Factors w, const Spans& run);
 using FirstTwoLoop = void (*)(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads);
 
 struct Kernel {
-  std::int32_t width;  // `count` is a multiple of this
   RunLoop run;
   FirstTwoLoop first_two;
 };
@@ -336,12 +337,12 @@ void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads)
 
 Kernel kernel_of(ButterflyKernel choice) {
   switch (choice) {
-    case ButterflyKernel::Portable: return {1, portable_run, portable_first_two};
-    case ButterflyKernel::Sse2: return {2, sse2_run, sse2_first_two};
-    case ButterflyKernel::Avx: return {4, avx_run, avx_first_two};
-    case ButterflyKernel::Avx512: return {4, avx512_run, avx512_first_two};
+    case ButterflyKernel::Portable: return {portable_run, portable_first_two};
+    case ButterflyKernel::Sse2: return {sse2_run, sse2_first_two};
+    case ButterflyKernel::Avx: return {avx_run, avx_first_two};
+    case ButterflyKernel::Avx512: return {avx512_run, avx512_first_two};
   }
-  return {1, portable_run, portable_first_two};
+  return {portable_run, portable_first_two};
 }
 
 void scale_elements(ComplexFloat* x, std::int32_t count, float scale) {
