@@ -7,6 +7,7 @@
 #include <cfenv>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -390,7 +391,7 @@ void tile_stages(const Kernel& kernel, std::int32_t N, std::int32_t L0, std::int
       for (ComplexFloat* const array : arrays) {
         ComplexFloat* const X = array + first + column;
         for (std::int32_t j = 0; j < rows; ++j) {
-          std::copy_n(X + std::ptrdiff_t{j} * L0, kTileColumns, tile + j * kTileColumns);
+          std::memcpy(tile + j * kTileColumns, X + std::ptrdiff_t{j} * L0, sizeof(ComplexFloat) * kTileColumns);
         }
         for (std::int32_t t = 0; t < count; ++t) {
           const std::int32_t half = std::int32_t{1} << t;
@@ -402,7 +403,7 @@ void tile_stages(const Kernel& kernel, std::int32_t N, std::int32_t L0, std::int
         }
         if (scale) scale_elements(tile, rows * kTileColumns, *scale);
         for (std::int32_t j = 0; j < rows; ++j) {
-          std::copy_n(tile + j * kTileColumns, kTileColumns, X + std::ptrdiff_t{j} * L0);
+          std::memcpy(X + std::ptrdiff_t{j} * L0, tile + j * kTileColumns, sizeof(ComplexFloat) * kTileColumns);
         }
       }
     }
