@@ -29,37 +29,17 @@ import numpy as np
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "release")
 sys.path.insert(0, os.path.join(BUILD, "python"))
+sys.dont_write_bytecode = True  # no __pycache__ beside the benchmark for numpy_reference
 import shindo  # noqa: E402
 from shindo import _core  # noqa: E402
+from numpy_reference import published_formula, record as shaking  # noqa: E402
 
 SAMPLES, DT, ROUNDS, CALLS = 30000, 0.01, 9, 150
 
 
 def record():
     """A decaying shaking of a few superposed oscillations, float32."""
-    t = np.arange(SAMPLES) * DT
-    envelope = 200.0 * t * np.exp(-t / 20.0) / 20.0
-    ns = envelope * np.sin(2 * np.pi * 1.3 * t)
-    ew = envelope * np.cos(2 * np.pi * 0.7 * t + 0.4)
-    ud = 0.5 * envelope * np.sin(2 * np.pi * 3.1 * t + 1.1)
-    return [c.astype(np.float32) for c in (ns, ew, ud)]
-
-
-def published_formula(ns, ew, ud, dt):
-    """The intensity by the published formula, in plain NumPy (float64)."""
-    n = len(ns)
-    size = 1 << max(2, (n - 1).bit_length())
-    f = np.fft.rfftfreq(size, dt)[1:]
-    y = f / 10.0
-    high_cut = (1 + 0.694 * y**2 + 0.241 * y**4 + 0.0557 * y**6 + 0.009664 * y**8 + 0.00134 * y**10
-                + 0.000155 * y**12) ** -0.5
-    low_cut = np.sqrt(1 - np.exp(-((f / 0.5) ** 3)))
-    factor = np.concatenate([[0.0], np.sqrt(1 / f) * high_cut * low_cut])
-    spectra = np.fft.rfft(np.stack([ns, ew, ud]).astype(np.float64), size, axis=1)
-    filtered = np.fft.irfft(spectra * factor, size, axis=1)[:, :n]
-    vector = np.sqrt((filtered**2).sum(axis=0))
-    a = np.sort(vector)[::-1][int(round(0.3 / dt)) - 1]
-    return 2 * np.log10(a) + 0.94
+    return shaking(SAMPLES)
 
 
 def call_times(function, calls=CALLS):

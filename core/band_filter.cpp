@@ -1,6 +1,11 @@
 #include "core/band_filter.h"
 
+#include <algorithm>
+#include <bit>
+#include <cfenv>
 #include <cmath>
+#include <mutex>
+#include <optional>
 
 #include "core/fft.h"
 #include "core/math.h"
@@ -43,6 +48,60 @@ void transform_all(std::int32_t NF, const ComponentSpectra& spectra, std::int32_
   transform_together(NF, arrays, IND);
 }
 
+// Tables kept, and the largest number of bins kept (512 KiB a table).
+constexpr std::size_t kKeptTables = 8;
+constexpr std::int32_t kLargestKeptBins = (std::int32_t{1} << 17) + 1;
+
+// Computes the table in the default floating-point environment with clear
+// flags, notes the exceptions raised, and gives the caller's environment
+// back untouched.
+FilterTable computed_table(std::int32_t NOM, float DUR) {
+  std::fenv_t caller;
+  std::fegetenv(&caller);
+  std::fesetenv(FE_DFL_ENV);
+  FilterTable table;
+  table.FILT.reserve(static_cast<std::size_t>(NOM));
+  for (std::int32_t I = 1; I <= NOM; ++I) {
+    const FilterFactors f = filter_factors(I, DUR);
+    if (f.fault != Fault::none) {
+      table.fault = f.fault;
+      break;
+    }
+    table.FILT.push_back(f.FILT);
+  }
+  table.raised = std::fetestexcept(FE_ALL_EXCEPT & ~FE_INEXACT);
+  std::fesetenv(&caller);
+  return table;
+}
+
+// The kept tables, the most recently used first; a function-local static
+// under its own lock, the only state shared between computations.
+struct KeptTable {
+  std::int32_t NOM = 0;
+  float DUR = 0.0f;
+  std::shared_ptr<const FilterTable> table;
+};
+
+struct KeptTables {
+  std::mutex lock;
+  std::vector<KeptTable> tables;
+};
+
+// The table of NOM bins at DUR, with the exceptions its computation raised
+// raised again, as if its factors were computed here.
+std::shared_ptr<const FilterTable> raised_table(std::int32_t NOM, float DUR) {
+  std::shared_ptr<const FilterTable> table = filter_table(NOM, DUR);
+  if (table->raised != 0) std::feraiseexcept(table->raised);
+  return table;
+}
+
+// Multiplies bin `at` of each spectrum by the factor.
+void filter_bin(const ComponentSpectra& spectra, std::size_t at, float factor) {
+  scale_bin(spectra.spec1[at], factor);
+  scale_bin(spectra.spec2[at], factor);
+  scale_bin(spectra.spec3[at], factor);
+}
+
 }  // namespace
 
 FilterFactors filter_factors(std::int32_t I, float DUR) {
@@ -75,6 +134,24 @@ FilterFactors filter_factors(std::int32_t I, float DUR) {
   return f;
 }
 
+std::shared_ptr<const FilterTable> filter_table(std::int32_t NOM, float DUR) {
+  if (NOM > kLargestKeptBins) return std::make_shared<const FilterTable>(computed_table(NOM, DUR));
+  static KeptTables kept;
+  const std::lock_guard<std::mutex> hold(kept.lock);
+  std::vector<KeptTable>& tables = kept.tables;
+  for (std::size_t k = 0; k < tables.size(); ++k) {
+    // The same bits of DUR: -0 and +0 are different intervals here.
+    if (tables[k].NOM == NOM && std::bit_cast<std::uint32_t>(tables[k].DUR) == std::bit_cast<std::uint32_t>(DUR)) {
+      std::rotate(tables.begin(), tables.begin() + static_cast<std::ptrdiff_t>(k),
+                  tables.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+      return tables.front().table;
+    }
+  }
+  if (tables.size() == kKeptTables) tables.pop_back();
+  tables.insert(tables.begin(), {NOM, DUR, std::make_shared<const FilterTable>(computed_table(NOM, DUR))});
+  return tables.front().table;
+}
+
 float record_duration(std::int32_t NF, float DT) {
   return static_cast<float>(static_cast<double>(NF) * DT);
 }
@@ -89,36 +166,27 @@ FrequencyStep frequency_step(std::int32_t NF, float DUR) {
 
 float transform_forward(const Components& samples, std::int32_t NT, std::int32_t NF, float DT,
                         const ComponentSpectra& spectra) {
-  for (std::int32_t I = 1; I <= NT; ++I) {
-    spectra.spec1[I - 1] = {samples.acc1[I - 1], 0.0f};
-    spectra.spec2[I - 1] = {samples.acc2[I - 1], 0.0f};
-    spectra.spec3[I - 1] = {samples.acc3[I - 1], 0.0f};
-  }
-  for (std::int32_t I = NT + 1; I <= NF; ++I) {
-    spectra.spec1[I - 1] = {0.0f, 0.0f};
-    spectra.spec2[I - 1] = {0.0f, 0.0f};
-    spectra.spec3[I - 1] = {0.0f, 0.0f};
-  }
-  transform_all(NF, spectra, kForward);
-
-  const float duration = record_duration(NF, DT);
-  for (std::int32_t I = 1; I <= NF; ++I) {
-    scale_bin(spectra.spec1[I - 1], DT);
-    scale_bin(spectra.spec2[I - 1], DT);
-    scale_bin(spectra.spec3[I - 1], DT);
-  }
-  return duration;
+  const std::int32_t bits = log2_size(NF);
+  // One component at a time: the runs of the blocks of one array alone fit
+  // the cache's sets.
+  const auto pack = [bits, NT](std::span<const float> acc, std::span<ComplexFloat> spectrum) {
+    visit_reversed(bits, [acc, spectrum, NT](std::uint32_t place, std::uint32_t k) {
+      spectrum[place] = {static_cast<std::int32_t>(k) < NT ? acc[k] : 0.0f, 0.0f};
+    });
+  };
+  pack(samples.acc1, spectra.spec1);
+  pack(samples.acc2, spectra.spec2);
+  pack(samples.acc3, spectra.spec3);
+  // Every bin is scaled by DT as the last stage leaves it.
+  ComplexFloat* const arrays[] = {spectra.spec1.data(), spectra.spec2.data(), spectra.spec3.data()};
+  transform_stages(NF, arrays, kForward, DT);
+  return record_duration(NF, DT);
 }
 
 Fault filter_spectra(std::int32_t NOM, float DUR, const ComponentSpectra& spectra) {
-  for (std::int32_t I = 1; I <= NOM; ++I) {
-    const FilterFactors f = filter_factors(I, DUR);
-    if (f.fault != Fault::none) return f.fault;
-    scale_bin(spectra.spec1[I - 1], f.FILT);
-    scale_bin(spectra.spec2[I - 1], f.FILT);
-    scale_bin(spectra.spec3[I - 1], f.FILT);
-  }
-  return Fault::none;
+  const std::shared_ptr<const FilterTable> table = raised_table(NOM, DUR);
+  for (std::size_t at = 0; at < table->FILT.size(); ++at) filter_bin(spectra, at, table->FILT[at]);
+  return table->fault;
 }
 
 void complete_conjugates(std::int32_t NF, const ComponentSpectra& spectra) {
@@ -134,6 +202,33 @@ Fault filter_and_invert(std::int32_t NF, std::int32_t NOM, float DUR, const Comp
   if (const Fault fault = filter_spectra(NOM, DUR, spectra); fault != Fault::none) return fault;
   complete_conjugates(NF, spectra);
   transform_all(NF, spectra, kInverse);
+  return Fault::none;
+}
+
+Fault filter_and_invert(std::int32_t NF, std::int32_t NOM, float DUR, const ComponentSpectra& spectra,
+                        const ComponentSpectra& filtered) {
+  const std::shared_ptr<const FilterTable> table = raised_table(NOM, DUR);
+  // A fault stops the filter at its first bin, before any product.
+  if (table->fault != Fault::none) return table->fault;
+  const std::span<const float> FILT = table->FILT;
+  const std::int32_t bits = log2_size(NF);
+  const auto place_filtered = [bits, NF, NOM, FILT](std::span<const ComplexFloat> from, std::span<ComplexFloat> to) {
+    visit_reversed(bits, [from, to, NF, NOM, FILT](std::uint32_t place, std::uint32_t k) {
+      // Bins NOM+1..NF (from 1) are the conjugates of the filtered bins NF/2..2.
+      const auto bin = static_cast<std::int32_t>(k);
+      const bool mirrored = bin >= NOM;
+      const std::int32_t source = mirrored ? NF - bin : bin;
+      const float factor = FILT[static_cast<std::size_t>(source)];
+      const ComplexFloat a = from[static_cast<std::size_t>(source)];
+      const float im = scaled(a.im, factor);
+      to[place] = {scaled(a.re, factor), mirrored ? -im : im};
+    });
+  };
+  place_filtered(spectra.spec1, filtered.spec1);
+  place_filtered(spectra.spec2, filtered.spec2);
+  place_filtered(spectra.spec3, filtered.spec3);
+  ComplexFloat* const arrays[] = {filtered.spec1.data(), filtered.spec2.data(), filtered.spec3.data()};
+  transform_stages(NF, arrays, kInverse, std::nullopt);
   return Fault::none;
 }
 

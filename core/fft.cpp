@@ -3,9 +3,15 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <bit>
+#include <cfenv>
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string_view>
 #include <utility>
-#include <vector>
 
 #include "core/fft_kernels.h"
 #include "core/math.h"
@@ -17,158 +23,403 @@ namespace {
 // The single-precision value nearest pi.
 constexpr float PI = 3.1415927f;
 
-// Neighbouring butterfly groups handled together: 32 complex values are four
-// whole 64-byte cache lines on each side of the butterflies, a stretch long
-// enough for the processor's prefetching to follow (one line at a time
-// leaves the stages of long strides waiting on memory).
-constexpr std::int32_t kGroupRun = 32;
+// The largest transform: 2^22 points (kMaxSamples).
+constexpr std::int32_t kMaxLog2 = 22;
 
-// The twiddle factors W of a run of neighbouring groups, laid out for the
-// product W * x on the pair (x.re, x.im) in double precision: for the g-th
-// group of the run, re[2g] and re[2g+1] both hold W.re, im_signed[2g] holds
-// -W.im and im_signed[2g+1] W.im, the sign each part of the product gives it.
-// The factors of two neighbouring groups are one 16-byte load, those of four
-// one 32-byte load.
-struct GroupFactors {
-  alignas(32) double re[2 * kGroupRun];
-  alignas(32) double im_signed[2 * kGroupRun];
+// The first stages run block by block: a block of kBlock elements of one
+// array (16 KiB) stays in the first-level cache through all the stages whose
+// butterflies lie within it.
+constexpr std::int32_t kBlock = 2048;
+
+// The later stages run tile by tile: kTileColumns neighbouring elements of
+// each of up to 2^kTileStages rows at the stride of the first stage taken,
+// copied together, go through up to kTileStages stages while they are in the
+// first-level cache (rows at a stride of a power of two would share a few
+// cache sets), and are copied back.
+constexpr std::int32_t kTileColumns = 16;
+constexpr std::int32_t kTileStages = 5;
+constexpr std::int32_t kTileRows = std::int32_t{1} << kTileStages;
+
+// The twiddle factors of the stage of half-length L: for group g (from 0),
+// W_g = exp(i angle_g) with angle_g = g * IND * PI / L carried in double
+// precision and rounded once to single precision, then cos and sin each
+// rounded once. They are kept as doubles laid out for the product W * x on
+// the pair (x.re, x.im): re[2g] and re[2g+1] both hold W.re, im[2g] holds
+// -W.im and im[2g+1] W.im, the sign each part of the product gives it; so
+// the factors of neighbouring groups are one load of each plane.
+struct Factors {
+  const double* re;
+  const double* im;
+  Factors at(std::ptrdiff_t g) const { return {re + 2 * g, im + 2 * g}; }
 };
 
-// The factors of the last stage (half-length N/2), W_k = exp(i angle_k) for
-// k = 0..N/2-1: the angle k * IND * PI / (N/2) is carried in double precision
-// and rounded once to single precision.
-//
-// Group M (from 1) of the stage of half-length L takes W_k with
-// k = (M-1) * N/(2L): its own angle (M-1) * IND * PI / L differs from the last
-// stage's angle of k only by the power of two N/(2L) in the product and in the
-// divisor, which changes no rounding. So every stage takes the factors it
-// would compute itself, and each is computed once per transform.
-std::vector<ComplexFloat> last_stage_factors(std::int32_t N, std::int32_t IND) {
-  const std::int32_t L = N / 2;
-  std::vector<ComplexFloat> factors(static_cast<std::size_t>(L));
-  for (std::int32_t k = 0; k < L; ++k) {
-    const float angle =
-        static_cast<float>(static_cast<double>(k * IND) * static_cast<double>(PI) / static_cast<double>(L));
-    factors[static_cast<std::size_t>(k)] = unit_exponential(angle);
-  }
-  return factors;
-}
+// A factor depends only on L and g, not on the size of the transform, so a
+// table per stage and direction serves every transform: each is laid out
+// once, at the first transform that needs it, under a once-flag (thread-safe),
+// in the default floating-point environment, and stays unchanged and in
+// place until the process ends. The tables live in a function-local static
+// (44 once-flags and pointers); no other state is shared between transforms.
+struct StageTables {
+  std::once_flag built[2][kMaxLog2];
+  std::unique_ptr<double[]> planes[2][kMaxLog2];  // re, then im: 4L doubles
+};
 
-// Sets `factor` as the g-th of the run.
-void set_factor(GroupFactors& W, std::int32_t g, ComplexFloat factor) {
-  W.re[2 * g] = factor.re;
-  W.re[2 * g + 1] = factor.re;
-  W.im_signed[2 * g] = -factor.im;
-  W.im_signed[2 * g + 1] = factor.im;
+Factors stage_factors(std::int32_t L, std::int32_t IND) {
+  static StageTables tables;
+  const int direction = IND == kForward ? 0 : 1;
+  const int stage = std::countr_zero(static_cast<std::uint32_t>(L));
+  const auto size = static_cast<std::size_t>(L);
+  std::call_once(tables.built[direction][stage], [L, IND, size, &table = tables.planes[direction][stage]] {
+    std::fenv_t caller;
+    std::fegetenv(&caller);
+    std::fesetenv(FE_DFL_ENV);
+    auto planes = std::make_unique<double[]>(4 * size);
+    for (std::int32_t g = 0; g < L; ++g) {
+      const float angle =
+          static_cast<float>(static_cast<double>(g * IND) * static_cast<double>(PI) / static_cast<double>(L));
+      const ComplexFloat W = unit_exponential(angle);
+      const auto at = 2 * static_cast<std::size_t>(g);
+      planes[at] = planes[at + 1] = W.re;
+      planes[2 * size + at] = -W.im;
+      planes[2 * size + at + 1] = W.im;
+    }
+    table = std::move(planes);
+    std::fesetenv(&caller);
+  });
+  const double* const planes = tables.planes[direction][stage].get();
+  return {planes, planes + 2 * size};
 }
 
 // Every product T = W * x below forms each part with one rounding of its
-// double-precision formula, W.re x.re - W.im x.im and W.im x.re + W.re x.im:
-// the products of two floats are exact in double, and a + (-b) is a - b.
-// Every butterfly then takes X(J) = X(I) - T and X(I) = X(I) + T in single
-// precision: the sum or difference of two floats rounded once to float is
-// the same whether it is carried in double or in float. No multiply-add is
-// fused, so both kernels round exactly where the formulas do and give the
+// double-precision formula, W.re x.re - W.im x.im and W.re x.im + W.im x.re:
+// the products of two floats are exact in double, a - b is a + (-b), and a
+// sum is the same in either order. Every butterfly then takes
+// X(J) = X(I) - T and X(I) = X(I) + T in single precision. No multiply-add is
+// fused, so every kernel rounds exactly where the formulas do and gives the
 // same bits.
 
-// The product for the complex value in the low half of `x`, with the factor
-// at `re`, `im_signed`; the upper half of the result is zero.
-__m128 product(const double* re, const double* im_signed, __m128 x) {
+// A kernel's two loops, to which the stages hand all their butterflies:
+//   run: the butterflies of `count` neighbouring groups, upper[g] and
+//     upper[g + distance] with the factor w.at(g), in each of `spans` spans
+//     `stride` elements apart (the groups of one stage within a block, or
+//     the row pairs of a tile that share their factors); `count` is a power
+//     of two, at least 4 but for the portable loop's lone butterfly of a
+//     2-point transform;
+//   first_two: the stages of half-length 1 and 2 over `quads` groups of four
+//     neighbouring elements, with the factor w1 for the first stage and
+//     the two of w2 for the second.
+struct Spans {
+  ComplexFloat* upper;
+  std::ptrdiff_t distance;
+  std::int32_t count;
+  std::int32_t spans;
+  std::ptrdiff_t stride;
+};
+using RunLoop = void (*)(Factors w, const Spans& run);
+using FirstTwoLoop = void (*)(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads);
+
+struct Kernel {
+  RunLoop run;
+  FirstTwoLoop first_two;
+};
+
+// The portable kernel: plain C++, one butterfly at a time.
+void portable_butterfly(Factors w, ComplexFloat& upper, ComplexFloat& lower) {
+  const double xr = lower.re, xi = lower.im;
+  const float Tr = static_cast<float>(w.re[0] * xr + w.im[0] * xi);
+  const float Ti = static_cast<float>(w.re[1] * xi + w.im[1] * xr);
+  const ComplexFloat a = upper;
+  lower = {a.re - Tr, a.im - Ti};
+  upper = {a.re + Tr, a.im + Ti};
+}
+
+void portable_run(Factors w, const Spans& run) {
+  for (std::int32_t s = 0; s < run.spans; ++s) {
+    ComplexFloat* const upper = run.upper + s * run.stride;
+    for (std::int32_t g = 0; g < run.count; ++g) portable_butterfly(w.at(g), upper[g], upper[g + run.distance]);
+  }
+}
+
+void portable_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads) {
+  for (std::int32_t q = 0; q < quads; ++q, x += 4) {
+    portable_butterfly(w1, x[0], x[1]);
+    portable_butterfly(w1, x[2], x[3]);
+    portable_butterfly(w2, x[0], x[2]);
+    portable_butterfly(w2.at(1), x[1], x[3]);
+  }
+}
+
+// The SSE2 kernel: two butterflies at a time.
+
+// The product for the complex value in the low half of `x` with the factor
+// w; the upper half of the result is zero.
+__m128 sse2_product(Factors w, __m128 x) {
   const __m128d parts = _mm_cvtps_pd(x);
   const __m128d swapped = _mm_shuffle_pd(parts, parts, 1);
-  return _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(_mm_load_pd(re), parts), _mm_mul_pd(_mm_load_pd(im_signed), swapped)));
+  return _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(_mm_loadu_pd(w.re), parts), _mm_mul_pd(_mm_loadu_pd(w.im), swapped)));
 }
 
-// The butterfly of the stage of half-length 1, in the low halves.
-void butterfly_one(const GroupFactors& W, ComplexFloat* upper, ComplexFloat* lower) {
-  const __m128 top = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(upper)));
-  const __m128 bottom = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lower)));
-  const __m128 T = product(W.re, W.im_signed, bottom);
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(lower), _mm_castps_si128(_mm_sub_ps(top, T)));
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(upper), _mm_castps_si128(_mm_add_ps(top, T)));
+// The products for the two complex values of `x`, with the factors w and
+// w_next.
+__m128 sse2_products(Factors w, Factors w_next, __m128 x) {
+  return _mm_movelh_ps(sse2_product(w, x), sse2_product(w_next, _mm_movehl_ps(x, x)));
 }
 
-// The butterflies of groups g and g+1 of the run, side by side: `upper`
-// holds X(I) and X(I+1), `lower` X(J) and X(J+1).
-void butterflies_two(const GroupFactors& W, std::int32_t g, ComplexFloat* upper, ComplexFloat* lower) {
-  const __m128 top = _mm_loadu_ps(&upper->re);
-  const __m128 bottom = _mm_loadu_ps(&lower->re);
-  const __m128 T = _mm_movelh_ps(product(W.re + 2 * g, W.im_signed + 2 * g, bottom),
-                                 product(W.re + 2 * g + 2, W.im_signed + 2 * g + 2, _mm_movehl_ps(bottom, bottom)));
-  _mm_storeu_ps(&lower->re, _mm_sub_ps(top, T));
-  _mm_storeu_ps(&upper->re, _mm_add_ps(top, T));
+void sse2_run(Factors w, const Spans& run) {
+  for (std::int32_t s = 0; s < run.spans; ++s) {
+    ComplexFloat* const upper = run.upper + s * run.stride;
+    ComplexFloat* const lower = upper + run.distance;
+    for (std::int32_t g = 0; g < run.count; g += 2) {
+      const __m128 top = _mm_loadu_ps(&upper[g].re);
+      const __m128 T = sse2_products(w.at(g), w.at(g + 1), _mm_loadu_ps(&lower[g].re));
+      _mm_storeu_ps(&lower[g].re, _mm_sub_ps(top, T));
+      _mm_storeu_ps(&upper[g].re, _mm_add_ps(top, T));
+    }
+  }
 }
 
-// The products for the two complex values of `x`, with the factors of two
-// neighbouring groups at `re`, `im_signed`.
-[[gnu::target("avx")]] __m128 product_two(const double* re, const double* im_signed, __m128 x) {
+// Four elements x0..x3: the first stage pairs (x0, x1) and (x2, x3), the
+// second (y0, y2) and (y1, y3) of its results. The shuffles between them
+// serve the SSE2 and the AVX kernel alike.
+struct QuadPairs {
+  __m128 upper;
+  __m128 lower;
+};
+
+// (x0, x2) above (x1, x3).
+inline QuadPairs first_pairs(const ComplexFloat* x) {
+  const __m128 a = _mm_loadu_ps(&x[0].re);  // x0 x1
+  const __m128 b = _mm_loadu_ps(&x[2].re);  // x2 x3
+  return {_mm_movelh_ps(a, b), _mm_movehl_ps(b, a)};
+}
+
+// The first stage's results with its products T1, as the second pairs them:
+// (y0, y1) above (y2, y3).
+inline QuadPairs second_pairs(const QuadPairs& first, __m128 T1) {
+  const __m128 sums = _mm_add_ps(first.upper, T1);   // y0 y2
+  const __m128 diffs = _mm_sub_ps(first.upper, T1);  // y1 y3
+  return {_mm_movelh_ps(sums, diffs), _mm_movehl_ps(diffs, sums)};
+}
+
+// The second stage's results with its products T2: z0..z3.
+inline void store_quad(ComplexFloat* x, const QuadPairs& second, __m128 T2) {
+  _mm_storeu_ps(&x[0].re, _mm_add_ps(second.upper, T2));
+  _mm_storeu_ps(&x[2].re, _mm_sub_ps(second.upper, T2));
+}
+
+void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads) {
+  for (std::int32_t q = 0; q < quads; ++q, x += 4) {
+    const QuadPairs first = first_pairs(x);
+    const QuadPairs second = second_pairs(first, sse2_products(w1, w1, first.lower));
+    store_quad(x, second, sse2_products(w2, w2.at(1), second.lower));
+  }
+}
+
+// The AVX kernel: four butterflies at a time.
+
+// The products for the two complex values of `x` with the factors of two
+// neighbouring groups (re and signed im planes).
+[[gnu::target("avx")]] inline __m128 avx_products(__m256d re, __m256d im, __m128 x) {
   const __m256d parts = _mm256_cvtps_pd(x);
   const __m256d swapped = _mm256_permute_pd(parts, 0b0101);
-  return _mm256_cvtpd_ps(
-      _mm256_add_pd(_mm256_mul_pd(_mm256_load_pd(re), parts), _mm256_mul_pd(_mm256_load_pd(im_signed), swapped)));
+  return _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(re, parts), _mm256_mul_pd(im, swapped)));
 }
 
-// The butterflies of groups g to g+3 of the run, side by side.
-[[gnu::target("avx")]] void butterflies_four(const GroupFactors& W, std::int32_t g, ComplexFloat* upper,
-                                             ComplexFloat* lower) {
-  const __m256 top = _mm256_loadu_ps(&upper->re);
-  const __m256 T = _mm256_set_m128(product_two(W.re + 2 * g + 4, W.im_signed + 2 * g + 4, _mm_loadu_ps(&lower[2].re)),
-                                   product_two(W.re + 2 * g, W.im_signed + 2 * g, _mm_loadu_ps(&lower->re)));
-  _mm256_storeu_ps(&lower->re, _mm256_sub_ps(top, T));
-  _mm256_storeu_ps(&upper->re, _mm256_add_ps(top, T));
-}
-
-// A kernel takes the butterflies of a run of `run` neighbouring groups of the
-// stage of half-length L in one array, in each of its `spans` spans of
-// length 2L: `first` points at the upper element of the first butterfly of
-// the run's first group.
-using GroupKernel = void (*)(const GroupFactors& W, std::int32_t run, std::int32_t L, std::int32_t spans,
-                             ComplexFloat* first);
-
-// Runs of one group (the stage of half-length 1) or of an even number.
-void sse2_groups(const GroupFactors& W, std::int32_t run, std::int32_t L, std::int32_t spans, ComplexFloat* first) {
-  for (std::int32_t s = 0; s < spans; ++s) {
-    ComplexFloat* const upper = first + std::ptrdiff_t{2} * L * s;
-    ComplexFloat* const lower = upper + L;
-    if (run == 1) {
-      butterfly_one(W, upper, lower);
-      continue;
+[[gnu::target("avx")]] void avx_run(Factors w, const Spans& run) {
+  for (std::int32_t s = 0; s < run.spans; ++s) {
+    ComplexFloat* const upper = run.upper + s * run.stride;
+    ComplexFloat* const lower = upper + run.distance;
+    for (std::int32_t g = 0; g < run.count; g += 4) {
+      const __m256 top = _mm256_loadu_ps(&upper[g].re);
+      const Factors low = w.at(g), high = w.at(g + 2);
+      const __m256 T = _mm256_set_m128(
+          avx_products(_mm256_loadu_pd(high.re), _mm256_loadu_pd(high.im), _mm_loadu_ps(&lower[g + 2].re)),
+          avx_products(_mm256_loadu_pd(low.re), _mm256_loadu_pd(low.im), _mm_loadu_ps(&lower[g].re)));
+      _mm256_storeu_ps(&lower[g].re, _mm256_sub_ps(top, T));
+      _mm256_storeu_ps(&upper[g].re, _mm256_add_ps(top, T));
     }
-    for (std::int32_t g = 0; g < run; g += 2) butterflies_two(W, g, upper + g, lower + g);
   }
 }
 
-// Runs of a multiple of four groups.
-[[gnu::target("avx")]] void avx_groups(const GroupFactors& W, std::int32_t run, std::int32_t L, std::int32_t spans,
-                                       ComplexFloat* first) {
-  for (std::int32_t s = 0; s < spans; ++s) {
-    ComplexFloat* const upper = first + std::ptrdiff_t{2} * L * s;
-    ComplexFloat* const lower = upper + L;
-    for (std::int32_t g = 0; g < run; g += 4) butterflies_four(W, g, upper + g, lower + g);
+[[gnu::target("avx")]] void avx_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads) {
+  const __m256d first_re = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(w1.re));
+  const __m256d first_im = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(w1.im));
+  const __m256d second_re = _mm256_loadu_pd(w2.re);
+  const __m256d second_im = _mm256_loadu_pd(w2.im);
+  for (std::int32_t q = 0; q < quads; ++q, x += 4) {
+    const QuadPairs first = first_pairs(x);
+    const QuadPairs second = second_pairs(first, avx_products(first_re, first_im, first.lower));
+    store_quad(x, second, avx_products(second_re, second_im, second.lower));
   }
 }
 
-// The low `bits` bits of k in reverse order.
-std::uint32_t reversed(std::uint32_t k, std::int32_t bits) {
-  k = ((k >> 1) & 0x55555555u) | ((k & 0x55555555u) << 1);
-  k = ((k >> 2) & 0x33333333u) | ((k & 0x33333333u) << 2);
-  k = ((k >> 4) & 0x0F0F0F0Fu) | ((k & 0x0F0F0F0Fu) << 4);
-  k = ((k >> 8) & 0x00FF00FFu) | ((k & 0x00FF00FFu) << 8);
-  k = (k >> 16) | (k << 16);
-  return k >> (32 - bits);
+// The AVX-512 kernel: eight butterflies at a time (runs of four take the
+// AVX loop).
+
+// The products for the four complex values of `x` with the factors of four
+// neighbouring groups, held in `re` and `im`.
+[[gnu::target("avx512f")]] inline __m256 avx512_four_products(__m512d re, __m512d im, __m256 x) {
+  const __m512d parts = _mm512_cvtps_pd(x);
+  const __m512d swapped = _mm512_permute_pd(parts, 0x55);
+  return _mm512_cvtpd_ps(_mm512_add_pd(_mm512_mul_pd(re, parts), _mm512_mul_pd(im, swapped)));
+}
+
+// Eight complex values: four in `low`, then four in `high`.
+[[gnu::target("avx512f")]] inline __m512 joined(__m256 low, __m256 high) {
+  return _mm512_castpd_ps(_mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(low)), _mm256_castps_pd(high), 1));
+}
+
+[[gnu::target("avx512f")]] void avx512_run(Factors w, const Spans& run) {
+  if (run.count % 8 != 0) {
+    avx_run(w, run);
+    return;
+  }
+  for (std::int32_t s = 0; s < run.spans; ++s) {
+    ComplexFloat* const upper = run.upper + s * run.stride;
+    ComplexFloat* const lower = upper + run.distance;
+    for (std::int32_t g = 0; g < run.count; g += 8) {
+      const __m512 top = _mm512_loadu_ps(&upper[g].re);
+      const Factors first = w.at(g), second = w.at(g + 4);
+      const __m256 low =
+          avx512_four_products(_mm512_loadu_pd(first.re), _mm512_loadu_pd(first.im), _mm256_loadu_ps(&lower[g].re));
+      const __m256 high = avx512_four_products(_mm512_loadu_pd(second.re), _mm512_loadu_pd(second.im),
+                                               _mm256_loadu_ps(&lower[g + 4].re));
+      const __m512 T = joined(low, high);
+      _mm512_storeu_ps(&lower[g].re, _mm512_sub_ps(top, T));
+      _mm512_storeu_ps(&upper[g].re, _mm512_add_ps(top, T));
+    }
+  }
+}
+
+// The products for the eight complex values of `x` with the factors held in
+// `re` and `im` (the two planes' values for the eight).
+[[gnu::target("avx512f")]] inline __m512 avx512_products_of(__m512d re, __m512d im, __m512 x) {
+  const __m256 low = avx512_four_products(re, im, _mm512_castps512_ps256(x));
+  const __m256 high = avx512_four_products(re, im, _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(x), 1)));
+  return joined(low, high);
+}
+
+// Picks complex values (64-bit lanes) of `a` (places 0-7) and `b` (8-15).
+[[gnu::target("avx512f")]] inline __m512 pick(__m512 a, __m512i places, __m512 b) {
+  return _mm512_castpd_ps(_mm512_permutex2var_pd(_mm512_castps_pd(a), places, _mm512_castps_pd(b)));
+}
+
+// Four groups of four elements at a time, x0..x15: the first stage pairs
+// each even element with the next, the second y(4q) with y(4q+2) and
+// y(4q+1) with y(4q+3); left-over groups take the AVX loop.
+[[gnu::target("avx512f")]] void avx512_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads) {
+  const __m512d first_re = _mm512_broadcast_f64x4(_mm256_broadcast_pd(reinterpret_cast<const __m128d*>(w1.re)));
+  const __m512d first_im = _mm512_broadcast_f64x4(_mm256_broadcast_pd(reinterpret_cast<const __m128d*>(w1.im)));
+  const __m512d second_re = _mm512_broadcast_f64x4(_mm256_loadu_pd(w2.re));
+  const __m512d second_im = _mm512_broadcast_f64x4(_mm256_loadu_pd(w2.im));
+  const __m512i evens = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
+  const __m512i odds = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
+  const __m512i uppers = _mm512_set_epi64(14, 6, 12, 4, 10, 2, 8, 0);
+  const __m512i lowers = _mm512_set_epi64(15, 7, 13, 5, 11, 3, 9, 1);
+  const __m512i first_half = _mm512_set_epi64(11, 10, 3, 2, 9, 8, 1, 0);
+  const __m512i second_half = _mm512_set_epi64(15, 14, 7, 6, 13, 12, 5, 4);
+  std::int32_t q = 0;
+  for (; q + 4 <= quads; q += 4, x += 16) {
+    const __m512 a = _mm512_loadu_ps(&x[0].re);
+    const __m512 b = _mm512_loadu_ps(&x[8].re);
+    const __m512 upper = pick(a, evens, b);  // x0 x2 x4 ... x14
+    const __m512 T1 = avx512_products_of(first_re, first_im, pick(a, odds, b));
+    const __m512 sums = _mm512_add_ps(upper, T1);   // y0 y2 y4 y6 ...: y(4q), y(4q+2)
+    const __m512 diffs = _mm512_sub_ps(upper, T1);  // y1 y3 y5 y7 ...: y(4q+1), y(4q+3)
+    const __m512 top = pick(sums, uppers, diffs);   // y0 y1 y4 y5 ...
+    const __m512 T2 = avx512_products_of(second_re, second_im, pick(sums, lowers, diffs));  // of y2 y3 y6 y7 ...
+    const __m512 z_top = _mm512_add_ps(top, T2);     // z0 z1 z4 z5 ...
+    const __m512 z_bottom = _mm512_sub_ps(top, T2);  // z2 z3 z6 z7 ...
+    _mm512_storeu_ps(&x[0].re, pick(z_top, first_half, z_bottom));
+    _mm512_storeu_ps(&x[8].re, pick(z_top, second_half, z_bottom));
+  }
+  if (q < quads) avx_first_two(w1, w2, x, quads - q);
+}
+
+Kernel kernel_of(ButterflyKernel choice) {
+  switch (choice) {
+    case ButterflyKernel::Portable: return {portable_run, portable_first_two};
+    case ButterflyKernel::Sse2: return {sse2_run, sse2_first_two};
+    case ButterflyKernel::Avx: return {avx_run, avx_first_two};
+    case ButterflyKernel::Avx512: return {avx512_run, avx512_first_two};
+  }
+  return {portable_run, portable_first_two};
+}
+
+void scale_elements(ComplexFloat* x, std::int32_t count, float scale) {
+  for (std::int32_t k = 0; k < count; ++k) x[k] = {x[k].re * scale, x[k].im * scale};
+}
+
+// The stages of half-length 1 up to block/2 of every array, block by block.
+void block_stages(const Kernel& kernel, std::int32_t N, std::int32_t block, std::span<ComplexFloat* const> arrays,
+                  std::int32_t IND, std::optional<float> scale) {
+  const Factors w1 = stage_factors(1, IND);
+  if (block == 2) {
+    for (ComplexFloat* X : arrays) {
+      portable_run(w1, {X, 1, 1, 1, 0});
+      if (scale) scale_elements(X, 2, *scale);
+    }
+    return;
+  }
+  const Factors w2 = stage_factors(2, IND);
+  for (std::int32_t first = 0; first < N; first += block) {
+    for (ComplexFloat* const array : arrays) {
+      ComplexFloat* const X = array + first;
+      kernel.first_two(w1, w2, X, block / 4);
+      for (std::int32_t L = 4; L < block; L *= 2) {
+        const Factors w = stage_factors(L, IND);
+        kernel.run(w, {X, L, L, block / (2 * L), 2 * std::ptrdiff_t{L}});
+      }
+      if (scale) scale_elements(X, block, *scale);
+    }
+  }
+}
+
+// The stages of half-length L0, 2 L0, ... L0 2^(count-1) of every array, tile
+// by tile: a tile is kTileColumns neighbouring elements in each of the 2^count
+// rows j = 0, 1, ... at the stride L0 from `first`; the stage of half-length
+// L0 2^t pairs row j with row j + 2^t (bit t of j clear), and the column c of
+// row j takes the factor of group (j mod 2^t) L0 + c.
+void tile_stages(const Kernel& kernel, std::int32_t N, std::int32_t L0, std::int32_t count,
+                 std::span<ComplexFloat* const> arrays, std::int32_t IND, std::optional<float> scale) {
+  const std::int32_t rows = std::int32_t{1} << count;
+  Factors factors[kTileStages];
+  for (std::int32_t t = 0; t < count; ++t) factors[t] = stage_factors(L0 << t, IND);
+  alignas(64) ComplexFloat tile[kTileRows * kTileColumns];
+  for (std::int32_t first = 0; first < N; first += L0 * rows) {
+    for (std::int32_t column = 0; column < L0; column += kTileColumns) {
+      for (ComplexFloat* const array : arrays) {
+        ComplexFloat* const X = array + first + column;
+        for (std::int32_t j = 0; j < rows; ++j) {
+          std::memcpy(tile + j * kTileColumns, X + std::ptrdiff_t{j} * L0, sizeof(ComplexFloat) * kTileColumns);
+        }
+        for (std::int32_t t = 0; t < count; ++t) {
+          const std::int32_t half = std::int32_t{1} << t;
+          for (std::int32_t j = 0; j < half; ++j) {
+            kernel.run(factors[t].at(std::ptrdiff_t{j} * L0 + column),
+                       {tile + j * kTileColumns, half * kTileColumns, kTileColumns, rows / (2 * half),
+                        2 * std::ptrdiff_t{half} * kTileColumns});
+          }
+        }
+        if (scale) scale_elements(tile, rows * kTileColumns, *scale);
+        for (std::int32_t j = 0; j < rows; ++j) {
+          std::memcpy(X + std::ptrdiff_t{j} * L0, tile + j * kTileColumns, sizeof(ComplexFloat) * kTileColumns);
+        }
+      }
+    }
+  }
 }
 
 // Puts element k at the place of the bit-reversed k in every array: element
 // I is exchanged with element J = r(I-1)+1 whenever I < J, where r reverses
 // the log2 N bits of its argument.
 void reorder(std::int32_t N, std::span<ComplexFloat* const> arrays) {
-  std::int32_t bits = 0;
-  while ((std::int32_t{2} << bits) <= N) ++bits;
+  const std::int32_t bits = log2_size(N);
   if (bits == 0) return;
-  for (std::int32_t I = 1; I <= N; ++I) {
-    const std::int32_t J = static_cast<std::int32_t>(reversed(static_cast<std::uint32_t>(I - 1), bits)) + 1;
+  for (std::int32_t I = 0; I < N; ++I) {
+    const auto J = static_cast<std::int32_t>(bit_reversed(static_cast<std::uint32_t>(I), bits));
     if (I < J) {
-      for (ComplexFloat* X : arrays) std::swap(X[I - 1], X[J - 1]);
+      for (ComplexFloat* X : arrays) std::swap(X[I], X[J]);
     }
   }
 }
@@ -181,33 +432,70 @@ TransformSize transform_size(std::int32_t NT) {
   return {IF1, std::int32_t{1} << IF1};
 }
 
+std::uint32_t bit_reversed(std::uint32_t k, std::int32_t bits) {
+  if (bits == 0) return 0;
+  k = ((k >> 1) & 0x55555555u) | ((k & 0x55555555u) << 1);
+  k = ((k >> 2) & 0x33333333u) | ((k & 0x33333333u) << 2);
+  k = ((k >> 4) & 0x0F0F0F0Fu) | ((k & 0x0F0F0F0Fu) << 4);
+  k = ((k >> 8) & 0x00FF00FFu) | ((k & 0x00FF00FFu) << 8);
+  k = (k >> 16) | (k << 16);
+  return k >> (32 - bits);
+}
+
+std::int32_t log2_size(std::int32_t N) { return std::countr_zero(static_cast<std::uint32_t>(N)); }
+
 bool avx_available() {
   return __builtin_cpu_supports("avx") != 0;
+}
+
+bool avx512_available() {
+  return __builtin_cpu_supports("avx512f") != 0;
+}
+
+ButterflyKernel preferred_kernel() {
+  static const ButterflyKernel chosen = [] {
+    const char* const asked = std::getenv("SHINDO_TRANSFORM_KERNEL");
+    const std::string_view name = asked != nullptr ? asked : "";
+    if (name == "portable") return ButterflyKernel::Portable;
+    if (name == "sse2" || !avx_available()) return ButterflyKernel::Sse2;
+    if (name == "avx" || !avx512_available()) return ButterflyKernel::Avx;
+    return ButterflyKernel::Avx512;
+  }();
+  return chosen;
+}
+
+void transform_stages(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
+                      std::optional<float> scale, ButterflyKernel choice) {
+  if (N < 2) {
+    if (scale) {
+      for (ComplexFloat* X : arrays) scale_elements(X, N, *scale);
+    }
+    return;
+  }
+  const Kernel kernel = kernel_of(choice);
+  const std::int32_t block = std::min(N, kBlock);
+  block_stages(kernel, N, block, arrays, IND, block == N ? scale : std::nullopt);
+  for (std::int32_t L0 = block; L0 < N;) {
+    const std::int32_t count = std::min(kTileStages, log2_size(N / L0));
+    const std::int32_t next = L0 << count;
+    tile_stages(kernel, N, L0, count, arrays, IND, next == N ? scale : std::nullopt);
+    L0 = next;
+  }
+}
+
+void transform_stages(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
+                      std::optional<float> scale) {
+  transform_stages(N, arrays, IND, scale, preferred_kernel());
 }
 
 void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
                         ButterflyKernel kernel) {
   reorder(N, arrays);
-  const std::vector<ComplexFloat> factors = last_stage_factors(N, IND);
-  // The butterflies of one stage touch disjoint pairs, so their order within
-  // the stage is free: a run of neighbouring groups is taken block by block,
-  // which walks each array through whole cache lines, and the arrays take
-  // their turns run by run.
-  for (std::int32_t L = 1; L < N; L *= 2) {
-    const std::int32_t run = std::min(L, kGroupRun);
-    const GroupKernel groups = kernel == ButterflyKernel::Avx && run % 4 == 0 ? avx_groups : sse2_groups;
-    for (std::int32_t M = 1; M <= L; M += run) {
-      GroupFactors W;
-      for (std::int32_t g = 0; g < run; ++g) {
-        set_factor(W, g, factors[static_cast<std::size_t>(M - 1 + g) * static_cast<std::size_t>(N / (2 * L))]);
-      }
-      for (ComplexFloat* X : arrays) groups(W, run, L, N / (2 * L), X + M - 1);
-    }
-  }
+  transform_stages(N, arrays, IND, std::nullopt, kernel);
 }
 
 void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND) {
-  transform_together(N, arrays, IND, avx_available() ? ButterflyKernel::Avx : ButterflyKernel::Sse2);
+  transform_together(N, arrays, IND, preferred_kernel());
 }
 
 void FFT(std::int32_t N, ComplexFloat X[], std::int32_t NMAX, std::int32_t IND) {

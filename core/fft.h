@@ -1,9 +1,14 @@
 // The transform routine of the computation: an in-place radix-2 complex FFT
 // (bit-reversal reordering, then butterfly stages of doubling length) over
 // single-precision complex values, without normalisation in either direction.
+// Each butterfly forms its product W * x in double precision, each part
+// rounded once to single precision, and its sum and difference in single
+// precision; the order in which the butterflies of a stage are taken, and
+// how many stages are taken while the data stay in cache, changes no bit.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "core/complex.h"
@@ -32,5 +37,48 @@ void FFT(std::int32_t N, ComplexFloat X[], std::int32_t NMAX, std::int32_t IND);
 // FFT transforms it alone. The arrays go through the stages side by side, so
 // the twiddle factor of a butterfly group is evaluated once for all of them.
 void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND);
+
+// The place of element k (from 0) after the reordering of a transform of
+// 2^bits points: the low `bits` bits of k in reverse order.
+//   bit_reversed(1, 3) -> 4;  bit_reversed(6, 3) -> 3;  bit_reversed(5, 0) -> 0
+[[nodiscard]] std::uint32_t bit_reversed(std::uint32_t k, std::int32_t bits);
+
+// The number of bits of a transform size N = 2^bits: log2_size(32768) -> 15.
+[[nodiscard]] std::int32_t log2_size(std::int32_t N);
+
+// Calls visit(place, k) for every place 0..2^bits - 1 with k =
+// bit_reversed(place, bits), in blocks of 8 x 8: eight runs of eight
+// neighbouring places whose k fill eight runs of eight neighbouring
+// elements, so that both sides go through whole cache lines.
+//   bits 2 -> visit(0, 0), visit(1, 2), visit(2, 1), visit(3, 3) (in some order)
+template <class Visit>
+void visit_reversed(std::int32_t bits, Visit&& visit) {
+  constexpr std::int32_t kSide = 3;  // 8 x 8
+  if (bits < 2 * kSide) {
+    for (std::uint32_t place = 0; place < (std::uint32_t{1} << bits); ++place) visit(place, bit_reversed(place, bits));
+    return;
+  }
+  constexpr std::uint32_t kReversed[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+  const std::int32_t high = bits - kSide;
+  const std::int32_t middle_bits = bits - 2 * kSide;
+  for (std::uint32_t middle = 0; middle < (std::uint32_t{1} << middle_bits); ++middle) {
+    const std::uint32_t middle_place = middle << kSide;
+    const std::uint32_t middle_k = bit_reversed(middle, middle_bits) << kSide;
+    for (std::uint32_t a = 0; a < 8; ++a) {
+      const std::uint32_t place = (a << high) | middle_place;
+      const std::uint32_t k = middle_k | kReversed[a];
+      for (std::uint32_t c = 0; c < 8; ++c) visit(place | c, k | (kReversed[c] << high));
+    }
+  }
+}
+
+// The butterfly stages of transform_together alone, on arrays whose elements
+// already stand in bit-reversed order (element k at bit_reversed(k)); with a
+// `scale`, every result is then multiplied by it (one single-precision
+// product) while it is still in cache. A caller that fills the arrays in
+// that order saves the reordering pass.
+//   N = 2, X = {(1,0), (3,0)}, forward, scale 0.5 -> X = {(2,0), (-1,0)}
+void transform_stages(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
+                      std::optional<float> scale);
 
 }  // namespace shindo::core

@@ -3,6 +3,7 @@
 // before the next begins.
 #include "shindo/compute.h"
 
+#include <bit>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -21,10 +22,13 @@ namespace {
 
 using core::ComplexFloat;
 
+// Whether no value is infinite or NaN: no value has every exponent bit set
+// (integer work on the bit patterns, which the compiler takes many at a time).
 bool all_finite(std::span<const float> values) {
-  bool finite = true;
-  for (const float value : values) finite &= std::isfinite(value);
-  return finite;
+  constexpr std::uint32_t kExponent = 0x7F800000u;
+  std::uint32_t finite = 1;
+  for (const float value : values) finite &= (std::bit_cast<std::uint32_t>(value) & kExponent) != kExponent;
+  return finite != 0;
 }
 
 Fault refusal(const Record& record) {
@@ -69,14 +73,23 @@ Intensity compute_intensity(const Record& record) {
 
   const core::DefaultEnvironment environment;
 
-  // One block holds the three work arrays, each filled before it is read;
-  // after the vector stage it serves the sort of the level scan.
+  // One block holds the three spectra and the three filtered arrays, each
+  // filled before it is read; after the vector stage the spectra's part
+  // serves the sort of the level scan. Each array begins one cache line
+  // after a multiple of the transform size: arrays a power of two apart
+  // would meet in the same few cache sets when the filter reads one and
+  // writes another.
   const auto slots = static_cast<std::size_t>(NF);
-  const std::unique_ptr<ComplexFloat[]> work(new ComplexFloat[3 * slots]);
-  const std::span<ComplexFloat> spec1(work.get(), slots);
-  const std::span<ComplexFloat> spec2(work.get() + slots, slots);
-  const std::span<ComplexFloat> spec3(work.get() + 2 * slots, slots);
-  const core::ComponentSpectra spectra{spec1, spec2, spec3};
+  constexpr std::size_t kLine = 64 / sizeof(ComplexFloat);
+  const auto stride = slots + kLine;
+  const std::unique_ptr<ComplexFloat[]> work(new ComplexFloat[6 * stride]);
+  const auto arrays = [&work, slots, stride](std::size_t first) {
+    return core::ComponentSpectra{std::span<ComplexFloat>(work.get() + first * stride, slots),
+                                  std::span<ComplexFloat>(work.get() + (first + 1) * stride, slots),
+                                  std::span<ComplexFloat>(work.get() + (first + 2) * stride, slots)};
+  };
+  const core::ComponentSpectra spectra = arrays(0);
+  const core::ComponentSpectra filtered = arrays(3);
 
   // Packing, forward transforms, DUR, scaling by DT, DOM, NOM and EOM.
   float DUR = core::transform_forward(record, NT, NF, DT, spectra);
@@ -91,14 +104,14 @@ Intensity compute_intensity(const Record& record) {
   result.top_frequency = step.EOM;
 
   // Band filter, conjugate completion, inverse transforms.
-  const Fault filter_fault = core::filter_and_invert(NF, step.NOM, DUR, spectra);
+  const Fault filter_fault = core::filter_and_invert(NF, step.NOM, DUR, spectra, filtered);
   core::settle_stores(work.get());
   if (const Fault fault = core::raised_fault(); fault != Fault::none) return stopped(result, fault, Stage::filter);
   if (filter_fault != Fault::none) return stopped(result, filter_fault, Stage::filter);
 
   // Vector acceleration and its peak; only an overflow can stop it.
   result.wave.resize(static_cast<std::size_t>(NT));
-  float amax = core::compose_vector(spectra, NT, DUR, result.wave, [](std::int32_t, float) {});
+  float amax = core::compose_vector(filtered, NT, DUR, result.wave);
   core::settle_stores(result.wave.data());
   core::settle(amax);
   if (const Fault fault = core::raised_fault(); fault != Fault::none) {
@@ -109,7 +122,7 @@ Intensity compute_intensity(const Record& record) {
 
   // Levels and A0: finite values against finite levels, and every duration
   // at most NT * DT <= DUR, which is finite: no fault can arise here.
-  const std::span<float> sort_space(reinterpret_cast<float*>(work.get()), 6 * slots);
+  const std::span<float> sort_space(reinterpret_cast<float*>(work.get()), 6 * stride);
   result.levels.reserve(kLevels);
   const std::optional<float> level =
       core::scan_levels(result.wave, amax, DT, sort_space.first(result.wave.size()),

@@ -76,8 +76,12 @@ void sort_samples(std::span<const float> samples, std::span<float> sorted, std::
 }
 
 std::int32_t count_above(std::span<const float> sorted, float level) {
-  const auto first_above = std::upper_bound(sorted.begin(), sorted.end(), level);
-  return static_cast<std::int32_t>(sorted.end() - first_above);
+  return static_cast<std::int32_t>(sorted.size() - first_above(sorted, level, sorted.size()));
+}
+
+std::size_t first_above(std::span<const float> sorted, float level, std::size_t from) {
+  while (from > 0 && sorted[from - 1] > level) --from;
+  return from;
 }
 
 float exceedance_time(std::int32_t NOVER, float DT) {

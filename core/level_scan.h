@@ -4,6 +4,7 @@
 // Shindo = 2 log10(A0) + 0.943.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -27,8 +28,17 @@ float level_at(float Amax, float DA, std::int32_t J);
 void sort_samples(std::span<const float> samples, std::span<float> sorted, std::span<float> scratch);
 
 // NOVER: the number of values of the increasing `sorted` strictly above
-// `level`; a value equal to the level does not count.
+// `level`; a value equal to the level does not count (first_above from the
+// end).
 std::int32_t count_above(std::span<const float> sorted, float level);
+
+// The place of the first value of the increasing `sorted` strictly above
+// `level`, found by walking down from `from`, a place at and after which
+// every value is above `level` (sorted.size() will always do). As the levels
+// of a scan go down, each search starts where the last one ended, so that a
+// whole scan reads each value at most once. NOVER is sorted.size() minus it.
+//   sorted {1, 2, 2, 5}, level 2, from 4 -> 3;  level 0.5, from 3 -> 0
+[[nodiscard]] std::size_t first_above(std::span<const float> sorted, float level, std::size_t from);
 
 // NOVER * DT: the total exceedance time (s) as written to the table.
 float exceedance_time(std::int32_t NOVER, float DT);
@@ -55,9 +65,13 @@ std::optional<float> scan_levels(std::span<const float> samples, float Amax, flo
   const std::span<const float> sorted = sorted_work.first(samples.size());
   const float DA = level_step(Amax);
   std::optional<float> found;
+  // The levels never rise (each is Amax - J DA rounded once), so each one's
+  // first value above it lies at or before the last level's.
+  std::size_t above = sorted.size();
   for (std::int32_t J = 1; J <= NLEVEL; ++J) {
     const float ALEVEL = level_at(Amax, DA, J);
-    const std::int32_t NOVER = count_above(sorted, ALEVEL);
+    above = first_above(sorted, ALEVEL, above);
+    const auto NOVER = static_cast<std::int32_t>(sorted.size() - above);
     record(ALEVEL, NOVER);
     if (!found && lasts_long_enough(NOVER, DT)) found = ALEVEL;
   }

@@ -1,4 +1,5 @@
 #include <bit>
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -133,6 +134,87 @@ TEST(BandFilter, CompletionMirrorsTheLowerHalfOnly) {
       }
     }
   }
+}
+
+// The kept table holds the factors filter_factors gives bin by bin, the
+// fault of a negative duration at the first bin, and the exceptions raised
+// while they were computed, raised again at each use.
+TEST(BandFilter, KeptTableHoldsEachBinsFactorAndItsFault) {
+  struct Row {
+    std::int32_t NOM;
+    float DUR;
+    std::size_t factors;
+    shindo::Fault fault;
+  };
+  const Row rows[] = {{3, 0.04f, 3, shindo::Fault::none},
+                      {16385, 327.68f, 16385, shindo::Fault::none},
+                      {4097, 40.96f * 0.005f, 4097, shindo::Fault::none},
+                      {3, -0.04f, 0, shindo::Fault::sqrt_domain},
+                      {(1 << 17) + 2, 1310.72f, (1 << 17) + 2, shindo::Fault::none}};  // above the kept size
+  for (const Row& row : rows) {
+    SCOPED_TRACE("NOM=" + std::to_string(row.NOM) + " DUR=" + std::to_string(row.DUR));
+    for (int use = 0; use < 2; ++use) {  // computed, then kept
+      const auto table = filter_table(row.NOM, row.DUR);
+      ASSERT_EQ(table->FILT.size(), row.factors);
+      EXPECT_EQ(table->fault, row.fault);
+      for (std::size_t at = 0; at < table->FILT.size(); at += 1 + at / 7) {
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(table->FILT[at]),
+                  std::bit_cast<std::uint32_t>(filter_factors(static_cast<std::int32_t>(at + 1), row.DUR).FILT))
+            << "bin " << at + 1;
+      }
+    }
+  }
+}
+
+TEST(BandFilter, KeptTableRaisesItsOverflowAtEveryUse) {
+  // A duration so short that the frequency of every bin overflows.
+  const float tiny = 1e-45f;
+  for (int use = 0; use < 2; ++use) {
+    std::feclearexcept(FE_ALL_EXCEPT);
+    Work work(8);
+    const shindo::Fault fault = filter_spectra(5, tiny, work.spectra());
+    EXPECT_EQ(fault, shindo::Fault::none);
+    EXPECT_NE(std::fetestexcept(FE_OVERFLOW), 0) << "use " << use;
+    std::feclearexcept(FE_ALL_EXCEPT);
+    EXPECT_EQ(filter_table(5, tiny)->raised & FE_OVERFLOW, FE_OVERFLOW);
+  }
+}
+
+// Filtering into a second set of arrays in the transform's order gives the
+// bits that filtering in place, completing and transforming back give.
+TEST(BandFilter, FilteringIntoSecondArraysGivesTheInPlaceBits) {
+  struct Row {
+    std::int32_t NT;
+    std::int32_t NF;
+    float DT;
+  };
+  const Row rows[] = {{3, 4, 0.01f}, {5, 8, 0.02f}, {3000, 4096, 0.005f}, {30000, 32768, 0.01f}, {70000, 131072, 0.01f}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE("NF=" + std::to_string(row.NF));
+    std::vector<float> a(row.NT), b(row.NT), c(row.NT);
+    for (std::int32_t i = 0; i < row.NT; ++i) {
+      a[i] = static_cast<float>(std::sin(0.37 * i) * 120.0);
+      b[i] = static_cast<float>(std::cos(0.11 * i) * 80.0 - 3.0);
+      c[i] = i % 13 == 0 ? -0.0f : static_cast<float>(i % 7) - 3.0f;
+    }
+    Work spectra(static_cast<std::size_t>(row.NF)), in_place(static_cast<std::size_t>(row.NF)),
+        into(static_cast<std::size_t>(row.NF));
+    const float DUR = transform_forward({a, b, c}, row.NT, row.NF, row.DT, spectra.spectra());
+    const std::int32_t NOM = frequency_step(row.NF, DUR).NOM;
+    in_place = spectra;
+    ASSERT_EQ(filter_and_invert(row.NF, NOM, DUR, in_place.spectra()), shindo::Fault::none);
+    ASSERT_EQ(filter_and_invert(row.NF, NOM, DUR, spectra.spectra(), into.spectra()), shindo::Fault::none);
+    for (const auto& [got, want] : {std::pair{&into.s1, &in_place.s1}, {&into.s2, &in_place.s2}, {&into.s3, &in_place.s3}}) {
+      for (std::size_t k = 0; k < got->size(); ++k) {
+        ASSERT_EQ(std::bit_cast<std::uint64_t>((*got)[k]), std::bit_cast<std::uint64_t>((*want)[k])) << "element " << k;
+      }
+    }
+  }
+}
+
+TEST(BandFilter, FilteringIntoSecondArraysStopsAtANegativeDuration) {
+  Work spectra(8), into(8);
+  EXPECT_EQ(filter_and_invert(8, 5, -0.08f, spectra.spectra(), into.spectra()), shindo::Fault::sqrt_domain);
 }
 
 }  // namespace

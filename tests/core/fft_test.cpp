@@ -208,11 +208,21 @@ std::vector<ComplexFloat> content(Content kind, std::size_t n, unsigned seed) {
 
 // The butterfly kernels this processor runs.
 std::vector<ButterflyKernel> runnable_kernels() {
-  if (shindo::core::avx_available()) return {ButterflyKernel::Sse2, ButterflyKernel::Avx};
-  return {ButterflyKernel::Sse2};
+  std::vector<ButterflyKernel> kernels{ButterflyKernel::Portable, ButterflyKernel::Sse2};
+  if (shindo::core::avx_available()) kernels.push_back(ButterflyKernel::Avx);
+  if (shindo::core::avx_available() && shindo::core::avx512_available()) kernels.push_back(ButterflyKernel::Avx512);
+  return kernels;
 }
 
-const char* kernel_name(ButterflyKernel kernel) { return kernel == ButterflyKernel::Avx ? "AVX" : "SSE2"; }
+const char* kernel_name(ButterflyKernel kernel) {
+  switch (kernel) {
+    case ButterflyKernel::Portable: return "portable";
+    case ButterflyKernel::Sse2: return "SSE2";
+    case ButterflyKernel::Avx: return "AVX";
+    case ButterflyKernel::Avx512: return "AVX-512";
+  }
+  return "?";
+}
 
 struct PlainCase {
   std::int32_t N;
@@ -240,7 +250,9 @@ TEST_P(FftBitsTest, EqualsThePlainLoopsBitForBit) {
 
 std::vector<PlainCase> plain_cases() {
   std::vector<PlainCase> cases;
-  for (const std::int32_t N : {1, 2, 4, 8, 16, 32, 1024, 32768}) {
+  // 2048 elements are taken block by block alone; 4096 and 32768 add stages
+  // tile by tile, 65536 a full tile of five, 262144 a second, shorter one.
+  for (const std::int32_t N : {1, 2, 4, 8, 16, 32, 1024, 2048, 4096, 32768, 65536, 262144}) {
     for (const std::int32_t IND : {shindo::core::kForward, shindo::core::kInverse}) {
       for (const Content kind : {Content::Complex, Content::Real, Content::Awkward, Content::WideRange}) {
         cases.push_back({N, IND, kind});
@@ -258,32 +270,35 @@ std::string plain_case_name(const ::testing::TestParamInfo<PlainCase>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Fft, FftBitsTest, ::testing::ValuesIn(plain_cases()), plain_case_name);
 
-// Three arrays at once, as a run transforms them: the AVX butterflies leave
-// the same bits as the SSE2 ones, for stages below, at and above the run of
-// groups handled together.
+// Three arrays at once, as a run transforms them: every kernel leaves the
+// same bits as the SSE2 one, for sizes taken block by block alone, with one
+// tile of stages and with two.
 class KernelAgreementTest : public ::testing::TestWithParam<PlainCase> {};
 
-TEST_P(KernelAgreementTest, AvxGivesTheSse2Bits) {
-  if (!shindo::core::avx_available()) GTEST_SKIP() << "this processor has no AVX";
+TEST_P(KernelAgreementTest, EveryKernelGivesTheSse2Bits) {
   const PlainCase& c = GetParam();
   std::vector<std::vector<ComplexFloat>> sse2;
   for (unsigned a = 0; a < 3; ++a) sse2.push_back(content(c.kind, static_cast<std::size_t>(c.N), 29u * a + c.N));
-  std::vector<std::vector<ComplexFloat>> avx = sse2;
+  const std::vector<std::vector<ComplexFloat>> input = sse2;
   const auto transform = [&c](std::vector<std::vector<ComplexFloat>>& data, ButterflyKernel kernel) {
     ComplexFloat* const arrays[] = {data[0].data(), data[1].data(), data[2].data()};
     shindo::core::transform_together(c.N, arrays, c.IND, kernel);
   };
   transform(sse2, ButterflyKernel::Sse2);
-  transform(avx, ButterflyKernel::Avx);
-  for (std::size_t a = 0; a < 3; ++a) {
-    SCOPED_TRACE("array " + std::to_string(a + 1));
-    expect_same_bits(avx[a], sse2[a]);
+  for (const ButterflyKernel kernel : runnable_kernels()) {
+    SCOPED_TRACE(kernel_name(kernel));
+    std::vector<std::vector<ComplexFloat>> other = input;
+    transform(other, kernel);
+    for (std::size_t a = 0; a < 3; ++a) {
+      SCOPED_TRACE("array " + std::to_string(a + 1));
+      expect_same_bits(other[a], sse2[a]);
+    }
   }
 }
 
 std::vector<PlainCase> agreement_cases() {
   std::vector<PlainCase> cases;
-  for (const std::int32_t N : {4, 8, 16, 64, 128, 4096, 32768}) {
+  for (const std::int32_t N : {4, 8, 16, 64, 128, 4096, 32768, 131072}) {
     for (const std::int32_t IND : {shindo::core::kForward, shindo::core::kInverse}) {
       for (const Content kind : {Content::Complex, Content::Awkward, Content::WideRange}) {
         cases.push_back({N, IND, kind});
@@ -315,6 +330,48 @@ TEST(Fft, ArraysTransformedTogetherEqualEachAlone) {
         }
       }
     }
+  }
+}
+
+// Elements placed in bit-reversed order and taken through the stages alone,
+// with a scale: the bits of the whole transform with every element then
+// multiplied by the scale, for every kernel.
+TEST(Fft, StagesOnReorderedElementsWithAScaleGiveTheTransformScaled) {
+  struct Row {
+    std::int32_t N;
+    std::int32_t IND;
+    float scale;
+  };
+  const Row rows[] = {{2, shindo::core::kForward, 0.01f},   {4, shindo::core::kInverse, 0.5f},
+                      {2048, shindo::core::kForward, 0.005f}, {4096, shindo::core::kForward, 0.01f},
+                      {65536, shindo::core::kInverse, 3.0e-3f}, {131072, shindo::core::kForward, 1e30f}};
+  for (const Row& row : rows) {
+    const std::vector<ComplexFloat> input = content(Content::Complex, static_cast<std::size_t>(row.N), 41u);
+    std::vector<ComplexFloat> expected = input;
+    FFT(row.N, expected.data(), 0, row.IND);
+    for (ComplexFloat& v : expected) v = {v.re * row.scale, v.im * row.scale};
+    for (const ButterflyKernel kernel : runnable_kernels()) {
+      SCOPED_TRACE("N=" + std::to_string(row.N) + " " + kernel_name(kernel));
+      std::vector<ComplexFloat> x(input.size());
+      const std::int32_t bits = shindo::core::log2_size(row.N);
+      for (std::uint32_t k = 0; k < x.size(); ++k) x[shindo::core::bit_reversed(k, bits)] = input[k];
+      ComplexFloat* const arrays[] = {x.data()};
+      shindo::core::transform_stages(row.N, arrays, row.IND, row.scale, kernel);
+      expect_same_bits(x, expected);
+    }
+  }
+}
+
+TEST(Fft, BitReversedPlaces) {
+  struct Row {
+    std::uint32_t k;
+    std::int32_t bits;
+    std::uint32_t place;
+  };
+  const Row rows[] = {{0, 0, 0}, {5, 0, 0}, {1, 1, 1}, {1, 3, 4}, {6, 3, 3}, {3, 4, 12},
+                      {1, 15, 16384}, {32767, 15, 32767}, {0x2AAAAA, 22, 0x155555}};
+  for (const Row& row : rows) {
+    EXPECT_EQ(shindo::core::bit_reversed(row.k, row.bits), row.place) << row.k << " in " << row.bits << " bits";
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -393,30 +394,128 @@ std::vector<std::pair<std::int32_t, float>> lengths_and_intervals() {
   return cases;
 }
 
-TEST(IntensityBits, EveryValueOfRandomRecordsMatchesTheTable) {
+// The digest of the pseudo-random record of n samples at dt.
+std::uint64_t record_digest(std::int32_t n, float dt) {
+  Numbers numbers{static_cast<std::uint64_t>(n) * 7919u + std::bit_cast<std::uint32_t>(dt)};
+  std::vector<float> acc1(n), acc2(n), acc3(n);
+  for (std::int32_t i = 0; i < n; ++i) {
+    acc1[i] = numbers.acceleration();
+    acc2[i] = numbers.acceleration();
+    acc3[i] = numbers.acceleration() * (i % 97 == 0 ? 10.0f : 1.0f);
+  }
+  return digest(compute(acc1, acc2, acc3, dt));
+}
+
+// Checks the digests of `cases` against `table` (in the same order), or
+// prints the table's rows when SHINDO_PRINT_DIGESTS is set.
+void expect_digests(std::span<const Case> table, const std::vector<std::pair<std::int32_t, float>>& cases) {
   const bool print = std::getenv("SHINDO_PRINT_DIGESTS") != nullptr;
-  const auto cases = lengths_and_intervals();
   if (!print) {
-    ASSERT_EQ(std::size(kCases), cases.size());
+    ASSERT_EQ(table.size(), cases.size());
   }
   for (std::size_t k = 0; k < cases.size(); ++k) {
     const auto [n, dt] = cases[k];
-    Numbers numbers{static_cast<std::uint64_t>(n) * 7919u + std::bit_cast<std::uint32_t>(dt)};
-    std::vector<float> acc1(n), acc2(n), acc3(n);
-    for (std::int32_t i = 0; i < n; ++i) {
-      acc1[i] = numbers.acceleration();
-      acc2[i] = numbers.acceleration();
-      acc3[i] = numbers.acceleration() * (i % 97 == 0 ? 10.0f : 1.0f);
-    }
-    const std::uint64_t value = digest(compute(acc1, acc2, acc3, dt));
+    const std::uint64_t value = record_digest(n, dt);
     if (print) {
       std::printf("    {%d, %.9gf, 0x%016llxu},\n", n, static_cast<double>(dt), static_cast<unsigned long long>(value));
       continue;
     }
-    EXPECT_EQ(kCases[k].samples, n);
-    EXPECT_EQ(kCases[k].dt, dt);
-    EXPECT_EQ(kCases[k].digest, value) << n << " samples at " << dt << " s";
+    EXPECT_EQ(table[k].samples, n);
+    EXPECT_EQ(table[k].dt, dt);
+    EXPECT_EQ(table[k].digest, value) << n << " samples at " << dt << " s";
   }
+}
+
+TEST(IntensityBits, EveryValueOfRandomRecordsMatchesTheTable) {
+  expect_digests(kCases, lengths_and_intervals());
+}
+
+// Long records up to 2^20 samples at 0.01 s, and records at every interval
+// the readers meet: the networks' rates (100, 200, 128, 250, 50, 20 and
+// 1000 Hz, each 1/rate rounded to a float) and a console text's interval
+// taken from times that do not start at 0 (1.01 - 1.00 in single precision).
+std::vector<std::pair<std::int32_t, float>> long_lengths_and_rates() {
+  std::vector<std::pair<std::int32_t, float>> cases;
+  for (std::int32_t size = 65536; size <= 1048576; size *= 2) {
+    for (const std::int32_t n : {size - 1, size, size + 1}) {
+      if (n <= 1048576) cases.emplace_back(n, 0.01f);
+    }
+  }
+  Numbers pick{2024};
+  for (int k = 0; k < 4; ++k) cases.emplace_back(32769 + static_cast<std::int32_t>(pick.next() % 1015807), 0.01f);
+  const float rates[] = {100.0f, 200.0f, 128.0f, 250.0f, 50.0f, 20.0f, 1000.0f};
+  std::vector<float> intervals;
+  for (const float rate : rates) intervals.push_back(static_cast<float>(1.0 / rate));
+  intervals.push_back(1.01f - 1.0f);
+  for (const std::int32_t n : {3000, 6000, 30000, 32768, 40000}) {
+    for (const float dt : intervals) cases.emplace_back(n, dt);
+  }
+  return cases;
+}
+
+const Case kLongAndRateCases[] = {
+    {65535, 0.00999999978f, 0x7767c446f8377a82u},
+    {65536, 0.00999999978f, 0x882b8ff9d9d27bfau},
+    {65537, 0.00999999978f, 0xf4b1c8155f0b6fc9u},
+    {131071, 0.00999999978f, 0x9551ab2336c5a9aau},
+    {131072, 0.00999999978f, 0x3ce4ac3c98bf8d63u},
+    {131073, 0.00999999978f, 0x22b0b2cae2d9f86eu},
+    {262143, 0.00999999978f, 0xa3bf5da21546da94u},
+    {262144, 0.00999999978f, 0x697e04f331769d31u},
+    {262145, 0.00999999978f, 0xb726f5fa1dbe3408u},
+    {524287, 0.00999999978f, 0x13e1fb7c58b621efu},
+    {524288, 0.00999999978f, 0xff02a0f4e05899feu},
+    {524289, 0.00999999978f, 0x59227b0aa2f4f037u},
+    {1048575, 0.00999999978f, 0x88889c18560da9c0u},
+    {1048576, 0.00999999978f, 0x242c075ad7cb5e7fu},
+    {956386, 0.00999999978f, 0x427cfaf658ad6c2eu},
+    {950880, 0.00999999978f, 0xb821031994857a35u},
+    {538187, 0.00999999978f, 0x35dc772c07bcd48eu},
+    {36349, 0.00999999978f, 0x0b3956356bed27c7u},
+    {3000, 0.00999999978f, 0xe8eac95b608c2ab1u},
+    {3000, 0.00499999989f, 0x2e287218456f40f1u},
+    {3000, 0.0078125f, 0x69d322546314a6d6u},
+    {3000, 0.00400000019f, 0x5ad71be510b30268u},
+    {3000, 0.0199999996f, 0x46483041c76e8fb1u},
+    {3000, 0.0500000007f, 0x79e8c2eb2346e7dfu},
+    {3000, 0.00100000005f, 0x4457f8ece3f6cbdbu},
+    {3000, 0.00999999046f, 0x998e41ce727b6a1au},
+    {6000, 0.00999999978f, 0x7813d88a24d518eau},
+    {6000, 0.00499999989f, 0x667e9e860be0fd9au},
+    {6000, 0.0078125f, 0x635f6fdead5aa126u},
+    {6000, 0.00400000019f, 0xc2b149079e5727d2u},
+    {6000, 0.0199999996f, 0x1910085c0677e98bu},
+    {6000, 0.0500000007f, 0xdc1886e81d6e8739u},
+    {6000, 0.00100000005f, 0xd9f92922108d90d1u},
+    {6000, 0.00999999046f, 0x7668916c170fb90du},
+    {30000, 0.00999999978f, 0x28d3b26c17e5ccb4u},
+    {30000, 0.00499999989f, 0x93bb4c2cea248d28u},
+    {30000, 0.0078125f, 0x5ece6a11e9a80217u},
+    {30000, 0.00400000019f, 0x33fcd04c7bb70077u},
+    {30000, 0.0199999996f, 0x748156bfbb5bc8feu},
+    {30000, 0.0500000007f, 0x6019d18228efa29fu},
+    {30000, 0.00100000005f, 0xbf810053a6c8b22cu},
+    {30000, 0.00999999046f, 0xf2e558dcba9585a9u},
+    {32768, 0.00999999978f, 0x51426d2ade06f042u},
+    {32768, 0.00499999989f, 0x6faf7e67a66f0c8au},
+    {32768, 0.0078125f, 0xecce096540910c6au},
+    {32768, 0.00400000019f, 0xb5173b95faf735b4u},
+    {32768, 0.0199999996f, 0xb604fbaaaf5e37dau},
+    {32768, 0.0500000007f, 0x07d586111d88a13eu},
+    {32768, 0.00100000005f, 0xaefb9a2671b72f43u},
+    {32768, 0.00999999046f, 0x9eb76f8f94e57442u},
+    {40000, 0.00999999978f, 0x3eab21aacc61abc5u},
+    {40000, 0.00499999989f, 0x8496a4009295ef13u},
+    {40000, 0.0078125f, 0x71dda425832883b7u},
+    {40000, 0.00400000019f, 0x2d395a4993e927e5u},
+    {40000, 0.0199999996f, 0xe7ebb7af88b50f7du},
+    {40000, 0.0500000007f, 0x47ba207dc2972153u},
+    {40000, 0.00100000005f, 0xe2f62c9a32c97664u},
+    {40000, 0.00999999046f, 0x11a3231202127ae6u},
+};
+
+TEST(IntensityBits, LongRecordsAndEveryReaderIntervalMatchTheTable) {
+  expect_digests(kLongAndRateCases, long_lengths_and_rates());
 }
 
 }  // namespace

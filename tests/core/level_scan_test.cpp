@@ -110,6 +110,23 @@ TEST(LevelScan, SampleEqualToTheLevelIsNotCounted) {
   EXPECT_EQ(count_above({}, 0.0f), 0);
 }
 
+// The walk down from a place at and after which every value is above the
+// level stops at the first value above it.
+TEST(LevelScan, FirstAboveWalksDownFromTheGivenPlace) {
+  const std::vector<float> sorted = {1.0f, 2.0f, 2.0f, 5.0f};
+  struct Row {
+    float level;
+    std::size_t from;
+    std::size_t place;
+  };
+  const Row rows[] = {{2.0f, 4, 3}, {0.5f, 3, 0}, {0.5f, 4, 0}, {5.0f, 4, 4},
+                      {1.5f, 3, 1}, {1.5f, 1, 1}, {-1.0f, 0, 0}, {6.0f, 4, 4}};
+  for (const Row& row : rows) {
+    EXPECT_EQ(first_above(sorted, row.level, row.from), row.place) << row.level << " from " << row.from;
+  }
+  EXPECT_EQ(first_above({}, 0.0f, 0), 0u);
+}
+
 // Random records, some with many equal values, counted both ways at every
 // level of the scan and at sample values themselves.
 TEST(LevelScan, SortedCountMatchesTheDirectCount) {

@@ -1,3 +1,4 @@
+#include <bit>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -85,6 +86,42 @@ TEST(VectorWave, ConstantRecordGivesRootThreeTimesItsFilteredMean) {
   const float peak = compose_vector(spectra, n, duration, AVEC, [](std::int32_t, float) {});
   EXPECT_EQ(peak, 11.960027f);
   for (std::int32_t i = 0; i < n; ++i) ASSERT_EQ(AVEC[i], 11.960027f) << "sample " << i + 1;
+}
+
+// Four samples at a time give the bits and the peak of one at a time, with
+// lengths that leave a tail, zeros, large and tiny parts and overflow.
+TEST(VectorWave, ManyAtATimeGivesTheBitsOfOneAtATime) {
+  struct Row {
+    const char* name;
+    std::vector<float> re;
+    float DUR;
+  };
+  const Row rows[] = {
+      {"one", {5.0f}, 1.0f},
+      {"tail_of_three", {1.0f, -7.0f, 3.0f, 7.0f, 2.0f, 0.1f, -0.0f}, 327.68f},
+      {"zeros", std::vector<float>(9, 0.0f), 40.96f},
+      {"large_and_tiny", {3.0e38f, -1.0e-45f, 2.5e-40f, -3.3e38f, 1.0e20f, 7.0f, 1e-30f, 2.0f}, 0.04f},
+      {"overflow", {1.0e38f, 2.0f, 3.0e38f, 3.0e38f, 5.0f}, 1.0e-3f},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    // Each component gets the parts in another order.
+    Spectra s;
+    const std::size_t n = row.re.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      s.s1.push_back({row.re[i], 1.0f});
+      s.s2.push_back({row.re[(i + 1) % n], -1.0f});
+      s.s3.push_back({row.re[(i + 2) % n] * 0.5f, 2.0f});
+    }
+    std::vector<float> one(n), many(n);
+    const float peak_one =
+        compose_vector(s.view(), static_cast<std::int32_t>(n), row.DUR, one, [](std::int32_t, float) {});
+    const float peak_many = compose_vector(s.view(), static_cast<std::int32_t>(n), row.DUR, many);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(peak_many), std::bit_cast<std::uint32_t>(peak_one));
+    for (std::size_t i = 0; i < n; ++i) {
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(many[i]), std::bit_cast<std::uint32_t>(one[i])) << "sample " << i + 1;
+    }
+  }
 }
 
 }  // namespace
