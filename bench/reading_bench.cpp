@@ -1,0 +1,101 @@
+// The readers' speed on a record of 30000 samples a component, in bytes of
+// text a second, beside the speed of merely finding the line ends of the same
+// bytes: how far reading is from the memory's own pace.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "readers/readers.h"
+
+namespace {
+
+constexpr int kSamples = 30000;
+
+// A decaying shaking, as counts or as gal.
+double shaking(int i, int component) {
+  const double t = i * 0.01;
+  const double envelope = t < 20 ? t / 20 : std::exp(-(t - 20) / 40);
+  return envelope * (std::sin(2 * M_PI * (1.3 + component) * t) + 0.4 * std::sin(2 * M_PI * 4.1 * t + component));
+}
+
+std::string knet_component(int component) {
+  static constexpr std::array<const char*, 3> kDirections = {"N-S", "E-W", "U-D"};
+  std::string text =
+      "Origin Time       2024/01/01 16:10:00\nLat.              37.495\nLong.             137.270\n"
+      "Depth. (km)       16\nMag.              7.6\nStation Code      BNC001\nStation Lat.      37.5266\n"
+      "Station Long.     137.2844\nStation Height(m) 10\nRecord Time       2024/01/01 16:08:27\n"
+      "Sampling Freq(Hz) 100Hz\nDuration Time(s)  300\nDir.              ";
+  text += kDirections[component];
+  text += "\nScale Factor      3920(gal)/6182761\nMax. Acc. (gal)   100.000\nLast Correction   2024/01/01 16:08:12\nMemo.\n";
+  char field[32];
+  for (int i = 0; i < kSamples; ++i) {
+    std::snprintf(field, sizeof field, "%d", static_cast<int>(std::lround(400000 * shaking(i, component))) - 1200);
+    text += field;
+    text += (i % 8 == 7 || i + 1 == kSamples) ? '\n' : ' ';
+  }
+  return text;
+}
+
+std::string jma_csv() {
+  std::string text =
+      "SITE CODE= ABC\r\nLAT.=  35.6000\r\nLON.= 139.7000\r\nSAMPLING RATE= 100Hz \r\nUNIT  = gal\r\n"
+      "INITIAL TIME = 2024 01 01 16 10 00\r\nNS,EW,UD\r\n";
+  char line[96];
+  for (int i = 0; i < kSamples; ++i) {
+    std::snprintf(line, sizeof line, "%.3f,%.3f,%.3f\r\n", 300 * shaking(i, 0), 300 * shaking(i, 1), 100 * shaking(i, 2));
+    text += line;
+  }
+  return text;
+}
+
+std::string console_text() {
+  std::string text;
+  char line[96];
+  for (int i = 0; i < kSamples; ++i) {
+    std::snprintf(line, sizeof line, "%.2f %.4f %.4f %.4f\n", i * 0.01, 300 * shaking(i, 0), 300 * shaking(i, 1),
+                  100 * shaking(i, 2));
+    text += line;
+  }
+  return text;
+}
+
+void BM_ReadKnetRecord(benchmark::State& state) {
+  const std::array<std::string, 3> texts = {knet_component(0), knet_component(1), knet_component(2)};
+  for (auto _ : state) {
+    std::array<readers::KnetFile, 3> files;
+    for (int c = 0; c < 3; ++c) files[c] = std::get<readers::KnetFile>(readers::read_knet_file("B.NS", texts[c]));
+    benchmark::DoNotOptimize(readers::join_knet_record("B", readers::Format::knet, files, readers::Offset::remove_mean));
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(texts[0].size() * 3));
+}
+BENCHMARK(BM_ReadKnetRecord)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadJmaCsv(benchmark::State& state) {
+  const std::string text = jma_csv();
+  for (auto _ : state) benchmark::DoNotOptimize(readers::read_jma_csv("a.csv", text));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_ReadJmaCsv)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadConsoleText(benchmark::State& state) {
+  const std::string text = console_text();
+  for (auto _ : state) benchmark::DoNotOptimize(readers::read_console_text("a.txt", text));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_ReadConsoleText)->Unit(benchmark::kMicrosecond);
+
+// The yardstick: the line ends of the K-NET record's bytes counted, nothing converted.
+void BM_LineEndsOnly(benchmark::State& state) {
+  const std::string text = knet_component(0) + knet_component(1) + knet_component(2);
+  for (auto _ : state) benchmark::DoNotOptimize(std::count(text.begin(), text.end(), '\n'));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_LineEndsOnly)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
