@@ -1,5 +1,5 @@
 // The oscillators: exact step coefficients from a matrix exponential, and the
-// peaks of eight oscillators at a time over one record.
+// peaks of eight or sixteen oscillators at a time over one record.
 #include "core/oscillator.h"
 
 #include <algorithm>
@@ -59,51 +59,79 @@ Matrix4 exponential(Matrix4 m) {
   return e;
 }
 
-// Eight oscillators side by side: their coefficients, lane by lane.
-constexpr int kLanes = 8;
+// Oscillators side by side: eight on the SSE2 and AVX paths, sixteen on the
+// AVX-512 path (two registers of eight, so that two groups of steps are in
+// flight while each waits for its products); their coefficients, lane by lane.
+constexpr int kMaxLanes = 16;
 
 struct LaneCoefficients {
-  alignas(32) double a11[kLanes], a12[kLanes], a21[kLanes], a22[kLanes];
-  alignas(32) double b11[kLanes], b12[kLanes], b21[kLanes], b22[kLanes];
-  alignas(32) double w2[kLanes], c[kLanes];  // w^2 and 2 h w
+  alignas(64) double a11[kMaxLanes], a12[kMaxLanes], a21[kMaxLanes], a22[kMaxLanes];
+  alignas(64) double b11[kMaxLanes], b12[kMaxLanes], b21[kMaxLanes], b22[kMaxLanes];
+  alignas(64) double w2[kMaxLanes], c[kMaxLanes];  // w^2 and 2 h w
 };
 
 struct LanePeaks {
-  alignas(32) double sd[kLanes], sv[kLanes], sa[kLanes], sva[kLanes];
+  alignas(64) double sd[kMaxLanes], sv[kMaxLanes], sa[kMaxLanes], sva[kMaxLanes];
 };
 
-// Four doubles: one AVX register, or two SSE2 registers on the default path.
-// The helpers taking and giving them are always inlined: no call passes one,
-// so the warning on the calling convention of such vectors does not apply.
+// Four doubles (one AVX register, or two SSE2 registers on the default path)
+// and eight (one AVX-512 register). The helpers taking and giving them are
+// always inlined: no call passes one, so the warning on the calling
+// convention of such vectors does not apply.
 #pragma GCC diagnostic ignored "-Wpsabi"
 using Quad = double __attribute__((vector_size(32)));
-using QuadBits = std::int64_t __attribute__((vector_size(32)));
+using Octet = double __attribute__((vector_size(64)));
 
-[[gnu::always_inline]] inline Quad load(const double* p) {
-  Quad q;
+using QuadBits = std::int64_t __attribute__((vector_size(32)));
+using OctetBits = std::int64_t __attribute__((vector_size(64)));
+
+// The same lanes as 64-bit integers, for the sign bit.
+template <class V>
+struct LaneBits;
+template <>
+struct LaneBits<Quad> {
+  using type = QuadBits;
+};
+template <>
+struct LaneBits<Octet> {
+  using type = OctetBits;
+};
+
+template <class V>
+[[gnu::always_inline]] inline V load(const double* p) {
+  V q;
   std::memcpy(&q, p, sizeof q);
   return q;
 }
 
-[[gnu::always_inline]] inline void store(double* p, Quad q) { std::memcpy(p, &q, sizeof q); }
-
-[[gnu::always_inline]] inline Quad magnitude(Quad q) {
-  const QuadBits all_but_sign = {INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX};
-  return reinterpret_cast<Quad>(reinterpret_cast<QuadBits>(q) & all_but_sign);
+template <class V>
+[[gnu::always_inline]] inline void store(double* p, V q) {
+  std::memcpy(p, &q, sizeof q);
 }
 
-[[gnu::always_inline]] inline Quad larger(Quad a, Quad b) { return a > b ? a : b; }
+template <class V>
+[[gnu::always_inline]] inline V magnitude(V q) {
+  using Bits = typename LaneBits<V>::type;
+  return reinterpret_cast<V>(reinterpret_cast<Bits>(q) & INT64_MAX);
+}
 
-// The record through eight oscillators: the same operations in the same order
-// on every path, so that every path gives the same bits.
+template <class V>
+[[gnu::always_inline]] inline V larger(V a, V b) {
+  return a > b ? a : b;
+}
+
+// The record through H registers of oscillators: the same operations in the
+// same order on every path and in every lane, so that every path gives the
+// same bits.
+template <class V, int H>
 [[gnu::always_inline]] inline void run_lanes(const LaneCoefficients& k, const double* acc, const double* vg,
                                              std::size_t n, LanePeaks& peaks) {
-  constexpr int H = kLanes / 4;
-  Quad x[H], v[H], sd[H], sv[H], sa[H], sva[H];
+  constexpr int W = sizeof(V) / sizeof(double);
+  V x[H], v[H], sd[H], sv[H], sa[H], sva[H];
 #pragma GCC unroll 4
   for (int h = 0; h < H; ++h) {
-    x[h] = v[h] = sd[h] = sv[h] = sa[h] = Quad{};
-    sva[h] = magnitude(Quad{} + (n > 0 ? vg[0] : 0.0));
+    x[h] = v[h] = sd[h] = sv[h] = sa[h] = V{};
+    sva[h] = magnitude(V{} + (n > 0 ? vg[0] : 0.0));
   }
   for (std::size_t i = 1; i < n; ++i) {
     const double u0 = acc[i - 1];
@@ -111,32 +139,39 @@ using QuadBits = std::int64_t __attribute__((vector_size(32)));
     const double g = vg[i];
 #pragma GCC unroll 4
     for (int h = 0; h < H; ++h) {
-      const int o = 4 * h;
-      const Quad xn = load(k.a11 + o) * x[h] + load(k.a12 + o) * v[h] + load(k.b11 + o) * u0 + load(k.b12 + o) * u1;
-      const Quad vn = load(k.a21 + o) * x[h] + load(k.a22 + o) * v[h] + load(k.b21 + o) * u0 + load(k.b22 + o) * u1;
+      const int o = W * h;
+      const V xn = load<V>(k.a11 + o) * x[h] + load<V>(k.a12 + o) * v[h] + load<V>(k.b11 + o) * u0 +
+                   load<V>(k.b12 + o) * u1;
+      const V vn = load<V>(k.a21 + o) * x[h] + load<V>(k.a22 + o) * v[h] + load<V>(k.b21 + o) * u0 +
+                   load<V>(k.b22 + o) * u1;
       x[h] = xn;
       v[h] = vn;
       sd[h] = larger(sd[h], magnitude(xn));
       sv[h] = larger(sv[h], magnitude(vn));
-      sa[h] = larger(sa[h], magnitude(load(k.w2 + o) * xn + load(k.c + o) * vn));
+      sa[h] = larger(sa[h], magnitude(load<V>(k.w2 + o) * xn + load<V>(k.c + o) * vn));
       sva[h] = larger(sva[h], magnitude(vn + g));
     }
   }
 #pragma GCC unroll 4
   for (int h = 0; h < H; ++h) {
-    store(peaks.sd + 4 * h, sd[h]), store(peaks.sv + 4 * h, sv[h]);
-    store(peaks.sa + 4 * h, sa[h]), store(peaks.sva + 4 * h, sva[h]);
+    store(peaks.sd + W * h, sd[h]), store(peaks.sv + W * h, sv[h]);
+    store(peaks.sa + W * h, sa[h]), store(peaks.sva + W * h, sva[h]);
   }
+}
+
+[[gnu::target("avx512f")]] void run_lanes_avx512(const LaneCoefficients& k, const double* acc, const double* vg,
+                                                 std::size_t n, LanePeaks& peaks) {
+  run_lanes<Octet, 2>(k, acc, vg, n, peaks);
 }
 
 [[gnu::target("avx")]] void run_lanes_avx(const LaneCoefficients& k, const double* acc, const double* vg,
                                           std::size_t n, LanePeaks& peaks) {
-  run_lanes(k, acc, vg, n, peaks);
+  run_lanes<Quad, 2>(k, acc, vg, n, peaks);
 }
 
 void run_lanes_sse2(const LaneCoefficients& k, const double* acc, const double* vg, std::size_t n,
                     LanePeaks& peaks) {
-  run_lanes(k, acc, vg, n, peaks);
+  run_lanes<Quad, 2>(k, acc, vg, n, peaks);
 }
 
 }  // namespace
@@ -170,20 +205,24 @@ StepCoefficients step_coefficients(double period, double damping, double dt) {
 std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
                                               std::span<const double> ground_velocity, double dt,
                                               std::span<const Oscillator> oscillators) {
+  const ButterflyKernel kernel = preferred_kernel();
   return oscillator_peaks(acceleration, ground_velocity, dt, oscillators,
-                          avx_available() ? ButterflyKernel::Avx : ButterflyKernel::Sse2);
+                          kernel == ButterflyKernel::Portable ? ButterflyKernel::Sse2 : kernel);
 }
 
 std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
                                               std::span<const double> ground_velocity, double dt,
                                               std::span<const Oscillator> oscillators, ButterflyKernel kernel) {
   std::vector<OscillatorPeaks> result(oscillators.size());
-  const auto run = kernel == ButterflyKernel::Avx ? run_lanes_avx : run_lanes_sse2;
-  for (std::size_t first = 0; first < oscillators.size(); first += kLanes) {
-    // A last group of fewer than eight fills its empty lanes with its last
+  const auto run = kernel == ButterflyKernel::Avx512 ? run_lanes_avx512
+                   : kernel == ButterflyKernel::Avx  ? run_lanes_avx
+                                                     : run_lanes_sse2;
+  const std::size_t lanes = kernel == ButterflyKernel::Avx512 ? 16 : 8;
+  for (std::size_t first = 0; first < oscillators.size(); first += lanes) {
+    // A last group of fewer than `lanes` fills its empty lanes with its last
     // oscillator; their peaks are not kept.
     LaneCoefficients k;
-    for (int lane = 0; lane < kLanes; ++lane) {
+    for (std::size_t lane = 0; lane < lanes; ++lane) {
       const Oscillator& o = oscillators[std::min(first + lane, oscillators.size() - 1)];
       const StepCoefficients s = step_coefficients(o.period, o.damping, dt);
       const double w = 2.0 * std::numbers::pi / o.period;
@@ -194,7 +233,7 @@ std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> accelerati
     }
     LanePeaks peaks;
     run(k, acceleration.data(), ground_velocity.data(), acceleration.size(), peaks);
-    for (std::size_t lane = 0; lane < kLanes && first + lane < oscillators.size(); ++lane) {
+    for (std::size_t lane = 0; lane < lanes && first + lane < oscillators.size(); ++lane) {
       result[first + lane] = {peaks.sd[lane], peaks.sv[lane], peaks.sa[lane], peaks.sva[lane]};
     }
   }

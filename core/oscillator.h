@@ -42,8 +42,9 @@ struct OscillatorPeaks {
 
 // The peaks of each oscillator, at rest at the first sample, driven by
 // `acceleration` (gal) sampled every dt; `ground_velocity` (cm/s, as long as
-// `acceleration`) is added to v for sva. Oscillators are run eight at a time,
-// with AVX where the processor has it; both paths give the same bits.
+// `acceleration`) is added to v for sva. Oscillators are run eight at a time
+// (SSE2, or AVX where the processor has it) or sixteen (AVX-512), on the
+// kernel preferred_kernel() names; every path gives the same bits.
 //   one oscillator (1 s, 5 %), a 1 Hz sine of 100 gal for 20 s at 0.01 s
 //   → sd 25.27 cm (psa 997.5 gal)
 std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
@@ -51,7 +52,8 @@ std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> accelerati
                                               std::span<const Oscillator> oscillators);
 
 // The same on the instruction set of `kernel` (ButterflyKernel::Avx needs
-// avx_available()), for the tests that compare the two.
+// avx_available(), ButterflyKernel::Avx512 avx512_available(); the portable
+// kernel is not one of the oscillators'), for the tests that compare them.
 std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
                                               std::span<const double> ground_velocity, double dt,
                                               std::span<const Oscillator> oscillators, ButterflyKernel kernel);

@@ -172,19 +172,30 @@ TEST(Oscillator, BroadbandMotionAgreesWithFineRungeKutta) {
   }
 }
 
-// Both instruction sets give the same bits, also for a last group of fewer
-// than eight oscillators.
-TEST(Oscillator, AvxAndSse2GiveTheSameBits) {
-  if (!shindo::core::avx_available()) GTEST_SKIP() << "no AVX on this processor";
+// Every instruction set the processor has gives the bits of SSE2, also for a
+// last group smaller than the lanes of the path (13 and 19 oscillators).
+TEST(Oscillator, EveryInstructionSetGivesTheBitsOfSse2) {
+  using shindo::core::ButterflyKernel;
   const double dt = 0.005;
   const auto acc = sampled(dt, 3000, [](double t) { return 50.0 * std::sin(7.0 * t) * std::exp(-0.2 * t) + 3.0 * std::cos(40.0 * t); });
   const std::vector<double> vg = shindo::core::trapezoidal_integral(acc, dt);
-  std::vector<Oscillator> oscillators;
-  for (int i = 1; i <= 13; ++i) oscillators.push_back({0.07 * i, 0.01 * i});
-  const auto avx = shindo::core::oscillator_peaks(acc, vg, dt, oscillators, shindo::core::ButterflyKernel::Avx);
-  const auto sse2 = shindo::core::oscillator_peaks(acc, vg, dt, oscillators, shindo::core::ButterflyKernel::Sse2);
-  ASSERT_EQ(avx.size(), sse2.size());
-  EXPECT_EQ(std::memcmp(avx.data(), sse2.data(), avx.size() * sizeof(OscillatorPeaks)), 0);
+  const struct {
+    ButterflyKernel kernel;
+    bool available;
+  } kernels[] = {{ButterflyKernel::Avx, shindo::core::avx_available()},
+                 {ButterflyKernel::Avx512, shindo::core::avx512_available()}};
+  for (const int count : {13, 19}) {
+    std::vector<Oscillator> oscillators;
+    for (int i = 1; i <= count; ++i) oscillators.push_back({0.07 * i, 0.01 * i});
+    const auto sse2 = shindo::core::oscillator_peaks(acc, vg, dt, oscillators, ButterflyKernel::Sse2);
+    for (const auto& k : kernels) {
+      if (!k.available) continue;
+      const auto got = shindo::core::oscillator_peaks(acc, vg, dt, oscillators, k.kernel);
+      ASSERT_EQ(got.size(), sse2.size());
+      EXPECT_EQ(std::memcmp(got.data(), sse2.data(), got.size() * sizeof(OscillatorPeaks)), 0)
+          << static_cast<int>(k.kernel) << ", " << count << " oscillators";
+    }
+  }
 }
 
 // As the period goes to 0 the oscillator follows the ground: w^2 sd tends to
