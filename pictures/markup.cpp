@@ -101,22 +101,11 @@ std::string valid_utf8(std::string_view text) {
 }
 
 std::string escape_xml(std::string_view text) {
+  const std::string valid = valid_utf8(text);
   std::string out;
-  out.reserve(text.size() + text.size() / 8);
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80) {
-      const std::size_t length = valid_sequence_length(text.substr(i));
-      if (length == 0) {
-        out += kReplacement;
-        ++i;
-      } else {
-        out.append(text.substr(i, length));
-        i += length;
-      }
-      continue;
-    }
+  out.reserve(valid.size() + valid.size() / 8);
+  for (const char ch : valid) {
+    const unsigned char c = static_cast<unsigned char>(ch);
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
@@ -125,15 +114,14 @@ std::string escape_xml(std::string_view text) {
       case '\'': out += "&#39;"; break;
       case '\t':
       case '\n':
-      case '\r': out += static_cast<char>(c); break;
+      case '\r': out += ch; break;
       default:
         if (c < 0x20) {
           out += kReplacement;
         } else {
-          out += static_cast<char>(c);
+          out += ch;
         }
     }
-    ++i;
   }
   return out;
 }

@@ -29,6 +29,7 @@
 #include "tests/support/network_files.h"
 #include "tests/support/process.h"
 #include "tests/support/sanitized.h"
+#include "tests/support/shaking_text.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ namespace fs = std::filesystem;
 using shindo::testing::kSanitized;
 using shindo::testing::parse_csv;
 using shindo::testing::read_file;
+using shindo::testing::console_text;
 using shindo::testing::TemporaryDirectory;
 using shindo::testing::write_file;
 
@@ -141,18 +143,6 @@ const bool kPipesIgnored = [] {
   std::signal(SIGPIPE, SIG_IGN);
   return true;
 }();
-
-// The console program's text: `samples` lines "time a1 a2 a3" of a shaking.
-std::string console_text(std::size_t samples, int seed) {
-  std::string text;
-  for (std::size_t i = 0; i < samples; ++i) {
-    const double t = static_cast<double>(i) * 0.01;
-    const double a = 100.0 * std::sin(t * (5.0 + seed)) * std::exp(-t / 4.0);
-    text += std::to_string(t) + " " + std::to_string(a) + " " + std::to_string(0.7 * a) + " " +
-            std::to_string(-0.3 * a) + "\n";
-  }
-  return text;
-}
 
 void write_knet(const fs::path& stem, std::size_t samples, const std::string& station = "TST001") {
   const char* letters[] = {".NS", ".EW", ".UD"};

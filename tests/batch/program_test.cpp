@@ -20,6 +20,7 @@
 #include "tests/support/csv_table.h"
 #include "tests/support/network_files.h"
 #include "tests/support/process.h"
+#include "tests/support/shaking_text.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ namespace fs = std::filesystem;
 using shindo::testing::KnetFileContent;
 using shindo::testing::parse_csv;
 using shindo::testing::RunResult;
+using shindo::testing::console_text;
 using shindo::testing::TemporaryDirectory;
 using shindo::testing::read_file;
 using shindo::testing::write_file;
@@ -62,17 +64,6 @@ void write_knet(const fs::path& stem, const std::string& sensor, std::size_t sam
     content.counts = shaking(samples, seed + c);
     write_file(stem.string() + letters[c] + sensor, shindo::testing::knet_text(content));
   }
-}
-
-std::string console_text(std::size_t samples, int seed) {
-  std::string text;
-  for (std::size_t i = 0; i < samples; ++i) {
-    const double t = static_cast<double>(i) * 0.01;
-    const double a = 100.0 * std::sin(t * (5.0 + seed)) * std::exp(-t / 4.0);
-    text += std::to_string(t) + " " + std::to_string(a) + " " + std::to_string(0.7 * a) + " " +
-            std::to_string(-0.3 * a) + "\n";
-  }
-  return text;
 }
 
 float float_of(const std::string& text) {
