@@ -2,13 +2,17 @@
 // stages block by block and tile by tile, kept to be timed beside today's:
 // the reordering by exchanges, every stage a pass over the arrays, the
 // twiddle factors computed at every transform and the filter factors at
-// every bin. Not part of the library.
+// every bin; and the level scan over a sorted copy of the samples. Not part
+// of the library.
 #include "baseline_transform.h"
 
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstddef>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -171,6 +175,74 @@ void reorder(std::int32_t N, std::span<ComplexFloat* const> arrays) {
   }
 }
 
+// The samples are sorted by a radix sort on the bits of their order keys,
+// least significant digit first: integer work only, so the order is exactly
+// that of the values whatever their distribution. Each pass moves the values
+// stably by one digit from one array to another: the samples to the sorted
+// copy, the copy to a scratch array, the scratch array back to the copy.
+constexpr std::int32_t kDigitBits = 11;
+constexpr std::size_t kDigitValues = std::size_t{1} << kDigitBits;
+constexpr std::int32_t kPasses = 3;  // 11 + 11 + 10 bits
+
+using DigitPlaces = std::array<std::uint32_t, kDigitValues>;
+
+// The bit pattern of `value` turned into an unsigned integer that increases
+// with the value: a pattern with the sign bit clear gets it set, one with
+// the sign bit set has every bit inverted. -0 comes just before +0, which
+// compare equal as floats, so counts against levels are not affected.
+std::uint32_t order_key(float value) {
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
+  return bits ^ ((bits >> 31) != 0 ? 0xFFFFFFFFu : 0x80000000u);
+}
+
+std::size_t digit(std::uint32_t key, std::int32_t pass) {
+  return (key >> (kDigitBits * pass)) & (kDigitValues - 1);
+}
+
+// Moves every value of `from` to the next place of its digit in `to`.
+void distribute(std::span<const float> from, std::span<float> to, DigitPlaces& next, std::int32_t pass) {
+  for (const float value : from) to[next[digit(order_key(value), pass)]++] = value;
+}
+
+
+// The level scan as it was: the samples sorted by a radix sort, then each
+// level's count found by walking down the sorted copy from the last level's
+// place.
+void sort_samples(std::span<const float> samples, std::span<float> sorted, std::span<float> scratch) {
+  // The first place of each digit value in each pass: the counts of the
+  // smaller digit values.
+  std::array<DigitPlaces, kPasses> places{};
+  for (const float value : samples) {
+    const std::uint32_t key = order_key(value);
+    for (std::int32_t pass = 0; pass < kPasses; ++pass) ++places[pass][digit(key, pass)];
+  }
+  for (DigitPlaces& next : places) {
+    std::uint32_t first = 0;
+    for (std::uint32_t& place : next) first += std::exchange(place, first);
+  }
+  const std::span<float> copy = sorted.first(samples.size());
+  const std::span<float> middle = scratch.first(samples.size());
+  distribute(samples, copy, places[0], 0);
+  distribute(copy, middle, places[1], 1);
+  distribute(middle, copy, places[2], 2);
+}
+
+
+std::optional<float> scan_by_sorting(std::span<const float> wave, float Amax, float DT, std::span<float> sorted,
+                                     std::span<float> scratch) {
+  sort_samples(wave, sorted, scratch);
+  const float DA = shindo::core::level_step(Amax);
+  std::optional<float> found;
+  std::size_t above = wave.size();
+  for (std::int32_t J = 1; J <= shindo::core::NLEVEL; ++J) {
+    const float ALEVEL = shindo::core::level_at(Amax, DA, J);
+    while (above > 0 && sorted[above - 1] > ALEVEL) --above;
+    const auto NOVER = static_cast<std::int32_t>(wave.size() - above);
+    if (!found && shindo::core::lasts_long_enough(NOVER, DT)) found = ALEVEL;
+  }
+  return found;
+}
+
 }  // namespace
 
 void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
@@ -240,9 +312,8 @@ float compute(const shindo::Record& record, bool avx) {
   std::vector<float> wave(static_cast<std::size_t>(NT));
   const float amax = shindo::core::compose_vector(spectra, NT, DUR, wave, [](std::int32_t, float) {});
   const std::span<float> sort_space(reinterpret_cast<float*>(work.data()), 6 * slots);
-  const auto level = shindo::core::scan_levels(wave, amax, record.dt, sort_space.first(wave.size()),
-                                               sort_space.subspan(wave.size(), wave.size()),
-                                               [](float, std::int32_t) {});
+  const auto level = scan_by_sorting(wave, amax, record.dt, sort_space.first(wave.size()),
+                                     sort_space.subspan(wave.size(), wave.size()));
   return shindo::core::intensity_value(level.value_or(0.0f)).shindo;
 }
 

@@ -60,8 +60,6 @@ struct Work {
   std::vector<ComplexFloat> spec2 = std::vector<ComplexFloat>(kSamples);
   std::vector<ComplexFloat> spec3 = std::vector<ComplexFloat>(kSamples);
   std::vector<float> vector = std::vector<float>(kSamples);
-  std::vector<float> sorted = std::vector<float>(kSamples);
-  std::vector<float> scratch = std::vector<float>(kSamples);
   ComponentSpectra spectra() { return {spec1, spec2, spec3}; }
 };
 
@@ -135,8 +133,8 @@ void BM_LevelScan(benchmark::State& state) {
   const float peak = compose_vector(work.spectra(), kSamples, duration, work.vector, [](std::int32_t, float) {});
   for (auto _ : state) {
     std::int64_t counted = 0;
-    const auto level = scan_levels(work.vector, peak, kInterval, work.sorted, work.scratch,
-                                   [&counted](float, std::int32_t NOVER) { counted += NOVER; });
+    const auto level =
+        scan_levels(work.vector, peak, kInterval, [&counted](float, std::int32_t NOVER) { counted += NOVER; });
     benchmark::DoNotOptimize(level);
     benchmark::DoNotOptimize(counted);
   }

@@ -74,8 +74,7 @@ Intensity compute_intensity(const Record& record) {
   const core::DefaultEnvironment environment;
 
   // One block holds the three spectra and the three filtered arrays, each
-  // filled before it is read; after the vector stage the spectra's part
-  // serves the sort of the level scan. Each array begins one cache line
+  // filled before it is read. Each array begins one cache line
   // after a multiple of the transform size: arrays a power of two apart
   // would meet in the same few cache sets when the filter reads one and
   // writes another.
@@ -122,14 +121,11 @@ Intensity compute_intensity(const Record& record) {
 
   // Levels and A0: finite values against finite levels, and every duration
   // at most NT * DT <= DUR, which is finite: no fault can arise here.
-  const std::span<float> sort_space(reinterpret_cast<float*>(work.get()), 6 * stride);
   result.levels.reserve(kLevels);
   const std::optional<float> level =
-      core::scan_levels(result.wave, amax, DT, sort_space.first(result.wave.size()),
-                        sort_space.subspan(result.wave.size(), result.wave.size()),
-                        [&result, DT](float ALEVEL, std::int32_t NOVER) {
-                          result.levels.push_back({ALEVEL, NOVER, core::exceedance_time(NOVER, DT)});
-                        });
+      core::scan_levels(result.wave, amax, DT, [&result, DT](float ALEVEL, std::int32_t NOVER) {
+        result.levels.push_back({ALEVEL, NOVER, core::exceedance_time(NOVER, DT)});
+      });
   result.a0 = level.value_or(0.0f);
 
   const core::IntensityValue value = core::intensity_value(result.a0);

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstddef>
-#include <utility>
+#include <limits>
 
 #include "core/math.h"
 
@@ -17,33 +16,23 @@ namespace {
 constexpr double kDurationThreshold = 0.299f;
 constexpr double kIntensityOffset = 0.943f;
 
-// The samples are sorted by a radix sort on the bits of their order keys,
-// least significant digit first: integer work only, so the order is exactly
-// that of the values whatever their distribution. Each pass moves the values
-// stably by one digit from one array to another: the samples to the sorted
-// copy, the copy to a scratch array, the scratch array back to the copy.
-constexpr std::int32_t kDigitBits = 11;
-constexpr std::size_t kDigitValues = std::size_t{1} << kDigitBits;
-constexpr std::int32_t kPasses = 3;  // 11 + 11 + 10 bits
+// Counts are kept in four tables, one for every fourth sample, and summed at
+// the end: neighbouring samples of a wave often meet the same level, and one
+// table would make each increment wait for the one before.
+constexpr std::size_t kTables = 4;
 
-using DigitPlaces = std::array<std::uint32_t, kDigitValues>;
+// The levels with a sentinel at each end: bounds[0] = +inf, bounds[J] = level
+// J for J = 1..NLEVEL, bounds[NLEVEL + 1] = -inf. A finite sample v belongs
+// at the one J in 1..NLEVEL + 1 with bounds[J - 1] >= v > bounds[J]: the
+// first level it exceeds, NLEVEL + 1 when it exceeds none.
+using Bounds = std::array<float, NLEVEL + 2>;
 
-// The bit pattern of `value` turned into an unsigned integer that increases
-// with the value: a pattern with the sign bit clear gets it set, one with
-// the sign bit set has every bit inverted. -0 comes just before +0, which
-// compare equal as floats, so counts against levels are not affected.
-std::uint32_t order_key(float value) {
-  const std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
-  return bits ^ ((bits >> 31) != 0 ? 0xFFFFFFFFu : 0x80000000u);
-}
+bool belongs(const Bounds& bounds, std::size_t J, float v) { return bounds[J - 1] >= v && bounds[J] < v; }
 
-std::size_t digit(std::uint32_t key, std::int32_t pass) {
-  return (key >> (kDigitBits * pass)) & (kDigitValues - 1);
-}
-
-// Moves every value of `from` to the next place of its digit in `to`.
-void distribute(std::span<const float> from, std::span<float> to, DigitPlaces& next, std::int32_t pass) {
-  for (const float value : from) to[next[digit(order_key(value), pass)]++] = value;
+// The place of v found by halving, for samples whose guess missed.
+std::size_t searched_place(const Bounds& bounds, float v) {
+  const auto first = std::partition_point(bounds.begin() + 1, bounds.end() - 1, [v](float level) { return level >= v; });
+  return static_cast<std::size_t>(first - bounds.begin());
 }
 
 }  // namespace
@@ -56,32 +45,48 @@ float level_at(float Amax, float DA, std::int32_t J) {
   return static_cast<float>(static_cast<double>(Amax) - static_cast<double>(J) * DA);
 }
 
-void sort_samples(std::span<const float> samples, std::span<float> sorted, std::span<float> scratch) {
-  // The first place of each digit value in each pass: the counts of the
-  // smaller digit values.
-  std::array<DigitPlaces, kPasses> places{};
-  for (const float value : samples) {
-    const std::uint32_t key = order_key(value);
-    for (std::int32_t pass = 0; pass < kPasses; ++pass) ++places[pass][digit(key, pass)];
+LevelCounts count_levels(std::span<const float> samples, float Amax) {
+  LevelCounts counts{};
+  const float DA = level_step(Amax);
+  Bounds bounds{};
+  bounds.front() = std::numeric_limits<float>::infinity();
+  bounds.back() = -std::numeric_limits<float>::infinity();
+  for (std::int32_t J = 1; J <= NLEVEL; ++J) {
+    bounds[static_cast<std::size_t>(J)] = counts.ALEVEL[static_cast<std::size_t>(J - 1)] = level_at(Amax, DA, J);
   }
-  for (DigitPlaces& next : places) {
-    std::uint32_t first = 0;
-    for (std::uint32_t& place : next) first += std::exchange(place, first);
+  // Level J lies near Amax - J DA, so v usually belongs at floor((Amax - v) /
+  // DA) + 1, or next to it; the guess only saves the search and never decides
+  // a count. Its arithmetic raises no exception that a caller would see as a
+  // fault: with DA > 0 the quotient of two finite values below 2 Amax is
+  // finite and only inexact.
+  const bool guessing = DA > 0.0f;
+  const double reciprocal = guessing ? 1.0 / DA : 0.0;
+  const double top = Amax;
+  std::array<std::array<std::int32_t, NLEVEL + 2>, kTables> placed{};
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const float v = samples[i];
+    std::size_t J = 1;
+    if (guessing) {
+      const double below = (top - v) * reciprocal + 1.0;
+      J = below < 1.0 ? 1 : below > NLEVEL + 1 ? NLEVEL + 1 : static_cast<std::size_t>(below);
+    }
+    if (!belongs(bounds, J, v)) {
+      if (J > 1 && belongs(bounds, J - 1, v)) {
+        --J;
+      } else if (J <= NLEVEL && belongs(bounds, J + 1, v)) {
+        ++J;
+      } else {
+        J = searched_place(bounds, v);
+      }
+    }
+    ++placed[i % kTables][J];
   }
-  const std::span<float> copy = sorted.first(samples.size());
-  const std::span<float> middle = scratch.first(samples.size());
-  distribute(samples, copy, places[0], 0);
-  distribute(copy, middle, places[1], 1);
-  distribute(middle, copy, places[2], 2);
-}
-
-std::int32_t count_above(std::span<const float> sorted, float level) {
-  return static_cast<std::int32_t>(sorted.size() - first_above(sorted, level, sorted.size()));
-}
-
-std::size_t first_above(std::span<const float> sorted, float level, std::size_t from) {
-  while (from > 0 && sorted[from - 1] > level) --from;
-  return from;
+  std::int32_t above = 0;
+  for (std::size_t J = 1; J <= NLEVEL; ++J) {
+    for (const auto& table : placed) above += table[J];
+    counts.NOVER[J - 1] = above;
+  }
+  return counts;
 }
 
 float exceedance_time(std::int32_t NOVER, float DT) {

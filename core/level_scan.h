@@ -4,6 +4,7 @@
 // Shindo = 2 log10(A0) + 0.943.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -21,24 +22,21 @@ float level_step(float Amax);
 // ALEVEL of level J: Amax - J * DA.
 float level_at(float Amax, float DA, std::int32_t J);
 
-// Copies `samples` (at most kMaxSamples values, none of them NaN) into
-// `sorted` in increasing order; `scratch` holds the values between passes.
-// Both are at least as long as `samples` and overlap neither it nor each
-// other.
-void sort_samples(std::span<const float> samples, std::span<float> sorted, std::span<float> scratch);
+// Every level of a scan and its count: ALEVEL[J-1] = level_at(Amax, DA, J)
+// and NOVER[J-1] the number of `samples` strictly above it, for J = 1..NLEVEL
+// (a value equal to a level does not count; no sample is NaN).
+struct LevelCounts {
+  std::array<float, NLEVEL> ALEVEL;
+  std::array<std::int32_t, NLEVEL> NOVER;
+};
 
-// NOVER: the number of values of the increasing `sorted` strictly above
-// `level`; a value equal to the level does not count (first_above from the
-// end).
-std::int32_t count_above(std::span<const float> sorted, float level);
-
-// The place of the first value of the increasing `sorted` strictly above
-// `level`, found by walking down from `from`, a place at and after which
-// every value is above `level` (sorted.size() will always do). As the levels
-// of a scan go down, each search starts where the last one ended, so that a
-// whole scan reads each value at most once. NOVER is sorted.size() minus it.
-//   sorted {1, 2, 2, 5}, level 2, from 4 -> 3;  level 0.5, from 3 -> 0
-[[nodiscard]] std::size_t first_above(std::span<const float> sorted, float level, std::size_t from);
+// The counts of the levels below Amax, in one pass over the samples and
+// without sorting them: each sample is placed at the first level it exceeds
+// (a guess from its distance below Amax, confirmed against the levels
+// themselves), and a level's count is the number placed at or above it.
+//   samples {1, 2, 2, 5}, Amax 5 -> level 1 (4.995) NOVER 1, level 600
+//   (2.0) NOVER 1, level 601 (1.995) NOVER 3, level 1000 (1.1e-7) NOVER 4
+[[nodiscard]] LevelCounts count_levels(std::span<const float> samples, float Amax);
 
 // NOVER * DT: the total exceedance time (s) as written to the table.
 float exceedance_time(std::int32_t NOVER, float DT);
@@ -55,25 +53,15 @@ struct IntensityValue {
 IntensityValue intensity_value(float A0);
 
 // Scans the NLEVEL levels below Amax over `samples`, handing each level and its
-// count to `record` (ALEVEL, NOVER) in order of decreasing level. `sorted_work`
-// receives the samples in increasing order, with the help of `scratch`.
-// Returns the first level that lasts long enough, none when no level does.
+// count to `record` (ALEVEL, NOVER) in order of decreasing level. Returns the
+// first level that lasts long enough, none when no level does.
 template <class LevelSink>
-std::optional<float> scan_levels(std::span<const float> samples, float Amax, float DT,
-                                 std::span<float> sorted_work, std::span<float> scratch, LevelSink&& record) {
-  sort_samples(samples, sorted_work, scratch);
-  const std::span<const float> sorted = sorted_work.first(samples.size());
-  const float DA = level_step(Amax);
+std::optional<float> scan_levels(std::span<const float> samples, float Amax, float DT, LevelSink&& record) {
+  const LevelCounts counts = count_levels(samples, Amax);
   std::optional<float> found;
-  // The levels never rise (each is Amax - J DA rounded once), so each one's
-  // first value above it lies at or before the last level's.
-  std::size_t above = sorted.size();
-  for (std::int32_t J = 1; J <= NLEVEL; ++J) {
-    const float ALEVEL = level_at(Amax, DA, J);
-    above = first_above(sorted, ALEVEL, above);
-    const auto NOVER = static_cast<std::int32_t>(sorted.size() - above);
-    record(ALEVEL, NOVER);
-    if (!found && lasts_long_enough(NOVER, DT)) found = ALEVEL;
+  for (std::size_t k = 0; k < counts.ALEVEL.size(); ++k) {
+    record(counts.ALEVEL[k], counts.NOVER[k]);
+    if (!found && lasts_long_enough(counts.NOVER[k], DT)) found = counts.ALEVEL[k];
   }
   return found;
 }

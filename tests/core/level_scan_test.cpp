@@ -17,7 +17,7 @@ namespace {
 using namespace shindo::core;
 
 // The scan's count as a direct pass over every sample: the reference for the
-// count over the sorted copy.
+// counts of the levels.
 std::int32_t count_above_directly(const std::vector<float>& samples, float level) {
   std::int32_t count = 0;
   for (const float value : samples) {
@@ -33,11 +33,8 @@ struct Level {
 };
 
 std::vector<Level> scan(const std::vector<float>& samples, float peak, float DT, std::optional<float>& A0) {
-  std::vector<float> sorted(samples.size() + 3);
-  std::vector<float> scratch(samples.size());
   std::vector<Level> levels;
-  A0 = scan_levels(samples, peak, DT, sorted, scratch,
-                   [&levels](float ALEVEL, std::int32_t NOVER) { levels.push_back({ALEVEL, NOVER}); });
+  A0 = scan_levels(samples, peak, DT, [&levels](float ALEVEL, std::int32_t NOVER) { levels.push_back({ALEVEL, NOVER}); });
   return levels;
 }
 
@@ -102,34 +99,26 @@ TEST(LevelScan, IntensityFromTheLevel) {
   for (const auto& [A0, expected] : rows) EXPECT_EQ(intensity_value(A0).shindo, expected) << A0;
 }
 
+// Samples equal to a level are not above it; the first and last levels, and
+// samples exceeding no level at all.
 TEST(LevelScan, SampleEqualToTheLevelIsNotCounted) {
-  std::vector<float> sorted = {1.0f, 2.0f, 2.0f, 2.0f, 3.0f};
-  const std::pair<float, std::int32_t> rows[] = {
-      {0.5f, 5}, {1.0f, 4}, {1.5f, 4}, {2.0f, 1}, {2.5f, 1}, {3.0f, 0}, {4.0f, 0}};
-  for (const auto& [level, count] : rows) EXPECT_EQ(count_above(sorted, level), count) << level;
-  EXPECT_EQ(count_above({}, 0.0f), 0);
-}
-
-// The walk down from a place at and after which every value is above the
-// level stops at the first value above it.
-TEST(LevelScan, FirstAboveWalksDownFromTheGivenPlace) {
-  const std::vector<float> sorted = {1.0f, 2.0f, 2.0f, 5.0f};
-  struct Row {
-    float level;
-    std::size_t from;
-    std::size_t place;
-  };
-  const Row rows[] = {{2.0f, 4, 3}, {0.5f, 3, 0}, {0.5f, 4, 0}, {5.0f, 4, 4},
-                      {1.5f, 3, 1}, {1.5f, 1, 1}, {-1.0f, 0, 0}, {6.0f, 4, 4}};
-  for (const Row& row : rows) {
-    EXPECT_EQ(first_above(sorted, row.level, row.from), row.place) << row.level << " from " << row.from;
+  const std::vector<float> samples = {1.0f, 2.0f, 2.0f, 2.0f, 5.0f, 0.0f, -0.0f};
+  const LevelCounts counts = count_levels(samples, 5.0f);
+  const float DA = level_step(5.0f);
+  const std::pair<std::int32_t, std::int32_t> rows[] = {{1, 1}, {600, 1}, {601, 4}, {800, 4}, {801, 5}, {1000, 5}};
+  for (const auto& [J, NOVER] : rows) {
+    const auto at = static_cast<std::size_t>(J - 1);
+    EXPECT_EQ(counts.ALEVEL[at], level_at(5.0f, DA, J)) << "level " << J;
+    EXPECT_EQ(counts.NOVER[at], NOVER) << "level " << J;
   }
-  EXPECT_EQ(first_above({}, 0.0f, 0), 0u);
+  EXPECT_EQ(counts.ALEVEL[599], 2.0f) << "level 600 is the samples' value 2";
+  EXPECT_GT(counts.ALEVEL[999], 0.0f) << "the lowest level lies just above zero";
+  EXPECT_EQ(count_levels({}, 5.0f).NOVER[999], 0);
 }
 
 // Random records, some with many equal values, counted both ways at every
-// level of the scan and at sample values themselves.
-TEST(LevelScan, SortedCountMatchesTheDirectCount) {
+// level of the scan.
+TEST(LevelScan, CountsMatchTheDirectCount) {
   std::mt19937 generator(2024u);
   for (const std::size_t size : {1u, 2u, 37u, 1000u, 32768u}) {
     for (const bool coarse : {false, true}) {
@@ -146,58 +135,52 @@ TEST(LevelScan, SortedCountMatchesTheDirectCount) {
       for (const Level& level : levels) {
         ASSERT_EQ(level.NOVER, count_above_directly(samples, level.ALEVEL)) << "level " << level.ALEVEL;
       }
-      std::vector<float> sorted(size);
-      std::vector<float> scratch(size);
-      sort_samples(samples, sorted, scratch);
-      const std::size_t step = std::max<std::size_t>(1, size / 500);
-      for (std::size_t i = 0; i < size; i += step) {
-        ASSERT_EQ(count_above(sorted, samples[i]), count_above_directly(samples, samples[i]))
-            << "value " << samples[i];
-      }
     }
   }
 }
 
-// The sorted copy against a comparison sort, for value sets whose bit
-// patterns stress a sort on the bits: both signs, zeros of both signs,
-// subnormal and extreme magnitudes, long runs of equal values; and the count
-// over the copy against the direct count at every distinct value.
-TEST(LevelScan, SortOrdersEveryKindOfValue) {
+// The counts against the direct count for value sets that defeat the guess
+// from a sample's distance below the peak: both signs, zeros of both signs,
+// subnormal and extreme magnitudes, samples above the peak given, a peak so
+// small that the step between levels is zero, long runs of equal values.
+TEST(LevelScan, CountsHoldForEveryKindOfValue) {
   struct Row {
     std::string name;
     std::size_t size;
     std::function<float(std::mt19937&)> value;
+    std::optional<float> peak;  // the largest sample when not given
   };
   const float picks[] = {0.0f, -0.0f, 1e-45f, -1e-45f, 1e-39f, 3.4e38f, -3.4e38f, 1.0f, -1.0f, 2.0f};
+  const auto pick = [&picks](std::mt19937& g) { return picks[std::uniform_int_distribution<std::size_t>(0, 9)(g)]; };
   const Row rows[] = {
-      {"both_signs", 5000, [](std::mt19937& g) { return std::normal_distribution<float>(0.0f, 50.0f)(g); }},
-      {"extremes", 3000,
-       [&picks](std::mt19937& g) { return picks[std::uniform_int_distribution<std::size_t>(0, 9)(g)]; }},
+      {"both_signs", 5000, [](std::mt19937& g) { return std::normal_distribution<float>(0.0f, 50.0f)(g); }, {}},
+      {"extremes", 3000, pick, {}},
+      {"extremes_below_a_small_peak", 3000, pick, 2.0f},
       {"every_exponent", 20000,
        [](std::mt19937& g) {
          return std::bit_cast<float>(std::uniform_int_distribution<std::uint32_t>(0, 0x7F7FFFFFu)(g));
-       }},
+       },
+       {}},
+      {"subnormal_peak", 2000,
+       [](std::mt19937& g) { return std::bit_cast<float>(std::uniform_int_distribution<std::uint32_t>(0, 900)(g)); },
+       1e-42f},
+      {"zero_peak", 100, [](std::mt19937&) { return 0.0f; }, 0.0f},
       {"equal_runs", 32768,
-       [](std::mt19937& g) { return static_cast<float>(std::uniform_int_distribution<int>(0, 40)(g)); }},
-      {"one_value", 1, [](std::mt19937&) { return 3.5f; }},
-      {"none", 0, [](std::mt19937&) { return 0.0f; }},
+       [](std::mt19937& g) { return static_cast<float>(std::uniform_int_distribution<int>(0, 40)(g)); }, {}},
+      {"one_value", 1, [](std::mt19937&) { return 3.5f; }, {}},
   };
   std::mt19937 generator(77u);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     std::vector<float> samples(row.size);
     for (float& v : samples) v = row.value(generator);
-    std::vector<float> sorted(row.size + 2, -9.0f);
-    std::vector<float> scratch(row.size);
-    sort_samples(samples, sorted, scratch);
-    std::vector<float> expected = samples;
-    std::sort(expected.begin(), expected.end());
-    for (std::size_t i = 0; i < row.size; ++i) ASSERT_EQ(sorted[i], expected[i]) << "place " << i;
-    EXPECT_EQ(sorted[row.size], -9.0f) << "written past the copy";
-
-    const std::span<const float> copy = std::span<const float>(sorted).first(row.size);
-    for (std::size_t i = 0; i < row.size; i += std::max<std::size_t>(1, row.size / 300)) {
-      ASSERT_EQ(count_above(copy, samples[i]), count_above_directly(samples, samples[i])) << "value " << samples[i];
+    const float peak = row.peak.value_or(*std::max_element(samples.begin(), samples.end()));
+    const LevelCounts counts = count_levels(samples, peak);
+    const float DA = level_step(peak);
+    for (std::int32_t J = 1; J <= NLEVEL; ++J) {
+      const auto at = static_cast<std::size_t>(J - 1);
+      ASSERT_EQ(counts.ALEVEL[at], level_at(peak, DA, J)) << "level " << J;
+      ASSERT_EQ(counts.NOVER[at], count_above_directly(samples, counts.ALEVEL[at])) << "level " << J;
     }
   }
 }
