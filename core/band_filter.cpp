@@ -166,20 +166,14 @@ FrequencyStep frequency_step(std::int32_t NF, float DUR) {
 
 float transform_forward(const Components& samples, std::int32_t NT, std::int32_t NF, float DT,
                         const ComponentSpectra& spectra) {
-  const std::int32_t bits = log2_size(NF);
   // One component at a time: the runs of the blocks of one array alone fit
   // the cache's sets.
-  const auto pack = [bits, NT](std::span<const float> acc, std::span<ComplexFloat> spectrum) {
-    visit_reversed(bits, [acc, spectrum, NT](std::uint32_t place, std::uint32_t k) {
-      spectrum[place] = {static_cast<std::int32_t>(k) < NT ? acc[k] : 0.0f, 0.0f};
-    });
-  };
-  pack(samples.acc1, spectra.spec1);
-  pack(samples.acc2, spectra.spec2);
-  pack(samples.acc3, spectra.spec3);
+  const Packed packed = pack_real(NF, samples.acc1.first(static_cast<std::size_t>(NT)), spectra.spec1.data());
+  static_cast<void>(pack_real(NF, samples.acc2.first(static_cast<std::size_t>(NT)), spectra.spec2.data()));
+  static_cast<void>(pack_real(NF, samples.acc3.first(static_cast<std::size_t>(NT)), spectra.spec3.data()));
   // Every bin is scaled by DT as the last stage leaves it.
   ComplexFloat* const arrays[] = {spectra.spec1.data(), spectra.spec2.data(), spectra.spec3.data()};
-  transform_stages(NF, arrays, kForward, DT);
+  transform_stages(NF, arrays, kForward, DT, packed);
   return record_duration(NF, DT);
 }
 
@@ -211,24 +205,13 @@ Fault filter_and_invert(std::int32_t NF, std::int32_t NOM, float DUR, const Comp
   // A fault stops the filter at its first bin, before any product.
   if (table->fault != Fault::none) return table->fault;
   const std::span<const float> FILT = table->FILT;
-  const std::int32_t bits = log2_size(NF);
-  const auto place_filtered = [bits, NF, NOM, FILT](std::span<const ComplexFloat> from, std::span<ComplexFloat> to) {
-    visit_reversed(bits, [from, to, NF, NOM, FILT](std::uint32_t place, std::uint32_t k) {
-      // Bins NOM+1..NF (from 1) are the conjugates of the filtered bins NF/2..2.
-      const auto bin = static_cast<std::int32_t>(k);
-      const bool mirrored = bin >= NOM;
-      const std::int32_t source = mirrored ? NF - bin : bin;
-      const float factor = FILT[static_cast<std::size_t>(source)];
-      const ComplexFloat a = from[static_cast<std::size_t>(source)];
-      const float im = scaled(a.im, factor);
-      to[place] = {scaled(a.re, factor), mirrored ? -im : im};
-    });
-  };
-  place_filtered(spectra.spec1, filtered.spec1);
-  place_filtered(spectra.spec2, filtered.spec2);
-  place_filtered(spectra.spec3, filtered.spec3);
+  const auto bins = static_cast<std::size_t>(NOM);
+  // Bins NOM+1..NF (from 1) are the conjugates of the filtered bins NF/2..2.
+  const Packed packed = pack_hermitian(NF, spectra.spec1.first(bins), FILT, filtered.spec1.data());
+  static_cast<void>(pack_hermitian(NF, spectra.spec2.first(bins), FILT, filtered.spec2.data()));
+  static_cast<void>(pack_hermitian(NF, spectra.spec3.first(bins), FILT, filtered.spec3.data()));
   ComplexFloat* const arrays[] = {filtered.spec1.data(), filtered.spec2.data(), filtered.spec3.data()};
-  transform_stages(NF, arrays, kInverse, std::nullopt);
+  transform_stages(NF, arrays, kInverse, std::nullopt, packed);
   return Fault::none;
 }
 

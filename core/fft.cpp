@@ -36,14 +36,12 @@ constexpr std::int32_t kBlock = 2048;
 // copied together, go through up to kTileStages stages while they are in the
 // first-level cache (rows at a stride of a power of two would share a few
 // cache sets), and are copied back.
-constexpr std::int32_t kTileColumns = 16;
+constexpr std::int32_t kTileColumns = 32;
 constexpr std::int32_t kTileStages = 5;
 constexpr std::int32_t kTileRows = std::int32_t{1} << kTileStages;
 
-// The twiddle factors of the stage of half-length L: for group g (from 0),
-// W_g = exp(i angle_g) with angle_g = g * IND * PI / L carried in double
-// precision and rounded once to single precision, then cos and sin each
-// rounded once. They are kept as doubles laid out for the product W * x on
+// The twiddle factors of the stage of half-length L, W_g = stage_factor(L,
+// g, IND) for group g (from 0), are kept as doubles laid out for the product W * x on
 // the pair (x.re, x.im): re[2g] and re[2g+1] both hold W.re, im[2g] holds
 // -W.im and im[2g+1] W.im, the sign each part of the product gives it; so
 // the factors of neighbouring groups are one load of each plane.
@@ -75,9 +73,7 @@ Factors stage_factors(std::int32_t L, std::int32_t IND) {
     std::fesetenv(FE_DFL_ENV);
     auto planes = std::make_unique<double[]>(4 * size);
     for (std::int32_t g = 0; g < L; ++g) {
-      const float angle =
-          static_cast<float>(static_cast<double>(g * IND) * static_cast<double>(PI) / static_cast<double>(L));
-      const ComplexFloat W = unit_exponential(angle);
+      const ComplexFloat W = stage_factor(L, g, IND);
       const auto at = 2 * static_cast<std::size_t>(g);
       planes[at] = planes[at + 1] = W.re;
       planes[2 * size + at] = -W.im;
@@ -336,6 +332,139 @@ void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads)
   if (q < quads) avx_first_two(w1, w2, x, quads - q);
 }
 
+// Packing with the first two stages. The places 4q .. 4q+3 of a transform of
+// N points hold the elements b, b + N/2, b + N/4 and b + 3N/4 for
+// b = bit_reversed(q, log2 N - 2): four streams of neighbouring elements.
+// Eight neighbouring b at a time, the four streams' values go through the
+// stages of half-length 1 (place 4q with 4q+1, 4q+2 with 4q+3) and 2 (4q
+// with 4q+2 by group 0, 4q+1 with 4q+3 by group 1) lane by lane, each
+// butterfly with exactly the operations of the kernels' own. The quads of b
+// and of b + N/8 stand side by side (q even, then q + 1), so the eight b
+// from `first` and the eight from `first` + N/8 are taken together and
+// stored as whole 64-byte lines.
+constexpr std::int32_t kLeastPackedWithStages = 64;  // N/8 >= eight b
+
+// The four streams' values at eight b: stream r holds places 4q + r.
+struct Streams {
+  __m512 x[4];
+};
+
+// The butterfly of stream `upper` and stream `lower` by the one factor w.
+[[gnu::target("avx512f")]] inline void avx512_stream_butterfly(Factors w, __m512& upper, __m512& lower) {
+  const __m512d re = _mm512_broadcast_f64x4(_mm256_broadcast_pd(reinterpret_cast<const __m128d*>(w.re)));
+  const __m512d im = _mm512_broadcast_f64x4(_mm256_broadcast_pd(reinterpret_cast<const __m128d*>(w.im)));
+  const __m512 T = avx512_products_of(re, im, lower);
+  lower = _mm512_sub_ps(upper, T);
+  upper = _mm512_add_ps(upper, T);
+}
+
+// The two stages on the streams; then quad j (lane j of the four streams) in
+// the low half of quads[j % 4] and quad j + 4 in its high half.
+[[gnu::target("avx512f")]] inline void avx512_two_stages(Streams& s, Factors w1, Factors w2, __m512d quads[4]) {
+  avx512_stream_butterfly(w1, s.x[0], s.x[1]);
+  avx512_stream_butterfly(w1, s.x[2], s.x[3]);
+  avx512_stream_butterfly(w2, s.x[0], s.x[2]);
+  avx512_stream_butterfly(w2.at(1), s.x[1], s.x[3]);
+  // Complex values as 64-bit lanes.
+  const __m512d z0 = _mm512_castps_pd(s.x[0]), z1 = _mm512_castps_pd(s.x[1]);
+  const __m512d z2 = _mm512_castps_pd(s.x[2]), z3 = _mm512_castps_pd(s.x[3]);
+  const __m512d even01 = _mm512_unpacklo_pd(z0, z1), odd01 = _mm512_unpackhi_pd(z0, z1);  // j = 0 2 4 6 | 1 3 5 7
+  const __m512d even23 = _mm512_unpacklo_pd(z2, z3), odd23 = _mm512_unpackhi_pd(z2, z3);
+  const __m512i low_pairs = _mm512_set_epi64(13, 12, 5, 4, 9, 8, 1, 0);    // j, j + 4 for j = 0 or 1
+  const __m512i high_pairs = _mm512_set_epi64(15, 14, 7, 6, 11, 10, 3, 2);  // j = 2 or 3
+  quads[0] = _mm512_permutex2var_pd(even01, low_pairs, even23);
+  quads[1] = _mm512_permutex2var_pd(odd01, low_pairs, odd23);
+  quads[2] = _mm512_permutex2var_pd(even01, high_pairs, even23);
+  quads[3] = _mm512_permutex2var_pd(odd01, high_pairs, odd23);
+}
+
+// Takes the two stages on the streams of the eight b from `first` (s) and of
+// the eight from `first` + N/8 (t), and stores each quad of s with the quad
+// of t beside it.
+[[gnu::target("avx512f")]] void avx512_stages_and_store(Streams& s, Streams& t, Factors w1, Factors w2,
+                                                         std::int32_t quad_bits, std::uint32_t first, ComplexFloat* X) {
+  __m512d low[4], high[4];
+  avx512_two_stages(s, w1, w2, low);
+  avx512_two_stages(t, w1, w2, high);
+  // bit_reversed(first + j) = bit_reversed(first) + bit_reversed(j) for j < 8.
+  constexpr std::uint32_t kReversed[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+  const std::uint32_t base = bit_reversed(first, quad_bits);
+  const std::int32_t shift = quad_bits - 3;
+  for (std::uint32_t j = 0; j < 4; ++j) {
+    double* const at_j = reinterpret_cast<double*>(X + 4 * std::size_t{base + (kReversed[j] << shift)});
+    double* const at_j4 = reinterpret_cast<double*>(X + 4 * std::size_t{base + (kReversed[j + 4] << shift)});
+    _mm512_storeu_pd(at_j, _mm512_shuffle_f64x2(low[j], high[j], 0x44));
+    _mm512_storeu_pd(at_j4, _mm512_shuffle_f64x2(low[j], high[j], 0xEE));
+  }
+}
+
+// Eight samples from `first` as complex values (x, +0); zero past the end.
+[[gnu::target("avx512f")]] inline __m512 avx512_real_values(std::span<const float> samples, std::size_t first) {
+  __m256 values;
+  if (first + 8 <= samples.size()) {
+    values = _mm256_loadu_ps(samples.data() + first);
+  } else {
+    alignas(32) float tail[8] = {};
+    for (std::size_t k = first; k < samples.size(); ++k) tail[k - first] = samples[k];
+    values = _mm256_load_ps(tail);
+  }
+  return _mm512_castsi512_ps(_mm512_cvtepu32_epi64(_mm256_castps_si256(values)));
+}
+
+[[gnu::target("avx512f")]] void avx512_pack_real(std::int32_t bits, std::span<const float> samples, ComplexFloat* X,
+                                                  Factors w1, Factors w2) {
+  const std::size_t quarter = std::size_t{1} << (bits - 2);
+  const std::size_t eighth = quarter / 2;
+  const auto streams = [samples, quarter](std::size_t b) {
+    return Streams{{avx512_real_values(samples, b), avx512_real_values(samples, b + 2 * quarter),
+                    avx512_real_values(samples, b + quarter), avx512_real_values(samples, b + 3 * quarter)}};
+  };
+  for (std::size_t b = 0; b < eighth; b += 8) {
+    Streams s = streams(b), t = streams(b + eighth);
+    avx512_stages_and_store(s, t, w1, w2, bits - 2, static_cast<std::uint32_t>(b), X);
+  }
+}
+
+// Eight bins from `first` of `lower`, each part times the bin's factor.
+[[gnu::target("avx512f")]] inline __m512 avx512_scaled_bins(std::span<const ComplexFloat> lower,
+                                                             std::span<const float> factors, std::size_t first) {
+  const __m512i pairs = _mm512_set_epi32(7, 7, 6, 6, 5, 5, 4, 4, 3, 3, 2, 2, 1, 1, 0, 0);
+  const __m512 f = _mm512_permutexvar_ps(pairs, _mm512_castps256_ps512(_mm256_loadu_ps(factors.data() + first)));
+  return _mm512_mul_ps(_mm512_loadu_ps(&lower[first].re), f);
+}
+
+// The conjugates of the scaled bins at `last` - 7 .. `last` in the reverse
+// order (bin `last` first); with `keep_first`, the first is left as it is.
+[[gnu::target("avx512f")]] inline __m512 avx512_mirrored_bins(std::span<const ComplexFloat> lower,
+                                                               std::span<const float> factors, std::size_t last,
+                                                               bool keep_first) {
+  const __m512i reversed = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m512 bins =
+      _mm512_castpd_ps(_mm512_permutexvar_pd(reversed, _mm512_castps_pd(avx512_scaled_bins(lower, factors, last - 7))));
+  const __m512i signs = _mm512_set_epi32(INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0,
+                                         INT32_MIN, 0, INT32_MIN, 0, keep_first ? 0 : INT32_MIN, 0);
+  return _mm512_castsi512_ps(_mm512_xor_si512(_mm512_castps_si512(bins), signs));
+}
+
+[[gnu::target("avx512f")]] void avx512_pack_hermitian(std::int32_t bits, std::span<const ComplexFloat> lower,
+                                                       std::span<const float> factors, ComplexFloat* X, Factors w1,
+                                                       Factors w2) {
+  const std::size_t quarter = std::size_t{1} << (bits - 2);
+  const std::size_t eighth = quarter / 2;
+  // Bins b and b + N/4 lie in the lower half; bin b + N/2 is the conjugate
+  // of bin N/2 - b (but for b = 0, the folding bin itself), bin b + 3N/4 that
+  // of bin N/4 - b.
+  const auto streams = [lower, factors, quarter](std::size_t b) {
+    return Streams{{avx512_scaled_bins(lower, factors, b), avx512_mirrored_bins(lower, factors, 2 * quarter - b, b == 0),
+                    avx512_scaled_bins(lower, factors, b + quarter),
+                    avx512_mirrored_bins(lower, factors, quarter - b, false)}};
+  };
+  for (std::size_t b = 0; b < eighth; b += 8) {
+    Streams s = streams(b), t = streams(b + eighth);
+    avx512_stages_and_store(s, t, w1, w2, bits - 2, static_cast<std::uint32_t>(b), X);
+  }
+}
+
 Kernel kernel_of(ButterflyKernel choice) {
   switch (choice) {
     case ButterflyKernel::Portable: return {portable_run, portable_first_two};
@@ -352,7 +481,7 @@ void scale_elements(ComplexFloat* x, std::int32_t count, float scale) {
 
 // The stages of half-length 1 up to block/2 of every array, block by block.
 void block_stages(const Kernel& kernel, std::int32_t N, std::int32_t block, std::span<ComplexFloat* const> arrays,
-                  std::int32_t IND, std::optional<float> scale) {
+                  std::int32_t IND, std::optional<float> scale, Packed packed) {
   const Factors w1 = stage_factors(1, IND);
   if (block == 2) {
     for (ComplexFloat* X : arrays) {
@@ -365,7 +494,7 @@ void block_stages(const Kernel& kernel, std::int32_t N, std::int32_t block, std:
   for (std::int32_t first = 0; first < N; first += block) {
     for (ComplexFloat* const array : arrays) {
       ComplexFloat* const X = array + first;
-      kernel.first_two(w1, w2, X, block / 4);
+      if (packed == Packed::in_order) kernel.first_two(w1, w2, X, block / 4);
       for (std::int32_t L = 4; L < block; L *= 2) {
         const Factors w = stage_factors(L, IND);
         kernel.run(w, {X, L, L, block / (2 * L), 2 * std::ptrdiff_t{L}});
@@ -465,7 +594,7 @@ ButterflyKernel preferred_kernel() {
 }
 
 void transform_stages(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
-                      std::optional<float> scale, ButterflyKernel choice) {
+                      std::optional<float> scale, ButterflyKernel choice, Packed packed) {
   if (N < 2) {
     if (scale) {
       for (ComplexFloat* X : arrays) scale_elements(X, N, *scale);
@@ -474,7 +603,7 @@ void transform_stages(std::int32_t N, std::span<ComplexFloat* const> arrays, std
   }
   const Kernel kernel = kernel_of(choice);
   const std::int32_t block = std::min(N, kBlock);
-  block_stages(kernel, N, block, arrays, IND, block == N ? scale : std::nullopt);
+  block_stages(kernel, N, block, arrays, IND, block == N ? scale : std::nullopt, packed);
   for (std::int32_t L0 = block; L0 < N;) {
     const std::int32_t count = std::min(kTileStages, log2_size(N / L0));
     const std::int32_t next = L0 << count;
@@ -484,14 +613,62 @@ void transform_stages(std::int32_t N, std::span<ComplexFloat* const> arrays, std
 }
 
 void transform_stages(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
-                      std::optional<float> scale) {
-  transform_stages(N, arrays, IND, scale, preferred_kernel());
+                      std::optional<float> scale, Packed packed) {
+  transform_stages(N, arrays, IND, scale, preferred_kernel(), packed);
 }
 
 void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
                         ButterflyKernel kernel) {
   reorder(N, arrays);
-  transform_stages(N, arrays, IND, std::nullopt, kernel);
+  transform_stages(N, arrays, IND, std::nullopt, kernel, Packed::in_order);
+}
+
+ComplexFloat stage_factor(std::int32_t L, std::int32_t g, std::int32_t IND) {
+  const float angle =
+      static_cast<float>(static_cast<double>(g * IND) * static_cast<double>(PI) / static_cast<double>(L));
+  return unit_exponential(angle);
+}
+
+Packed pack_real(std::int32_t N, std::span<const float> samples, ComplexFloat* X, ButterflyKernel kernel) {
+  const std::int32_t bits = log2_size(N);
+  if (kernel == ButterflyKernel::Avx512 && N >= kLeastPackedWithStages) {
+    avx512_pack_real(bits, samples, X, stage_factors(1, kForward), stage_factors(2, kForward));
+    return Packed::first_two_taken;
+  }
+  const auto NT = samples.size();
+  visit_reversed(bits, [samples, X, NT](std::uint32_t place, std::uint32_t k) {
+    X[place] = {k < NT ? samples[k] : 0.0f, 0.0f};
+  });
+  return Packed::in_order;
+}
+
+Packed pack_real(std::int32_t N, std::span<const float> samples, ComplexFloat* X) {
+  return pack_real(N, samples, X, preferred_kernel());
+}
+
+Packed pack_hermitian(std::int32_t N, std::span<const ComplexFloat> lower, std::span<const float> factors,
+                      ComplexFloat* X, ButterflyKernel kernel) {
+  const std::int32_t bits = log2_size(N);
+  if (kernel == ButterflyKernel::Avx512 && N >= kLeastPackedWithStages) {
+    avx512_pack_hermitian(bits, lower, factors, X, stage_factors(1, kInverse), stage_factors(2, kInverse));
+    return Packed::first_two_taken;
+  }
+  const std::int32_t half = N / 2;
+  visit_reversed(bits, [lower, factors, X, N, half](std::uint32_t place, std::uint32_t k) {
+    const auto bin = static_cast<std::int32_t>(k);
+    const bool mirrored = bin > half;
+    const auto source = static_cast<std::size_t>(mirrored ? N - bin : bin);
+    const float factor = factors[source];
+    const ComplexFloat a = lower[source];
+    const float im = a.im * factor;
+    X[place] = {a.re * factor, mirrored ? -im : im};
+  });
+  return Packed::in_order;
+}
+
+Packed pack_hermitian(std::int32_t N, std::span<const ComplexFloat> lower, std::span<const float> factors,
+                      ComplexFloat* X) {
+  return pack_hermitian(N, lower, factors, X, preferred_kernel());
 }
 
 void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND) {

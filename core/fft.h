@@ -72,13 +72,41 @@ void visit_reversed(std::int32_t bits, Visit&& visit) {
   }
 }
 
+// The twiddle factor of group g (from 0) in the stage of half-length L:
+// exp(i angle) with angle = g * IND * PI / L carried in double precision and
+// rounded once to single precision, then cos and sin each rounded once.
+//   stage_factor(1, 0, kForward) -> (1, 0)
+//   stage_factor(2, 1, kForward) -> (-4.371139e-08, -1)
+[[nodiscard]] ComplexFloat stage_factor(std::int32_t L, std::int32_t g, std::int32_t IND);
+
+// What a packing leaves for transform_stages: the elements in bit-reversed
+// order, or those with the stages of half-length 1 and 2 already taken.
+enum class Packed { in_order, first_two_taken };
+
 // The butterfly stages of transform_together alone, on arrays whose elements
-// already stand in bit-reversed order (element k at bit_reversed(k)); with a
+// already stand in bit-reversed order (element k at bit_reversed(k)), from
+// the first stage or, after a packing that took them, from the third; with a
 // `scale`, every result is then multiplied by it (one single-precision
 // product) while it is still in cache. A caller that fills the arrays in
 // that order saves the reordering pass.
 //   N = 2, X = {(1,0), (3,0)}, forward, scale 0.5 -> X = {(2,0), (-1,0)}
 void transform_stages(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
-                      std::optional<float> scale);
+                      std::optional<float> scale, Packed packed = Packed::in_order);
+
+// Fills X[0..N-1] for a forward transform of the real `samples` (element k
+// is (samples[k], +0), zero from samples.size() on) in bit-reversed order,
+// the first two stages taken where the transform's kernel takes them as the
+// values are placed (AVX-512, N >= 64). samples.size() <= N.
+//   N 4, samples {1, 2} -> X {(1,0), (0,0), (2,0), (0,0)}, Packed::in_order
+[[nodiscard]] Packed pack_real(std::int32_t N, std::span<const float> samples, ComplexFloat* X);
+
+// Fills X[0..N-1] for an inverse transform of the spectrum whose bins 0..N/2
+// are those of `lower` times `factors` (each part one single-precision
+// product) and whose bins N/2+1..N-1 are the conjugates of bins N/2-1..1, in
+// bit-reversed order, as pack_real does. Both spans hold N/2 + 1 values.
+//   N 4, lower {(1,0), (2,3), (4,0)}, factors {1, 2, 1}
+//   -> bins {(1,0), (4,6), (4,0), (4,-6)}, X {(1,0), (4,0), (4,6), (4,-6)}
+[[nodiscard]] Packed pack_hermitian(std::int32_t N, std::span<const ComplexFloat> lower,
+                                    std::span<const float> factors, ComplexFloat* X);
 
 }  // namespace shindo::core

@@ -9,6 +9,7 @@
 #include <span>
 
 #include "core/complex.h"
+#include "core/fft.h"
 
 namespace shindo::core {
 
@@ -38,6 +39,12 @@ void transform_together(std::int32_t N, std::span<ComplexFloat* const> arrays, s
 
 // transform_stages with the butterflies of `kernel`.
 void transform_stages(std::int32_t N, std::span<ComplexFloat* const> arrays, std::int32_t IND,
-                      std::optional<float> scale, ButterflyKernel kernel);
+                      std::optional<float> scale, ButterflyKernel kernel, Packed packed = Packed::in_order);
+
+// pack_real and pack_hermitian as `kernel` takes them.
+[[nodiscard]] Packed pack_real(std::int32_t N, std::span<const float> samples, ComplexFloat* X,
+                               ButterflyKernel kernel);
+[[nodiscard]] Packed pack_hermitian(std::int32_t N, std::span<const ComplexFloat> lower,
+                                    std::span<const float> factors, ComplexFloat* X, ButterflyKernel kernel);
 
 }  // namespace shindo::core

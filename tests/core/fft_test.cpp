@@ -362,6 +362,50 @@ TEST(Fft, StagesOnReorderedElementsWithAScaleGiveTheTransformScaled) {
   }
 }
 
+// The packings with the stages after them: the bits of the whole transform of
+// the array the packing stands for, built element by element, for every
+// kernel (AVX-512 takes the first two stages as it packs from 64 points on).
+TEST(Fft, PackingsThenStagesGiveTheTransformOfTheArrayTheyStandFor) {
+  struct Row {
+    std::int32_t N;
+    std::size_t samples;  // real samples given (the rest is zero)
+  };
+  const Row rows[] = {{4, 4}, {8, 5}, {32, 32}, {64, 64}, {64, 1}, {128, 77}, {256, 129}, {4096, 4096}, {32768, 30001}};
+  for (const Row& row : rows) {
+    const auto n = static_cast<std::size_t>(row.N);
+    const std::vector<ComplexFloat> source = content(Content::Complex, n, 17u);
+    // The real samples, and a lower half of a spectrum with its factors.
+    std::vector<float> samples(row.samples);
+    for (std::size_t k = 0; k < row.samples; ++k) samples[k] = source[k].re;
+    const std::vector<ComplexFloat> lower(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(n / 2 + 1));
+    std::vector<float> factors(n / 2 + 1);
+    for (std::size_t k = 0; k < factors.size(); ++k) factors[k] = source[n - 1 - k].im * 1e-3f + 0.5f;
+
+    std::vector<ComplexFloat> real_input(n, ComplexFloat{0.0f, 0.0f}), hermitian_input(n);
+    for (std::size_t k = 0; k < row.samples; ++k) real_input[k] = {samples[k], 0.0f};
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::size_t source_bin = k <= n / 2 ? k : n - k;
+      const ComplexFloat v = {lower[source_bin].re * factors[source_bin], lower[source_bin].im * factors[source_bin]};
+      hermitian_input[k] = k <= n / 2 ? v : ComplexFloat{v.re, -v.im};
+    }
+    std::vector<ComplexFloat> real_expected = real_input, hermitian_expected = hermitian_input;
+    FFT(row.N, real_expected.data(), 0, shindo::core::kForward);
+    FFT(row.N, hermitian_expected.data(), 0, shindo::core::kInverse);
+
+    for (const ButterflyKernel kernel : runnable_kernels()) {
+      SCOPED_TRACE("N=" + std::to_string(row.N) + " " + kernel_name(kernel));
+      std::vector<ComplexFloat> x(n);
+      ComplexFloat* const arrays[] = {x.data()};
+      shindo::core::Packed packed = shindo::core::pack_real(row.N, samples, x.data(), kernel);
+      shindo::core::transform_stages(row.N, arrays, shindo::core::kForward, std::nullopt, kernel, packed);
+      expect_same_bits(x, real_expected);
+      packed = shindo::core::pack_hermitian(row.N, lower, factors, x.data(), kernel);
+      shindo::core::transform_stages(row.N, arrays, shindo::core::kInverse, std::nullopt, kernel, packed);
+      expect_same_bits(x, hermitian_expected);
+    }
+  }
+}
+
 TEST(Fft, BitReversedPlaces) {
   struct Row {
     std::uint32_t k;
