@@ -1,5 +1,12 @@
 #include "core/fft.h"
 
+// GCC 12 takes the unused merge source that its AVX-512 conversion and
+// permutation intrinsics pass (an undefined vector) for a value read before
+// it is set, and warns at every inlined use.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
 #include <immintrin.h>
 
 #include <algorithm>
@@ -411,16 +418,18 @@ struct Streams {
   return _mm512_castsi512_ps(_mm512_cvtepu32_epi64(_mm256_castps_si256(values)));
 }
 
+[[gnu::target("avx512f")]] inline Streams avx512_real_streams(std::span<const float> samples, std::size_t quarter,
+                                                              std::size_t b) {
+  return {{avx512_real_values(samples, b), avx512_real_values(samples, b + 2 * quarter),
+           avx512_real_values(samples, b + quarter), avx512_real_values(samples, b + 3 * quarter)}};
+}
+
 [[gnu::target("avx512f")]] void avx512_pack_real(std::int32_t bits, std::span<const float> samples, ComplexFloat* X,
                                                   Factors w1, Factors w2) {
   const std::size_t quarter = std::size_t{1} << (bits - 2);
   const std::size_t eighth = quarter / 2;
-  const auto streams = [samples, quarter](std::size_t b) {
-    return Streams{{avx512_real_values(samples, b), avx512_real_values(samples, b + 2 * quarter),
-                    avx512_real_values(samples, b + quarter), avx512_real_values(samples, b + 3 * quarter)}};
-  };
   for (std::size_t b = 0; b < eighth; b += 8) {
-    Streams s = streams(b), t = streams(b + eighth);
+    Streams s = avx512_real_streams(samples, quarter, b), t = avx512_real_streams(samples, quarter, b + eighth);
     avx512_stages_and_store(s, t, w1, w2, bits - 2, static_cast<std::uint32_t>(b), X);
   }
 }
@@ -446,21 +455,24 @@ struct Streams {
   return _mm512_castsi512_ps(_mm512_xor_si512(_mm512_castps_si512(bins), signs));
 }
 
+// Bins b and b + N/4 lie in the lower half; bin b + N/2 is the conjugate of
+// bin N/2 - b (but for b = 0, the folding bin itself), bin b + 3N/4 that of
+// bin N/4 - b.
+[[gnu::target("avx512f")]] inline Streams avx512_hermitian_streams(std::span<const ComplexFloat> lower,
+                                                                   std::span<const float> factors,
+                                                                   std::size_t quarter, std::size_t b) {
+  return {{avx512_scaled_bins(lower, factors, b), avx512_mirrored_bins(lower, factors, 2 * quarter - b, b == 0),
+           avx512_scaled_bins(lower, factors, b + quarter), avx512_mirrored_bins(lower, factors, quarter - b, false)}};
+}
+
 [[gnu::target("avx512f")]] void avx512_pack_hermitian(std::int32_t bits, std::span<const ComplexFloat> lower,
                                                        std::span<const float> factors, ComplexFloat* X, Factors w1,
                                                        Factors w2) {
   const std::size_t quarter = std::size_t{1} << (bits - 2);
   const std::size_t eighth = quarter / 2;
-  // Bins b and b + N/4 lie in the lower half; bin b + N/2 is the conjugate
-  // of bin N/2 - b (but for b = 0, the folding bin itself), bin b + 3N/4 that
-  // of bin N/4 - b.
-  const auto streams = [lower, factors, quarter](std::size_t b) {
-    return Streams{{avx512_scaled_bins(lower, factors, b), avx512_mirrored_bins(lower, factors, 2 * quarter - b, b == 0),
-                    avx512_scaled_bins(lower, factors, b + quarter),
-                    avx512_mirrored_bins(lower, factors, quarter - b, false)}};
-  };
   for (std::size_t b = 0; b < eighth; b += 8) {
-    Streams s = streams(b), t = streams(b + eighth);
+    Streams s = avx512_hermitian_streams(lower, factors, quarter, b);
+    Streams t = avx512_hermitian_streams(lower, factors, quarter, b + eighth);
     avx512_stages_and_store(s, t, w1, w2, bits - 2, static_cast<std::uint32_t>(b), X);
   }
 }
