@@ -1,5 +1,8 @@
 #include <bit>
+#include <cfenv>
 #include <cstdint>
+#include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -88,38 +91,55 @@ TEST(VectorWave, ConstantRecordGivesRootThreeTimesItsFilteredMean) {
   for (std::int32_t i = 0; i < n; ++i) ASSERT_EQ(AVEC[i], 11.960027f) << "sample " << i + 1;
 }
 
-// Four samples at a time give the bits and the peak of one at a time, with
-// lengths that leave a tail, zeros, large and tiny parts and overflow.
+// Many samples at a time (four with AVX, sixteen with AVX-512) give the bits,
+// the peak and the exceptions of one at a time, with lengths that leave a
+// tail, zeros, large and tiny parts, quotients below the normal range, and
+// overflow; every pattern also repeated to 37 samples and a wide random one
+// to 1000.
 TEST(VectorWave, ManyAtATimeGivesTheBitsOfOneAtATime) {
   struct Row {
     const char* name;
     std::vector<float> re;
     float DUR;
   };
-  const Row rows[] = {
+  std::mt19937 generator(31u);
+  std::vector<float> wide(1000);
+  for (float& v : wide) {
+    v = std::bit_cast<float>(std::uniform_int_distribution<std::uint32_t>(0, 0xFF7FFFFFu)(generator));
+  }
+  const std::vector<Row> rows = {
       {"one", {5.0f}, 1.0f},
       {"tail_of_three", {1.0f, -7.0f, 3.0f, 7.0f, 2.0f, 0.1f, -0.0f}, 327.68f},
       {"zeros", std::vector<float>(9, 0.0f), 40.96f},
       {"large_and_tiny", {3.0e38f, -1.0e-45f, 2.5e-40f, -3.3e38f, 1.0e20f, 7.0f, 1e-30f, 2.0f}, 0.04f},
+      {"below_normal", {1.0e-38f, 3.0e-39f, -2.0e-44f, 1.1754942e-38f, 5.0f}, 327.68f},
       {"overflow", {1.0e38f, 2.0f, 3.0e38f, 3.0e38f, 5.0f}, 1.0e-3f},
+      {"wide", wide, 0.5f},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    // Each component gets the parts in another order.
-    Spectra s;
-    const std::size_t n = row.re.size();
-    for (std::size_t i = 0; i < n; ++i) {
-      s.s1.push_back({row.re[i], 1.0f});
-      s.s2.push_back({row.re[(i + 1) % n], -1.0f});
-      s.s3.push_back({row.re[(i + 2) % n] * 0.5f, 2.0f});
-    }
-    std::vector<float> one(n), many(n);
-    const float peak_one =
-        compose_vector(s.view(), static_cast<std::int32_t>(n), row.DUR, one, [](std::int32_t, float) {});
-    const float peak_many = compose_vector(s.view(), static_cast<std::int32_t>(n), row.DUR, many);
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(peak_many), std::bit_cast<std::uint32_t>(peak_one));
-    for (std::size_t i = 0; i < n; ++i) {
-      EXPECT_EQ(std::bit_cast<std::uint32_t>(many[i]), std::bit_cast<std::uint32_t>(one[i])) << "sample " << i + 1;
+    for (const std::size_t n : {row.re.size(), std::size_t{37}}) {
+      SCOPED_TRACE(std::string(row.name) + " of " + std::to_string(n));
+      // Each component gets the parts in another order.
+      Spectra s;
+      const std::size_t m = row.re.size();
+      for (std::size_t i = 0; i < n; ++i) {
+        s.s1.push_back({row.re[i % m], 1.0f});
+        s.s2.push_back({row.re[(i + 1) % m], -1.0f});
+        s.s3.push_back({row.re[(i + 2) % m] * 0.5f, 2.0f});
+      }
+      constexpr int kFaults = FE_OVERFLOW | FE_INVALID | FE_DIVBYZERO;
+      std::vector<float> one(n), many(n);
+      std::feclearexcept(FE_ALL_EXCEPT);
+      const float peak_one =
+          compose_vector(s.view(), static_cast<std::int32_t>(n), row.DUR, one, [](std::int32_t, float) {});
+      const int raised_one = std::fetestexcept(kFaults);
+      std::feclearexcept(FE_ALL_EXCEPT);
+      const float peak_many = compose_vector(s.view(), static_cast<std::int32_t>(n), row.DUR, many);
+      EXPECT_EQ(std::fetestexcept(kFaults), raised_one);
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(peak_many), std::bit_cast<std::uint32_t>(peak_one));
+      for (std::size_t i = 0; i < n; ++i) {
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(many[i]), std::bit_cast<std::uint32_t>(one[i])) << "sample " << i + 1;
+      }
     }
   }
 }
