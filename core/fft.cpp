@@ -339,22 +339,24 @@ void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads)
   if (q < quads) avx_first_two(w1, w2, x, quads - q);
 }
 
-// Packing with the first two stages. The places 4q .. 4q+3 of a transform of
-// N points hold the elements b, b + N/2, b + N/4 and b + 3N/4 for
-// b = bit_reversed(q, log2 N - 2): four streams of neighbouring elements.
-// Eight neighbouring b at a time, the four streams' values go through the
-// stages of half-length 1 (place 4q with 4q+1, 4q+2 with 4q+3) and 2 (4q
-// with 4q+2 by group 0, 4q+1 with 4q+3 by group 1) lane by lane, each
-// butterfly with exactly the operations of the kernels' own. The quads of b
-// and of b + N/8 stand side by side (q even, then q + 1), so the eight b
-// from `first` and the eight from `first` + N/8 are taken together and
-// stored as whole 64-byte lines.
+// Packing with the first three stages. The places 8q .. 8q+7 of a transform
+// of N points hold the elements b + m N/8 for m = bit_reversed(r, 3), r =
+// 0..7, and b = bit_reversed(q, log2 N - 3): eight streams of neighbouring
+// elements. Eight neighbouring b at a time, the streams' values go through
+// the stages of half-length 1 (place 8q + r with 8q + r + 1, r even), 2 (r
+// with r + 2 by group r % 2, r = 0, 1, 4, 5) and 4 (r with r + 4 by group r,
+// r < 4) lane by lane, each butterfly with exactly the operations of the
+// kernels' own; lane j of the eight streams is then the whole 64-byte line
+// of places 8q .. 8q+7 for b + j.
 constexpr std::int32_t kLeastPackedWithStages = 64;  // N/8 >= eight b
 
-// The four streams' values at eight b: stream r holds places 4q + r.
+// The eight streams' values at eight b: stream r holds places 8q + r.
 struct Streams {
-  __m512 x[4];
+  __m512 x[8];
 };
+
+// The offsets m of the streams, in eighths of the transform.
+constexpr std::size_t kStreamEighths[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 
 // The butterfly of stream `upper` and stream `lower` by the one factor w.
 [[gnu::target("avx512f")]] inline void avx512_stream_butterfly(Factors w, __m512& upper, __m512& lower) {
@@ -365,43 +367,63 @@ struct Streams {
   upper = _mm512_add_ps(upper, T);
 }
 
-// The two stages on the streams; then quad j (lane j of the four streams) in
-// the low half of quads[j % 4] and quad j + 4 in its high half.
-[[gnu::target("avx512f")]] inline void avx512_two_stages(Streams& s, Factors w1, Factors w2, __m512d quads[4]) {
-  avx512_stream_butterfly(w1, s.x[0], s.x[1]);
-  avx512_stream_butterfly(w1, s.x[2], s.x[3]);
-  avx512_stream_butterfly(w2, s.x[0], s.x[2]);
-  avx512_stream_butterfly(w2.at(1), s.x[1], s.x[3]);
-  // Complex values as 64-bit lanes.
-  const __m512d z0 = _mm512_castps_pd(s.x[0]), z1 = _mm512_castps_pd(s.x[1]);
-  const __m512d z2 = _mm512_castps_pd(s.x[2]), z3 = _mm512_castps_pd(s.x[3]);
-  const __m512d even01 = _mm512_unpacklo_pd(z0, z1), odd01 = _mm512_unpackhi_pd(z0, z1);  // j = 0 2 4 6 | 1 3 5 7
-  const __m512d even23 = _mm512_unpacklo_pd(z2, z3), odd23 = _mm512_unpackhi_pd(z2, z3);
-  const __m512i low_pairs = _mm512_set_epi64(13, 12, 5, 4, 9, 8, 1, 0);    // j, j + 4 for j = 0 or 1
-  const __m512i high_pairs = _mm512_set_epi64(15, 14, 7, 6, 11, 10, 3, 2);  // j = 2 or 3
-  quads[0] = _mm512_permutex2var_pd(even01, low_pairs, even23);
-  quads[1] = _mm512_permutex2var_pd(odd01, low_pairs, odd23);
-  quads[2] = _mm512_permutex2var_pd(even01, high_pairs, even23);
-  quads[3] = _mm512_permutex2var_pd(odd01, high_pairs, odd23);
+// Pairs the 128-bit lanes 0 and 2 (`odd` false) or 1 and 3 of a, then of b.
+[[gnu::target("avx512f")]] inline __m512d alternate_lanes(__m512d a, __m512d b, bool odd) {
+  return odd ? _mm512_shuffle_f64x2(a, b, 0xDD) : _mm512_shuffle_f64x2(a, b, 0x88);
 }
 
-// Takes the two stages on the streams of the eight b from `first` (s) and of
-// the eight from `first` + N/8 (t), and stores each quad of s with the quad
-// of t beside it.
-[[gnu::target("avx512f")]] void avx512_stages_and_store(Streams& s, Streams& t, Factors w1, Factors w2,
-                                                         std::int32_t quad_bits, std::uint32_t first, ComplexFloat* X) {
-  __m512d low[4], high[4];
-  avx512_two_stages(s, w1, w2, low);
-  avx512_two_stages(t, w1, w2, high);
+// Takes the three stages on the streams of the eight b from `first` and
+// stores the line of each.
+[[gnu::target("avx512f")]] void avx512_stages_and_store(Streams& s, Factors w1, Factors w2, Factors w4,
+                                                         std::int32_t octet_bits, std::uint32_t first,
+                                                         ComplexFloat* X) {
+  __m512* const x = s.x;
+  avx512_stream_butterfly(w1, x[0], x[1]);
+  avx512_stream_butterfly(w1, x[2], x[3]);
+  avx512_stream_butterfly(w1, x[4], x[5]);
+  avx512_stream_butterfly(w1, x[6], x[7]);
+  avx512_stream_butterfly(w2, x[0], x[2]);
+  avx512_stream_butterfly(w2.at(1), x[1], x[3]);
+  avx512_stream_butterfly(w2, x[4], x[6]);
+  avx512_stream_butterfly(w2.at(1), x[5], x[7]);
+  avx512_stream_butterfly(w4, x[0], x[4]);
+  avx512_stream_butterfly(w4.at(1), x[1], x[5]);
+  avx512_stream_butterfly(w4.at(2), x[2], x[6]);
+  avx512_stream_butterfly(w4.at(3), x[3], x[7]);
+  // An 8 x 8 transposition of complex values (64-bit lanes): t[k] pairs
+  // streams 2k and 2k + 1 for the even lanes j (k < 4) or the odd ones;
+  // u[k] then holds streams 4(k / 4) .. +3 for two lanes j; line j is
+  // made of two u.
+  __m512d t[8];
+#pragma GCC unroll 4
+  for (int k = 0; k < 4; ++k) {
+    const __m512d a = _mm512_castps_pd(s.x[2 * k]), b = _mm512_castps_pd(s.x[2 * k + 1]);
+    t[k] = _mm512_unpacklo_pd(a, b);      // j = 0 2 4 6
+    t[k + 4] = _mm512_unpackhi_pd(a, b);  // j = 1 3 5 7
+  }
+  // u: streams 0-3 then 4-7; for each, j = (0, 4), (2, 6), (1, 5), (3, 7).
+  __m512d u[8];
+#pragma GCC unroll 2
+  for (int half = 0; half < 2; ++half) {
+    const int k = 2 * half;
+    u[4 * half + 0] = alternate_lanes(t[k], t[k + 1], false);
+    u[4 * half + 1] = alternate_lanes(t[k], t[k + 1], true);
+    u[4 * half + 2] = alternate_lanes(t[k + 4], t[k + 5], false);
+    u[4 * half + 3] = alternate_lanes(t[k + 4], t[k + 5], true);
+  }
+  constexpr std::uint32_t kLanes[4][2] = {{0, 4}, {2, 6}, {1, 5}, {3, 7}};
   // bit_reversed(first + j) = bit_reversed(first) + bit_reversed(j) for j < 8.
   constexpr std::uint32_t kReversed[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-  const std::uint32_t base = bit_reversed(first, quad_bits);
-  const std::int32_t shift = quad_bits - 3;
-  for (std::uint32_t j = 0; j < 4; ++j) {
-    double* const at_j = reinterpret_cast<double*>(X + 4 * std::size_t{base + (kReversed[j] << shift)});
-    double* const at_j4 = reinterpret_cast<double*>(X + 4 * std::size_t{base + (kReversed[j + 4] << shift)});
-    _mm512_storeu_pd(at_j, _mm512_shuffle_f64x2(low[j], high[j], 0x44));
-    _mm512_storeu_pd(at_j4, _mm512_shuffle_f64x2(low[j], high[j], 0xEE));
+  const std::uint32_t base = bit_reversed(first, octet_bits);
+  const std::int32_t shift = octet_bits - 3;
+#pragma GCC unroll 4
+  for (int k = 0; k < 4; ++k) {
+#pragma GCC unroll 2
+    for (int odd = 0; odd < 2; ++odd) {
+      const std::uint32_t j = kLanes[k][odd];
+      double* const line = reinterpret_cast<double*>(X + 8 * std::size_t{base + (kReversed[j] << shift)});
+      _mm512_storeu_pd(line, alternate_lanes(u[k], u[k + 4], odd != 0));
+    }
   }
 }
 
@@ -418,19 +440,14 @@ struct Streams {
   return _mm512_castsi512_ps(_mm512_cvtepu32_epi64(_mm256_castps_si256(values)));
 }
 
-[[gnu::target("avx512f")]] inline Streams avx512_real_streams(std::span<const float> samples, std::size_t quarter,
-                                                              std::size_t b) {
-  return {{avx512_real_values(samples, b), avx512_real_values(samples, b + 2 * quarter),
-           avx512_real_values(samples, b + quarter), avx512_real_values(samples, b + 3 * quarter)}};
-}
-
 [[gnu::target("avx512f")]] void avx512_pack_real(std::int32_t bits, std::span<const float> samples, ComplexFloat* X,
-                                                  Factors w1, Factors w2) {
-  const std::size_t quarter = std::size_t{1} << (bits - 2);
-  const std::size_t eighth = quarter / 2;
+                                                  Factors w1, Factors w2, Factors w4) {
+  const std::size_t eighth = std::size_t{1} << (bits - 3);
   for (std::size_t b = 0; b < eighth; b += 8) {
-    Streams s = avx512_real_streams(samples, quarter, b), t = avx512_real_streams(samples, quarter, b + eighth);
-    avx512_stages_and_store(s, t, w1, w2, bits - 2, static_cast<std::uint32_t>(b), X);
+    Streams s;
+#pragma GCC unroll 8
+    for (int r = 0; r < 8; ++r) s.x[r] = avx512_real_values(samples, b + kStreamEighths[r] * eighth);
+    avx512_stages_and_store(s, w1, w2, w4, bits - 3, static_cast<std::uint32_t>(b), X);
   }
 }
 
@@ -455,25 +472,22 @@ struct Streams {
   return _mm512_castsi512_ps(_mm512_xor_si512(_mm512_castps_si512(bins), signs));
 }
 
-// Bins b and b + N/4 lie in the lower half; bin b + N/2 is the conjugate of
-// bin N/2 - b (but for b = 0, the folding bin itself), bin b + 3N/4 that of
-// bin N/4 - b.
-[[gnu::target("avx512f")]] inline Streams avx512_hermitian_streams(std::span<const ComplexFloat> lower,
-                                                                   std::span<const float> factors,
-                                                                   std::size_t quarter, std::size_t b) {
-  return {{avx512_scaled_bins(lower, factors, b), avx512_mirrored_bins(lower, factors, 2 * quarter - b, b == 0),
-           avx512_scaled_bins(lower, factors, b + quarter), avx512_mirrored_bins(lower, factors, quarter - b, false)}};
-}
-
 [[gnu::target("avx512f")]] void avx512_pack_hermitian(std::int32_t bits, std::span<const ComplexFloat> lower,
                                                        std::span<const float> factors, ComplexFloat* X, Factors w1,
-                                                       Factors w2) {
-  const std::size_t quarter = std::size_t{1} << (bits - 2);
-  const std::size_t eighth = quarter / 2;
+                                                       Factors w2, Factors w4) {
+  const std::size_t eighth = std::size_t{1} << (bits - 3);
+  // Bins b + m N/8 with m < 4 lie in the lower half; with m >= 4 each is the
+  // conjugate of bin (8 - m) N/8 - b, but for b = 0 and m = 4 the folding
+  // bin itself.
   for (std::size_t b = 0; b < eighth; b += 8) {
-    Streams s = avx512_hermitian_streams(lower, factors, quarter, b);
-    Streams t = avx512_hermitian_streams(lower, factors, quarter, b + eighth);
-    avx512_stages_and_store(s, t, w1, w2, bits - 2, static_cast<std::uint32_t>(b), X);
+    Streams s;
+#pragma GCC unroll 8
+    for (int r = 0; r < 8; ++r) {
+      const std::size_t m = kStreamEighths[r];
+      s.x[r] = m < 4 ? avx512_scaled_bins(lower, factors, b + m * eighth)
+                     : avx512_mirrored_bins(lower, factors, (8 - m) * eighth - b, m == 4 && b == 0);
+    }
+    avx512_stages_and_store(s, w1, w2, w4, bits - 3, static_cast<std::uint32_t>(b), X);
   }
 }
 
@@ -507,7 +521,7 @@ void block_stages(const Kernel& kernel, std::int32_t N, std::int32_t block, std:
     for (ComplexFloat* const array : arrays) {
       ComplexFloat* const X = array + first;
       if (packed == Packed::in_order) kernel.first_two(w1, w2, X, block / 4);
-      for (std::int32_t L = 4; L < block; L *= 2) {
+      for (std::int32_t L = packed == Packed::in_order ? 4 : 8; L < block; L *= 2) {
         const Factors w = stage_factors(L, IND);
         kernel.run(w, {X, L, L, block / (2 * L), 2 * std::ptrdiff_t{L}});
       }
@@ -644,8 +658,9 @@ ComplexFloat stage_factor(std::int32_t L, std::int32_t g, std::int32_t IND) {
 Packed pack_real(std::int32_t N, std::span<const float> samples, ComplexFloat* X, ButterflyKernel kernel) {
   const std::int32_t bits = log2_size(N);
   if (kernel == ButterflyKernel::Avx512 && N >= kLeastPackedWithStages) {
-    avx512_pack_real(bits, samples, X, stage_factors(1, kForward), stage_factors(2, kForward));
-    return Packed::first_two_taken;
+    avx512_pack_real(bits, samples, X, stage_factors(1, kForward), stage_factors(2, kForward),
+                     stage_factors(4, kForward));
+    return Packed::first_three_taken;
   }
   const auto NT = samples.size();
   visit_reversed(bits, [samples, X, NT](std::uint32_t place, std::uint32_t k) {
@@ -662,8 +677,9 @@ Packed pack_hermitian(std::int32_t N, std::span<const ComplexFloat> lower, std::
                       ComplexFloat* X, ButterflyKernel kernel) {
   const std::int32_t bits = log2_size(N);
   if (kernel == ButterflyKernel::Avx512 && N >= kLeastPackedWithStages) {
-    avx512_pack_hermitian(bits, lower, factors, X, stage_factors(1, kInverse), stage_factors(2, kInverse));
-    return Packed::first_two_taken;
+    avx512_pack_hermitian(bits, lower, factors, X, stage_factors(1, kInverse), stage_factors(2, kInverse),
+                          stage_factors(4, kInverse));
+    return Packed::first_three_taken;
   }
   const std::int32_t half = N / 2;
   visit_reversed(bits, [lower, factors, X, N, half](std::uint32_t place, std::uint32_t k) {

@@ -80,12 +80,12 @@ void visit_reversed(std::int32_t bits, Visit&& visit) {
 [[nodiscard]] ComplexFloat stage_factor(std::int32_t L, std::int32_t g, std::int32_t IND);
 
 // What a packing leaves for transform_stages: the elements in bit-reversed
-// order, or those with the stages of half-length 1 and 2 already taken.
-enum class Packed { in_order, first_two_taken };
+// order, or those with the stages of half-length 1, 2 and 4 already taken.
+enum class Packed { in_order, first_three_taken };
 
 // The butterfly stages of transform_together alone, on arrays whose elements
 // already stand in bit-reversed order (element k at bit_reversed(k)), from
-// the first stage or, after a packing that took them, from the third; with a
+// the first stage or, after a packing that took them, from the fourth; with a
 // `scale`, every result is then multiplied by it (one single-precision
 // product) while it is still in cache. A caller that fills the arrays in
 // that order saves the reordering pass.
@@ -95,8 +95,8 @@ void transform_stages(std::int32_t N, std::span<ComplexFloat* const> arrays, std
 
 // Fills X[0..N-1] for a forward transform of the real `samples` (element k
 // is (samples[k], +0), zero from samples.size() on) in bit-reversed order,
-// the first two stages taken where the transform's kernel takes them as the
-// values are placed (AVX-512, N >= 64). samples.size() <= N.
+// the first three stages taken where the transform's kernel takes them as
+// the values are placed (AVX-512, N >= 64). samples.size() <= N.
 //   N 4, samples {1, 2} -> X {(1,0), (0,0), (2,0), (0,0)}, Packed::in_order
 [[nodiscard]] Packed pack_real(std::int32_t N, std::span<const float> samples, ComplexFloat* X);
 

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <memory>
+#include <new>
 #include <optional>
 
 #include "core/band_filter.h"
@@ -40,6 +41,14 @@ Fault refusal(const Record& record) {
   }
   return Fault::none;
 }
+
+// The work arrays begin at a cache line, so that the transform's packing
+// writes whole lines.
+constexpr std::size_t kCacheLine = 64;
+
+struct LineAlignedDelete {
+  void operator()(ComplexFloat* p) const { ::operator delete[](p, std::align_val_t{kCacheLine}); }
+};
 
 Intensity& stopped(Intensity& result, Fault fault, Stage stage) {
   result.fault = fault;
@@ -79,9 +88,10 @@ Intensity compute_intensity(const Record& record) {
   // would meet in the same few cache sets when the filter reads one and
   // writes another.
   const auto slots = static_cast<std::size_t>(NF);
-  constexpr std::size_t kLine = 64 / sizeof(ComplexFloat);
+  constexpr std::size_t kLine = kCacheLine / sizeof(ComplexFloat);
   const auto stride = slots + kLine;
-  const std::unique_ptr<ComplexFloat[]> work(new ComplexFloat[6 * stride]);
+  const std::unique_ptr<ComplexFloat[], LineAlignedDelete> work(
+      new (std::align_val_t{kCacheLine}) ComplexFloat[6 * stride]);
   const auto arrays = [&work, slots, stride](std::size_t first) {
     return core::ComponentSpectra{std::span<ComplexFloat>(work.get() + first * stride, slots),
                                   std::span<ComplexFloat>(work.get() + (first + 1) * stride, slots),

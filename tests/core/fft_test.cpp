@@ -364,7 +364,7 @@ TEST(Fft, StagesOnReorderedElementsWithAScaleGiveTheTransformScaled) {
 
 // The packings with the stages after them: the bits of the whole transform of
 // the array the packing stands for, built element by element, for every
-// kernel (AVX-512 takes the first two stages as it packs from 64 points on).
+// kernel (AVX-512 takes the first three stages as it packs from 64 points on).
 TEST(Fft, PackingsThenStagesGiveTheTransformOfTheArrayTheyStandFor) {
   struct Row {
     std::int32_t N;
