@@ -2,6 +2,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -132,6 +133,70 @@ std::optional<std::size_t> expected_samples(double duration, double frequency) {
 int decimals_of(std::string_view text) {
   const std::size_t point = text.find('.');
   return point == std::string_view::npos ? 0 : static_cast<int>(text.size() - point - 1);
+}
+
+// The JMA CSV sample lines as the agency writes them, "-0.018,0.000,-0.017"
+// and the line end, are read in one pass over their bytes. Numbers of at most
+// 15 digits without an exponent are exact in double, and so is every power of
+// ten up to 10^15: their quotient, one correctly rounded division, is the
+// double numtext::read_real reads, and its float the float it reads.
+constexpr int kPlainDigits = 15;
+constexpr std::array<double, kPlainDigits + 1> kPowersOfTen = [] {
+  std::array<double, kPlainDigits + 1> powers{};
+  double power = 1.0;
+  for (double& entry : powers) {
+    entry = power;
+    power *= 10.0;
+  }
+  return powers;
+}();
+
+// A plain decimal at `at`: an optional sign, then 1 to 15 digits with at most
+// one point, and its float; returns where it ends, or nullptr when the text
+// there is no such number (read_real may still read it).
+//   "-0.018,..." → -0.018f, pointing at ","
+const char* plain_decimal(const char* at, const char* end, float& value) {
+  const bool negative = at < end && *at == '-';
+  if (at < end && (*at == '-' || *at == '+')) ++at;
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  int fraction = 0;
+  bool point = false;
+  for (; at < end; ++at) {
+    const unsigned digit = static_cast<unsigned char>(*at) - static_cast<unsigned>('0');
+    if (digit <= 9) {
+      mantissa = mantissa * 10 + digit;
+      ++digits;
+      fraction += point ? 1 : 0;
+    } else if (*at == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0 || digits > kPlainDigits) return nullptr;
+  const double exact = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+  value = static_cast<float>(negative ? -exact : exact);
+  return at;
+}
+
+// The three values of a sample line made of plain decimals "a,b,c" and
+// nothing else, with its LF or CR LF end (or the end of the text); returns
+// the text after the line, or nullptr when the line is anything else, which
+// the general reading then takes line by line.
+//   "-0.018,0.000,-0.017\r\n..." → {-0.018f, 0.0f, -0.017f}
+const char* plain_sample_line(const char* at, const char* end, float (&values)[3]) {
+  for (int c = 0; c < 3; ++c) {
+    at = plain_decimal(at, end, values[c]);
+    if (at == nullptr) return nullptr;
+    if (c < 2) {
+      if (at == end || *at != ',') return nullptr;
+      ++at;
+    }
+  }
+  if (at < end && *at == '\r') ++at;
+  if (at == end) return at;
+  return *at == '\n' ? at + 1 : nullptr;
 }
 
 }  // namespace
@@ -433,7 +498,18 @@ Result<Record> read_jma_csv(std::string_view file, std::string_view bytes) {
 
   std::vector<float>* targets[3] = {&record.acc1, &record.acc2, &record.acc3};
   for (std::vector<float>* target : targets) target->reserve(bytes.size() / 20);
-  while (next(line)) {
+  const char* const bytes_end = bytes.data() + bytes.size();
+  for (;;) {
+    float values[3];
+    if (lines.at < bytes.size()) {
+      if (const char* after = plain_sample_line(bytes.data() + lines.at, bytes_end, values)) {
+        for (int c = 0; c < 3; ++c) targets[c]->push_back(values[c]);
+        lines.at = static_cast<std::size_t>(after - bytes.data());
+        ++lines.number;
+        continue;
+      }
+    }
+    if (!next(line)) break;
     if (trimmed(line).empty()) continue;
     std::string_view fields = line;
     for (int c = 0; c < 3; ++c) {
