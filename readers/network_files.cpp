@@ -498,17 +498,27 @@ Result<Record> read_jma_csv(std::string_view file, std::string_view bytes) {
 
   std::vector<float>* targets[3] = {&record.acc1, &record.acc2, &record.acc3};
   for (std::vector<float>* target : targets) target->reserve(bytes.size() / 20);
+  // Plain lines' values gather here and join the components a few hundred at a time.
+  constexpr std::size_t kGathered = 256;
+  float gathered[3][kGathered];
+  std::size_t held = 0;
+  const auto append_gathered = [&] {
+    for (int c = 0; c < 3; ++c) targets[c]->insert(targets[c]->end(), gathered[c], gathered[c] + held);
+    held = 0;
+  };
   const char* const bytes_end = bytes.data() + bytes.size();
   for (;;) {
-    float values[3];
     if (lines.at < bytes.size()) {
+      float values[3];
       if (const char* after = plain_sample_line(bytes.data() + lines.at, bytes_end, values)) {
-        for (int c = 0; c < 3; ++c) targets[c]->push_back(values[c]);
+        for (int c = 0; c < 3; ++c) gathered[c][held] = values[c];
+        if (++held == kGathered) append_gathered();
         lines.at = static_cast<std::size_t>(after - bytes.data());
         ++lines.number;
         continue;
       }
     }
+    if (held > 0) append_gathered();
     if (!next(line)) break;
     if (trimmed(line).empty()) continue;
     std::string_view fields = line;
