@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "readers/readers.h"
@@ -199,6 +201,38 @@ const char* plain_sample_line(const char* at, const char* end, float (&values)[3
   return *at == '\n' ? at + 1 : nullptr;
 }
 
+// The accelerations float((double(count) - mean) * numerator / denominator)
+// written to `samples`, two at a time: each lane does the one-sample formula's
+// operations in the same order with the same roundings, so the bits are the
+// same. Returns the largest |a|, infinite when an acceleration is (the
+// formula never gives a NaN: its operands are finite and the denominator is
+// not 0).
+//   ({-2, 0, 2}, 0, 3, 2) → {-3, 0, 3}, peak 3
+float scale_counts(const std::vector<std::int64_t>& counts, double mean, double numerator, double denominator,
+                   float* samples) {
+  using Counts2 = std::int64_t __attribute__((vector_size(16)));
+  using Doubles2 = double __attribute__((vector_size(16)));
+  using Floats2 = float __attribute__((vector_size(8)));
+  using Bits2 = std::uint32_t __attribute__((vector_size(8)));
+  const std::size_t pairs = counts.size() / 2;
+  Floats2 peaks = {0.0f, 0.0f};
+  for (std::size_t i = 0; i < pairs; ++i) {
+    Counts2 two;
+    std::memcpy(&two, counts.data() + 2 * i, sizeof two);
+    const Doubles2 wide = (__builtin_convertvector(two, Doubles2) - mean) * numerator / denominator;
+    const Floats2 a = __builtin_convertvector(wide, Floats2);
+    std::memcpy(samples + 2 * i, &a, sizeof a);
+    const auto magnitude = std::bit_cast<Floats2>(std::bit_cast<Bits2>(a) & Bits2{0x7FFFFFFF, 0x7FFFFFFF});
+    peaks = peaks < magnitude ? magnitude : peaks;
+  }
+  float peak = std::max(peaks[0], peaks[1]);
+  for (std::size_t i = 2 * pairs; i < counts.size(); ++i) {
+    samples[i] = static_cast<float>((static_cast<double>(counts[i]) - mean) * numerator / denominator);
+    peak = std::max(peak, std::fabs(samples[i]));
+  }
+  return peak;
+}
+
 }  // namespace
 
 std::string_view format_name(Format format) {
@@ -288,28 +322,35 @@ Result<KnetFile> read_knet_file(std::string_view file, std::string_view text) {
   // The counts. Room is reserved only for as many as the text can hold (each takes a digit and a blank
   // or line end), so that a header's duration never sizes more than the data confirm.
   result.counts.reserve(std::min(*samples, text.size() / 2 + 1));
-  std::string_view line;
+  // One pass over the rest of the text: a line's end (its LF, the CR just before it, or the end of the
+  // text) is met on the way rather than looked for first.
+  const char* const text_end = text.data() + text.size();
+  const auto line_ends = [text_end](const char* at) {
+    return at == text_end || *at == '\n' || (*at == '\r' && (at + 1 == text_end || at[1] == '\n'));
+  };
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  const char* at = text.data() + std::min(lines.at, text.size());
+  std::size_t line_number = lines.number;
   std::size_t short_line = 0;  // a line with fewer than 8 counts, which must be the last
-  while (lines.next(line)) {
+  while (at < text_end) {
+    ++line_number;
     std::size_t on_line = 0;
-    const char* at = line.data();
-    const char* const end = line.data() + line.size();
     for (;;) {
-      while (at < end && (*at == ' ' || *at == '\t')) ++at;
-      if (at == end) break;
+      while (at < text_end && blank(*at)) ++at;
+      if (line_ends(at)) break;
       // A signed decimal integer of at most 12 digits, up to a blank or the line end.
       const char* token = at;
       const bool negative = *at == '-';
       if (*at == '-' || *at == '+') ++at;
       const char* digits = at;
       std::int64_t count = 0;
-      while (at < end && static_cast<unsigned>(*at - '0') <= 9 && at - digits < kCountDigits) {
+      while (at < text_end && static_cast<unsigned>(*at - '0') <= 9 && at - digits < kCountDigits) {
         count = count * 10 + (*at - '0');
         ++at;
       }
-      if (at == digits || (at < end && *at != ' ' && *at != '\t')) {
-        while (at < end && *at != ' ' && *at != '\t') ++at;
-        return fail(lines.number, "not an integer count: " + quoted(std::string_view(token, static_cast<std::size_t>(at - token))));
+      if (at == digits || (!(at < text_end && blank(*at)) && !line_ends(at))) {
+        while (!line_ends(at) && !blank(*at)) ++at;
+        return fail(line_number, "not an integer count: " + quoted(std::string_view(token, static_cast<std::size_t>(at - token))));
       }
       if (short_line != 0) {
         return fail(short_line, "a line of fewer than 8 counts before the last line of counts");
@@ -317,8 +358,11 @@ Result<KnetFile> read_knet_file(std::string_view file, std::string_view text) {
       result.counts.push_back(negative ? -count : count);
       ++on_line;
     }
-    if (on_line > kCountsPerLine) return fail(lines.number, "more than 8 counts on a line");
-    if (on_line > 0 && on_line < kCountsPerLine) short_line = lines.number;
+    if (on_line > kCountsPerLine) return fail(line_number, "more than 8 counts on a line");
+    if (on_line > 0 && on_line < kCountsPerLine) short_line = line_number;
+    // Past the line end: a CR LF, an LF, or a CR that ends the text.
+    if (at < text_end && *at == '\r') ++at;
+    if (at < text_end) ++at;
   }
   if (result.counts.size() != *samples) {
     return fail(0, std::to_string(result.counts.size()) + " counts where Duration x frequency gives " +
@@ -373,16 +417,11 @@ Result<Record> join_knet_record(std::string_view name, Format format, std::span<
     }
     std::vector<float>& target = *targets[c];
     target.resize(source.counts.size());
-    float peak = 0.0f;
-    for (std::size_t i = 0; i < source.counts.size(); ++i) {
-      const float a = static_cast<float>((static_cast<double>(source.counts[i]) - mean) * numerator / denominator);
-      if (!std::isfinite(a)) {
-        return Error{source.file, 0, "the scale factor " + numtext::shortest_text(numerator) + "/" +
-                                         numtext::shortest_text(denominator) +
-                                         " gives accelerations beyond the single-precision range"};
-      }
-      target[i] = a;
-      peak = std::max(peak, std::fabs(a));
+    const float peak = scale_counts(source.counts, mean, numerator, denominator, target.data());
+    if (!std::isfinite(peak)) {
+      return Error{source.file, 0, "the scale factor " + numtext::shortest_text(numerator) + "/" +
+                                       numtext::shortest_text(denominator) +
+                                       " gives accelerations beyond the single-precision range"};
     }
     component.offset = mean * numerator / denominator;
     if (offset == Offset::remove_mean && component.header_peak) {
