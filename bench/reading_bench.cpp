@@ -30,7 +30,10 @@ double shaking(int i, int component) {
   return envelope * (std::sin(2 * M_PI * (1.3 + component) * t) + 0.4 * std::sin(2 * M_PI * 4.1 * t + component));
 }
 
-std::string knet_component(int component) {
+// A component file, its counts separated by single blanks, or padded to
+// fields of nine characters with a blank at each line's end as the networks
+// write them.
+std::string knet_component(int component, bool padded) {
   static constexpr std::array<const char*, 3> kDirections = {"N-S", "E-W", "U-D"};
   std::string text =
       "Origin Time       2024/01/01 16:10:00\nLat.              37.495\nLong.             137.270\n"
@@ -41,9 +44,14 @@ std::string knet_component(int component) {
   text += "\nScale Factor      3920(gal)/6182761\nMax. Acc. (gal)   100.000\nLast Correction   2024/01/01 16:08:12\nMemo.\n";
   char field[32];
   for (int i = 0; i < kSamples; ++i) {
-    std::snprintf(field, sizeof field, "%d", static_cast<int>(std::lround(400000 * shaking(i, component))) - 1200);
+    std::snprintf(field, sizeof field, padded ? "%9d" : "%d",
+                  static_cast<int>(std::lround(400000 * shaking(i, component))) - 1200);
     text += field;
-    text += (i % 8 == 7 || i + 1 == kSamples) ? '\n' : ' ';
+    if (padded) {
+      if (i % 8 == 7 || i + 1 == kSamples) text += " \n";
+    } else {
+      text += (i % 8 == 7 || i + 1 == kSamples) ? '\n' : ' ';
+    }
   }
   return text;
 }
@@ -76,9 +84,12 @@ using KnetJoiner = readers::Result<readers::Record> (*)(std::string_view, reader
                                                         std::span<const readers::KnetFile, 3>, readers::Offset);
 using CsvReader = readers::Result<readers::Record> (*)(std::string_view, std::string_view);
 
-const std::array<std::string, 3>& knet_texts() {
-  static const std::array<std::string, 3> texts = {knet_component(0), knet_component(1), knet_component(2)};
-  return texts;
+const std::array<std::string, 3>& knet_texts(bool padded = false) {
+  static const std::array<std::string, 3> texts = {knet_component(0, false), knet_component(1, false),
+                                                   knet_component(2, false)};
+  static const std::array<std::string, 3> padded_texts = {knet_component(0, true), knet_component(1, true),
+                                                          knet_component(2, true)};
+  return padded ? padded_texts : texts;
 }
 
 const std::string& csv_text() {
@@ -86,9 +97,9 @@ const std::string& csv_text() {
   return text;
 }
 
-readers::Record knet_record(KnetReader read, KnetJoiner join) {
+readers::Record knet_record(KnetReader read, KnetJoiner join, bool padded) {
   std::array<readers::KnetFile, 3> files;
-  for (int c = 0; c < 3; ++c) files[c] = std::get<readers::KnetFile>(read("B.NS", knet_texts()[c]));
+  for (int c = 0; c < 3; ++c) files[c] = std::get<readers::KnetFile>(read("B.NS", knet_texts(padded)[c]));
   return std::get<readers::Record>(join("B", readers::Format::knet, files, readers::Offset::remove_mean));
 }
 
@@ -102,8 +113,10 @@ bool same_samples(const readers::Record& a, const readers::Record& b) {
 
 // The old and the new readers must agree before either is timed.
 void require_same_records() {
-  if (!same_samples(knet_record(readers::read_knet_file, readers::join_knet_record),
-                    knet_record(baseline::read_knet_file, baseline::join_knet_record)) ||
+  if (!same_samples(knet_record(readers::read_knet_file, readers::join_knet_record, false),
+                    knet_record(baseline::read_knet_file, baseline::join_knet_record, false)) ||
+      !same_samples(knet_record(readers::read_knet_file, readers::join_knet_record, true),
+                    knet_record(baseline::read_knet_file, baseline::join_knet_record, true)) ||
       !same_samples(std::get<readers::Record>(readers::read_jma_csv("a.csv", csv_text())),
                     std::get<readers::Record>(baseline::read_jma_csv("a.csv", csv_text())))) {
     std::fputs("the readers and their baseline give different samples\n", stderr);
@@ -115,28 +128,31 @@ void require_same_records() {
 // before every record (untimed), so that the counts and samples are written
 // to fresh pages, as in a process whose allocator trims its heap after each
 // record; with 0 the memory of the last record serves again, as in a
-// long batch run.
+// long batch run. The second argument picks the padded layout.
 void read_knet(benchmark::State& state, KnetReader read, KnetJoiner join) {
   require_same_records();
   const bool fresh_memory = state.range(0) != 0;
+  const bool padded = state.range(1) != 0;
   for (auto _ : state) {
     if (fresh_memory) {
       state.PauseTiming();
       malloc_trim(0);
       state.ResumeTiming();
     }
-    benchmark::DoNotOptimize(knet_record(read, join));
+    benchmark::DoNotOptimize(knet_record(read, join, padded));
   }
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(knet_texts()[0].size() * 3));
+  const std::array<std::string, 3>& texts = knet_texts(padded);
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<std::int64_t>(texts[0].size() + texts[1].size() + texts[2].size()));
 }
 
 void BM_ReadKnetRecord(benchmark::State& state) { read_knet(state, readers::read_knet_file, readers::join_knet_record); }
-BENCHMARK(BM_ReadKnetRecord)->ArgName("fresh_memory")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadKnetRecord)->ArgNames({"fresh_memory", "padded"})->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMicrosecond);
 
 void BM_ReadKnetRecordOld(benchmark::State& state) {
   read_knet(state, baseline::read_knet_file, baseline::join_knet_record);
 }
-BENCHMARK(BM_ReadKnetRecordOld)->ArgName("fresh_memory")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadKnetRecordOld)->ArgNames({"fresh_memory", "padded"})->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMicrosecond);
 
 void read_csv(benchmark::State& state, CsvReader read) {
   require_same_records();
