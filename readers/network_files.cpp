@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <string>
 
 #include "readers/readers.h"
@@ -204,18 +206,20 @@ const char* plain_sample_line(const char* at, const char* end, float (&values)[3
 // The accelerations float((double(count) - mean) * numerator / denominator)
 // written to `samples`, two at a time: each lane does the one-sample formula's
 // operations in the same order with the same roundings, so the bits are the
-// same. Returns the largest |a|, infinite when an acceleration is (the
-// formula never gives a NaN: its operands are finite and the denominator is
-// not 0).
+// same. Returns the largest |a|, or nullopt when an acceleration is not a
+// finite float.
 //   ({-2, 0, 2}, 0, 3, 2) → {-3, 0, 3}, peak 3
-float scale_counts(const std::vector<std::int64_t>& counts, double mean, double numerator, double denominator,
-                   float* samples) {
+std::optional<float> scale_counts(const std::vector<std::int64_t>& counts, double mean, double numerator,
+                                  double denominator, float* samples) {
   using Counts2 = std::int64_t __attribute__((vector_size(16)));
   using Doubles2 = double __attribute__((vector_size(16)));
   using Floats2 = float __attribute__((vector_size(8)));
   using Bits2 = std::uint32_t __attribute__((vector_size(8)));
+  using Mask2 = std::int32_t __attribute__((vector_size(8)));
+  constexpr float kLargest = std::numeric_limits<float>::max();
   const std::size_t pairs = counts.size() / 2;
   Floats2 peaks = {0.0f, 0.0f};
+  Mask2 finite = {-1, -1};
   for (std::size_t i = 0; i < pairs; ++i) {
     Counts2 two;
     std::memcpy(&two, counts.data() + 2 * i, sizeof two);
@@ -223,13 +227,17 @@ float scale_counts(const std::vector<std::int64_t>& counts, double mean, double 
     const Floats2 a = __builtin_convertvector(wide, Floats2);
     std::memcpy(samples + 2 * i, &a, sizeof a);
     const auto magnitude = std::bit_cast<Floats2>(std::bit_cast<Bits2>(a) & Bits2{0x7FFFFFFF, 0x7FFFFFFF});
+    finite &= magnitude <= Floats2{kLargest, kLargest};  // false for an infinity and a NaN
     peaks = peaks < magnitude ? magnitude : peaks;
   }
+  bool all_finite = finite[0] != 0 && finite[1] != 0;
   float peak = std::max(peaks[0], peaks[1]);
   for (std::size_t i = 2 * pairs; i < counts.size(); ++i) {
     samples[i] = static_cast<float>((static_cast<double>(counts[i]) - mean) * numerator / denominator);
+    all_finite = all_finite && std::isfinite(samples[i]);
     peak = std::max(peak, std::fabs(samples[i]));
   }
+  if (!all_finite) return std::nullopt;
   return peak;
 }
 
@@ -417,8 +425,8 @@ Result<Record> join_knet_record(std::string_view name, Format format, std::span<
     }
     std::vector<float>& target = *targets[c];
     target.resize(source.counts.size());
-    const float peak = scale_counts(source.counts, mean, numerator, denominator, target.data());
-    if (!std::isfinite(peak)) {
+    const std::optional<float> peak = scale_counts(source.counts, mean, numerator, denominator, target.data());
+    if (!peak) {
       return Error{source.file, 0, "the scale factor " + numtext::shortest_text(numerator) + "/" +
                                        numtext::shortest_text(denominator) +
                                        " gives accelerations beyond the single-precision range"};
@@ -427,10 +435,10 @@ Result<Record> join_knet_record(std::string_view name, Format format, std::span<
     if (offset == Offset::remove_mean && component.header_peak) {
       // The header's peak is printed rounded: the record's must round to it.
       const double unit = std::pow(10.0, -decimals_of(component.header_peak_text));
-      if (std::fabs(static_cast<double>(peak) - *component.header_peak) > 0.5 * unit * (1.0 + 1e-6)) {
+      if (std::fabs(static_cast<double>(*peak) - *component.header_peak) > 0.5 * unit * (1.0 + 1e-6)) {
         char shown[64];
         std::snprintf(shown, sizeof shown, "%.*f", decimals_of(component.header_peak_text),
-                      static_cast<double>(peak));
+                      static_cast<double>(*peak));
         record.warnings.push_back(source.file + ": Max. Acc. " + component.header_peak_text +
                                   " gal in the header, " + shown + " gal in the record");
       }

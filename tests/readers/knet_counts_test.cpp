@@ -5,6 +5,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -172,9 +173,9 @@ TEST_P(KnetJoin, SamplesAreTheOneSampleFormula) {
 INSTANTIATE_TEST_SUITE_P(Counts, KnetJoin, ::testing::ValuesIn(kJoins),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A sample beyond the single-precision range is refused wherever it lies:
-// first, in the middle, or last of an odd number (the one left over after
-// the pairs).
+// A sample beyond the single-precision range, or no number at all, is
+// refused wherever it lies: first, in the middle, or last of an odd number
+// (the one left over after the pairs).
 TEST(KnetJoinRange, ASampleBeyondSinglePrecisionIsRefusedWhereverItLies) {
   for (std::size_t place : {0u, 3u, 6u}) {
     std::vector<std::int64_t> counts(7, 1);
@@ -188,6 +189,21 @@ TEST(KnetJoinRange, ASampleBeyondSinglePrecisionIsRefusedWhereverItLies) {
     EXPECT_EQ(std::get<Error>(joined).message, "the scale factor 1e+27/1 gives accelerations beyond the "
                                                "single-precision range")
         << place;
+  }
+  // A file not from the reader may carry a scale that gives no number: with the mean removed, equal
+  // counts give 0 x infinity, in the pairs and in the one left over.
+  for (std::size_t length : {1u, 2u, 7u}) {
+    const std::vector<std::int64_t> counts(length, 5);
+    const std::array<KnetFile, 3> files = {counts_file("X.NS", counts, 1, 1),
+                                           counts_file("X.EW", counts, std::numeric_limits<double>::infinity(), 1),
+                                           counts_file("X.UD", counts, 1, 1)};
+    const readers::Result<Record> joined = readers::join_knet_record("X", readers::Format::knet, files,
+                                                                     readers::Offset::remove_mean);
+    ASSERT_TRUE(std::holds_alternative<Error>(joined)) << length;
+    EXPECT_EQ(std::get<Error>(joined).file, "X.EW");
+    EXPECT_NE(std::get<Error>(joined).message.find("gives accelerations beyond the single-precision range"),
+              std::string::npos)
+        << length;
   }
 }
 
