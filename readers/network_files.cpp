@@ -2,9 +2,14 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <limits>
+#include <optional>
 #include <string>
 
 #include "readers/readers.h"
@@ -134,6 +139,108 @@ int decimals_of(std::string_view text) {
   return point == std::string_view::npos ? 0 : static_cast<int>(text.size() - point - 1);
 }
 
+// The JMA CSV sample lines as the agency writes them, "-0.018,0.000,-0.017"
+// and the line end, are read in one pass over their bytes. Numbers of at most
+// 15 digits without an exponent are exact in double, and so is every power of
+// ten up to 10^15: their quotient, one correctly rounded division, is the
+// double numtext::read_real reads, and its float the float it reads.
+constexpr int kPlainDigits = 15;
+constexpr std::array<double, kPlainDigits + 1> kPowersOfTen = [] {
+  std::array<double, kPlainDigits + 1> powers{};
+  double power = 1.0;
+  for (double& entry : powers) {
+    entry = power;
+    power *= 10.0;
+  }
+  return powers;
+}();
+
+// A plain decimal at `at`: an optional sign, then 1 to 15 digits with at most
+// one point, and its float; returns where it ends, or nullptr when the text
+// there is no such number (read_real may still read it).
+//   "-0.018,..." → -0.018f, pointing at ","
+const char* plain_decimal(const char* at, const char* end, float& value) {
+  const bool negative = at < end && *at == '-';
+  if (at < end && (*at == '-' || *at == '+')) ++at;
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  int fraction = 0;
+  bool point = false;
+  for (; at < end; ++at) {
+    const unsigned digit = static_cast<unsigned char>(*at) - static_cast<unsigned>('0');
+    if (digit <= 9) {
+      mantissa = mantissa * 10 + digit;
+      ++digits;
+      fraction += point ? 1 : 0;
+    } else if (*at == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0 || digits > kPlainDigits) return nullptr;
+  const double exact = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+  value = static_cast<float>(negative ? -exact : exact);
+  return at;
+}
+
+// The three values of a sample line made of plain decimals "a,b,c" and
+// nothing else, with its LF or CR LF end (or the end of the text); returns
+// the text after the line, or nullptr when the line is anything else, which
+// the general reading then takes line by line.
+//   "-0.018,0.000,-0.017\r\n..." → {-0.018f, 0.0f, -0.017f}
+const char* plain_sample_line(const char* at, const char* end, float (&values)[3]) {
+  for (int c = 0; c < 3; ++c) {
+    at = plain_decimal(at, end, values[c]);
+    if (at == nullptr) return nullptr;
+    if (c < 2) {
+      if (at == end || *at != ',') return nullptr;
+      ++at;
+    }
+  }
+  if (at < end && *at == '\r') ++at;
+  if (at == end) return at;
+  return *at == '\n' ? at + 1 : nullptr;
+}
+
+// The accelerations float((double(count) - mean) * numerator / denominator)
+// written to `samples`, two at a time: each lane does the one-sample formula's
+// operations in the same order with the same roundings, so the bits are the
+// same. Returns the largest |a|, or nullopt when an acceleration is not a
+// finite float.
+//   ({-2, 0, 2}, 0, 3, 2) → {-3, 0, 3}, peak 3
+std::optional<float> scale_counts(const std::vector<std::int64_t>& counts, double mean, double numerator,
+                                  double denominator, float* samples) {
+  using Counts2 = std::int64_t __attribute__((vector_size(16)));
+  using Doubles2 = double __attribute__((vector_size(16)));
+  using Floats2 = float __attribute__((vector_size(8)));
+  using Bits2 = std::uint32_t __attribute__((vector_size(8)));
+  using Mask2 = std::int32_t __attribute__((vector_size(8)));
+  constexpr float kLargest = std::numeric_limits<float>::max();
+  const std::size_t pairs = counts.size() / 2;
+  Floats2 peaks = {0.0f, 0.0f};
+  Mask2 finite = {-1, -1};
+  for (std::size_t i = 0; i < pairs; ++i) {
+    Counts2 two;
+    std::memcpy(&two, counts.data() + 2 * i, sizeof two);
+    const Doubles2 wide = (__builtin_convertvector(two, Doubles2) - mean) * numerator / denominator;
+    const Floats2 a = __builtin_convertvector(wide, Floats2);
+    std::memcpy(samples + 2 * i, &a, sizeof a);
+    const auto magnitude = std::bit_cast<Floats2>(std::bit_cast<Bits2>(a) & Bits2{0x7FFFFFFF, 0x7FFFFFFF});
+    finite &= magnitude <= Floats2{kLargest, kLargest};  // false for an infinity and a NaN
+    peaks = peaks < magnitude ? magnitude : peaks;
+  }
+  bool all_finite = finite[0] != 0 && finite[1] != 0;
+  float peak = std::max(peaks[0], peaks[1]);
+  for (std::size_t i = 2 * pairs; i < counts.size(); ++i) {
+    samples[i] = static_cast<float>((static_cast<double>(counts[i]) - mean) * numerator / denominator);
+    all_finite = all_finite && std::isfinite(samples[i]);
+    peak = std::max(peak, std::fabs(samples[i]));
+  }
+  if (!all_finite) return std::nullopt;
+  return peak;
+}
+
 }  // namespace
 
 std::string_view format_name(Format format) {
@@ -223,28 +330,35 @@ Result<KnetFile> read_knet_file(std::string_view file, std::string_view text) {
   // The counts. Room is reserved only for as many as the text can hold (each takes a digit and a blank
   // or line end), so that a header's duration never sizes more than the data confirm.
   result.counts.reserve(std::min(*samples, text.size() / 2 + 1));
-  std::string_view line;
+  // One pass over the rest of the text: a line's end (its LF, the CR just before it, or the end of the
+  // text) is met on the way rather than looked for first.
+  const char* const text_end = text.data() + text.size();
+  const auto line_ends = [text_end](const char* at) {
+    return at == text_end || *at == '\n' || (*at == '\r' && (at + 1 == text_end || at[1] == '\n'));
+  };
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  const char* at = text.data() + std::min(lines.at, text.size());
+  std::size_t line_number = lines.number;
   std::size_t short_line = 0;  // a line with fewer than 8 counts, which must be the last
-  while (lines.next(line)) {
+  while (at < text_end) {
+    ++line_number;
     std::size_t on_line = 0;
-    const char* at = line.data();
-    const char* const end = line.data() + line.size();
     for (;;) {
-      while (at < end && (*at == ' ' || *at == '\t')) ++at;
-      if (at == end) break;
+      while (at < text_end && blank(*at)) ++at;
+      if (line_ends(at)) break;
       // A signed decimal integer of at most 12 digits, up to a blank or the line end.
       const char* token = at;
       const bool negative = *at == '-';
       if (*at == '-' || *at == '+') ++at;
       const char* digits = at;
       std::int64_t count = 0;
-      while (at < end && static_cast<unsigned>(*at - '0') <= 9 && at - digits < kCountDigits) {
+      while (at < text_end && static_cast<unsigned>(*at - '0') <= 9 && at - digits < kCountDigits) {
         count = count * 10 + (*at - '0');
         ++at;
       }
-      if (at == digits || (at < end && *at != ' ' && *at != '\t')) {
-        while (at < end && *at != ' ' && *at != '\t') ++at;
-        return fail(lines.number, "not an integer count: " + quoted(std::string_view(token, static_cast<std::size_t>(at - token))));
+      if (at == digits || (!(at < text_end && blank(*at)) && !line_ends(at))) {
+        while (!line_ends(at) && !blank(*at)) ++at;
+        return fail(line_number, "not an integer count: " + quoted(std::string_view(token, static_cast<std::size_t>(at - token))));
       }
       if (short_line != 0) {
         return fail(short_line, "a line of fewer than 8 counts before the last line of counts");
@@ -252,8 +366,11 @@ Result<KnetFile> read_knet_file(std::string_view file, std::string_view text) {
       result.counts.push_back(negative ? -count : count);
       ++on_line;
     }
-    if (on_line > kCountsPerLine) return fail(lines.number, "more than 8 counts on a line");
-    if (on_line > 0 && on_line < kCountsPerLine) short_line = lines.number;
+    if (on_line > kCountsPerLine) return fail(line_number, "more than 8 counts on a line");
+    if (on_line > 0 && on_line < kCountsPerLine) short_line = line_number;
+    // Past the line end: a CR LF, an LF, or a CR that ends the text.
+    if (at < text_end && *at == '\r') ++at;
+    if (at < text_end) ++at;
   }
   if (result.counts.size() != *samples) {
     return fail(0, std::to_string(result.counts.size()) + " counts where Duration x frequency gives " +
@@ -308,25 +425,20 @@ Result<Record> join_knet_record(std::string_view name, Format format, std::span<
     }
     std::vector<float>& target = *targets[c];
     target.resize(source.counts.size());
-    float peak = 0.0f;
-    for (std::size_t i = 0; i < source.counts.size(); ++i) {
-      const float a = static_cast<float>((static_cast<double>(source.counts[i]) - mean) * numerator / denominator);
-      if (!std::isfinite(a)) {
-        return Error{source.file, 0, "the scale factor " + numtext::shortest_text(numerator) + "/" +
-                                         numtext::shortest_text(denominator) +
-                                         " gives accelerations beyond the single-precision range"};
-      }
-      target[i] = a;
-      peak = std::max(peak, std::fabs(a));
+    const std::optional<float> peak = scale_counts(source.counts, mean, numerator, denominator, target.data());
+    if (!peak) {
+      return Error{source.file, 0, "the scale factor " + numtext::shortest_text(numerator) + "/" +
+                                       numtext::shortest_text(denominator) +
+                                       " gives accelerations beyond the single-precision range"};
     }
     component.offset = mean * numerator / denominator;
     if (offset == Offset::remove_mean && component.header_peak) {
       // The header's peak is printed rounded: the record's must round to it.
       const double unit = std::pow(10.0, -decimals_of(component.header_peak_text));
-      if (std::fabs(static_cast<double>(peak) - *component.header_peak) > 0.5 * unit * (1.0 + 1e-6)) {
+      if (std::fabs(static_cast<double>(*peak) - *component.header_peak) > 0.5 * unit * (1.0 + 1e-6)) {
         char shown[64];
         std::snprintf(shown, sizeof shown, "%.*f", decimals_of(component.header_peak_text),
-                      static_cast<double>(peak));
+                      static_cast<double>(*peak));
         record.warnings.push_back(source.file + ": Max. Acc. " + component.header_peak_text +
                                   " gal in the header, " + shown + " gal in the record");
       }
@@ -433,7 +545,28 @@ Result<Record> read_jma_csv(std::string_view file, std::string_view bytes) {
 
   std::vector<float>* targets[3] = {&record.acc1, &record.acc2, &record.acc3};
   for (std::vector<float>* target : targets) target->reserve(bytes.size() / 20);
-  while (next(line)) {
+  // Plain lines' values gather here and join the components a few hundred at a time.
+  constexpr std::size_t kGathered = 256;
+  float gathered[3][kGathered];
+  std::size_t held = 0;
+  const auto append_gathered = [&] {
+    for (int c = 0; c < 3; ++c) targets[c]->insert(targets[c]->end(), gathered[c], gathered[c] + held);
+    held = 0;
+  };
+  const char* const bytes_end = bytes.data() + bytes.size();
+  for (;;) {
+    if (lines.at < bytes.size()) {
+      float values[3];
+      if (const char* after = plain_sample_line(bytes.data() + lines.at, bytes_end, values)) {
+        for (int c = 0; c < 3; ++c) gathered[c][held] = values[c];
+        if (++held == kGathered) append_gathered();
+        lines.at = static_cast<std::size_t>(after - bytes.data());
+        ++lines.number;
+        continue;
+      }
+    }
+    if (held > 0) append_gathered();
+    if (!next(line)) break;
     if (trimmed(line).empty()) continue;
     std::string_view fields = line;
     for (int c = 0; c < 3; ++c) {
