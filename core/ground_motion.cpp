@@ -139,16 +139,16 @@ GroundMotion compute_ground_motion(const Record& record, const GroundMotionSetti
 
   const auto lead = static_cast<std::size_t>(core::lead_samples(settings.highpass_hz, dt));
   result.lead_samples = static_cast<std::int32_t>(lead);
-  // One component at a time through one buffer: its processed acceleration,
-  // its velocity and, for the horizontal ones, every oscillator.
+  // The three components processed together, then every oscillator over
+  // each horizontal one.
   const OscillatorPlan plan = plan_oscillators(periods, settings.damping);
-  const std::span<const float> components[3] = {record.acc1, record.acc2, record.acc3};
-  std::vector<double> acceleration;
+  std::array<std::vector<double>, 3> acceleration;
+  result.velocity = core::process_components({record.acc1, record.acc2, record.acc3}, dt, settings.highpass_hz,
+                                             lead, acceleration, core::preferred_kernel());
   std::vector<core::OscillatorPeaks> peaks[2];
   for (int c = 0; c < 3; ++c) {
-    result.velocity[c] = core::process_component(components[c], dt, settings.highpass_hz, lead, acceleration);
     result.pgv[c] = peak_magnitude(result.velocity[c]);
-    if (c < 2) peaks[c] = core::oscillator_peaks(acceleration, result.velocity[c], dt, plan.oscillators);
+    if (c < 2) peaks[c] = core::oscillator_peaks(acceleration[c], result.velocity[c], dt, plan.oscillators);
   }
   double pgv2 = 0.0;
   for (std::size_t i = 0; i < result.velocity[0].size(); ++i) {
