@@ -140,16 +140,16 @@ GroundMotion compute_ground_motion(const Record& record, const GroundMotionSetti
   const auto lead = static_cast<std::size_t>(core::lead_samples(settings.highpass_hz, dt));
   result.lead_samples = static_cast<std::int32_t>(lead);
   // The three components processed together, then every oscillator over
-  // each horizontal one.
-  const OscillatorPlan plan = plan_oscillators(periods, settings.damping);
+  // each horizontal one, their coefficients computed once for both.
+  const core::ButterflyKernel kernel = core::preferred_kernel();
   std::array<std::vector<double>, 3> acceleration;
   result.velocity = core::process_components({record.acc1, record.acc2, record.acc3}, dt, settings.highpass_hz,
-                                             lead, acceleration, core::preferred_kernel());
+                                             lead, acceleration, kernel);
+  for (int c = 0; c < 3; ++c) result.pgv[c] = peak_magnitude(result.velocity[c]);
+  const OscillatorPlan plan = plan_oscillators(periods, settings.damping);
+  const core::OscillatorLanes lanes = core::oscillator_lanes(plan.oscillators, dt, kernel);
   std::vector<core::OscillatorPeaks> peaks[2];
-  for (int c = 0; c < 3; ++c) {
-    result.pgv[c] = peak_magnitude(result.velocity[c]);
-    if (c < 2) peaks[c] = core::oscillator_peaks(acceleration[c], result.velocity[c], dt, plan.oscillators);
-  }
+  for (int c = 0; c < 2; ++c) peaks[c] = core::oscillator_peaks(lanes, acceleration[c], result.velocity[c]);
   double pgv2 = 0.0;
   for (std::size_t i = 0; i < result.velocity[0].size(); ++i) {
     const double x = result.velocity[0][i], y = result.velocity[1][i];

@@ -59,19 +59,10 @@ Matrix4 exponential(Matrix4 m) {
   return e;
 }
 
-// Oscillators side by side: eight on the SSE2 and AVX paths, sixteen on the
-// AVX-512 path (two registers of eight, so that two groups of steps are in
-// flight while each waits for its products); their coefficients, lane by lane.
-constexpr int kMaxLanes = 16;
-
-struct LaneCoefficients {
-  alignas(64) double a11[kMaxLanes], a12[kMaxLanes], a21[kMaxLanes], a22[kMaxLanes];
-  alignas(64) double b11[kMaxLanes], b12[kMaxLanes], b21[kMaxLanes], b22[kMaxLanes];
-  alignas(64) double w2[kMaxLanes], c[kMaxLanes];  // w^2 and 2 h w
-};
-
+// The peaks of one group, lane by lane.
 struct LanePeaks {
-  alignas(64) double sd[kMaxLanes], sv[kMaxLanes], sa[kMaxLanes], sva[kMaxLanes];
+  alignas(64) double sd[kMaxOscillatorLanes], sv[kMaxOscillatorLanes];
+  alignas(64) double sa[kMaxOscillatorLanes], sva[kMaxOscillatorLanes];
 };
 
 // Four doubles (one AVX register, or two SSE2 registers on the default path)
@@ -202,26 +193,13 @@ StepCoefficients step_coefficients(double period, double damping, double dt) {
   return k;
 }
 
-std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
-                                              std::span<const double> ground_velocity, double dt,
-                                              std::span<const Oscillator> oscillators) {
-  const ButterflyKernel kernel = preferred_kernel();
-  return oscillator_peaks(acceleration, ground_velocity, dt, oscillators,
-                          kernel == ButterflyKernel::Portable ? ButterflyKernel::Sse2 : kernel);
-}
-
-std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
-                                              std::span<const double> ground_velocity, double dt,
-                                              std::span<const Oscillator> oscillators, ButterflyKernel kernel) {
-  std::vector<OscillatorPeaks> result(oscillators.size());
-  const auto run = kernel == ButterflyKernel::Avx512 ? run_lanes_avx512
-                   : kernel == ButterflyKernel::Avx  ? run_lanes_avx
-                                                     : run_lanes_sse2;
-  const std::size_t lanes = kernel == ButterflyKernel::Avx512 ? 16 : 8;
+OscillatorLanes oscillator_lanes(std::span<const Oscillator> oscillators, double dt, ButterflyKernel kernel) {
+  OscillatorLanes result;
+  result.kernel = kernel == ButterflyKernel::Portable ? ButterflyKernel::Sse2 : kernel;
+  result.count = oscillators.size();
+  const std::size_t lanes = result.kernel == ButterflyKernel::Avx512 ? 16 : 8;
   for (std::size_t first = 0; first < oscillators.size(); first += lanes) {
-    // A last group of fewer than `lanes` fills its empty lanes with its last
-    // oscillator; their peaks are not kept.
-    LaneCoefficients k;
+    LaneCoefficients& k = result.groups.emplace_back();
     for (std::size_t lane = 0; lane < lanes; ++lane) {
       const Oscillator& o = oscillators[std::min(first + lane, oscillators.size() - 1)];
       const StepCoefficients s = step_coefficients(o.period, o.damping, dt);
@@ -231,13 +209,38 @@ std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> accelerati
       k.w2[lane] = w * w;
       k.c[lane] = 2.0 * o.damping * w;
     }
+  }
+  return result;
+}
+
+std::vector<OscillatorPeaks> oscillator_peaks(const OscillatorLanes& lanes, std::span<const double> acceleration,
+                                              std::span<const double> ground_velocity) {
+  std::vector<OscillatorPeaks> result(lanes.count);
+  const auto run = lanes.kernel == ButterflyKernel::Avx512 ? run_lanes_avx512
+                   : lanes.kernel == ButterflyKernel::Avx  ? run_lanes_avx
+                                                           : run_lanes_sse2;
+  const std::size_t width = lanes.kernel == ButterflyKernel::Avx512 ? 16 : 8;
+  for (std::size_t group = 0; group < lanes.groups.size(); ++group) {
     LanePeaks peaks;
-    run(k, acceleration.data(), ground_velocity.data(), acceleration.size(), peaks);
-    for (std::size_t lane = 0; lane < lanes && first + lane < oscillators.size(); ++lane) {
+    run(lanes.groups[group], acceleration.data(), ground_velocity.data(), acceleration.size(), peaks);
+    const std::size_t first = group * width;
+    for (std::size_t lane = 0; lane < width && first + lane < lanes.count; ++lane) {
       result[first + lane] = {peaks.sd[lane], peaks.sv[lane], peaks.sa[lane], peaks.sva[lane]};
     }
   }
   return result;
+}
+
+std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
+                                              std::span<const double> ground_velocity, double dt,
+                                              std::span<const Oscillator> oscillators) {
+  return oscillator_peaks(oscillator_lanes(oscillators, dt, preferred_kernel()), acceleration, ground_velocity);
+}
+
+std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
+                                              std::span<const double> ground_velocity, double dt,
+                                              std::span<const Oscillator> oscillators, ButterflyKernel kernel) {
+  return oscillator_peaks(oscillator_lanes(oscillators, dt, kernel), acceleration, ground_velocity);
 }
 
 }  // namespace shindo::core
