@@ -1,7 +1,7 @@
 // compute_ground_motion: the record and the settings checked, the peaks of
 // the record, the processed components and their velocities, one pass of
 // every oscillator over each horizontal component, and from those passes the
-// spectra, the SI value and the long-period class.
+// spectra (when asked for), the SI value and the long-period class.
 #include "shindo/ground_motion.h"
 
 #include <algorithm>
@@ -148,7 +148,8 @@ GroundMotion compute_ground_motion(const Record& record, const GroundMotionSetti
   result.dt = dt;
   result.damping = settings.damping;
   result.highpass_hz = settings.highpass_hz;
-  const std::span<const double> periods = settings.periods.value_or(std::span<const double>(kDefaultPeriods));
+  const std::span<const double> periods =
+      settings.spectra ? settings.periods.value_or(std::span<const double>(kDefaultPeriods)) : std::span<const double>();
   result.periods.assign(periods.begin(), periods.end());
 
   fill_peaks(record, result);
