@@ -1,5 +1,5 @@
-// Mean removal, the zero-phase high-pass and the trapezoidal integral, of one
-// component or of the three of a record side by side.
+// Mean removal and the zero-phase high-pass, of one component or of the three
+// of a record side by side, and the trapezoidal integral.
 #include "core/ground_velocity.h"
 
 #include <algorithm>
@@ -91,7 +91,7 @@ void filter_three_sse2(const std::array<double*, 3>& values, std::size_t n, cons
 // value to its last; the sums advance together, so that each addition waits
 // only for its own component's last one.
 template <std::size_t N>
-std::array<double, N> means(const std::array<std::span<const float>, N>& samples) {
+std::array<double, N> means(std::span<const std::span<const float>, N> samples) {
   std::array<double, N> sum{};
   const std::size_t n = samples[0].size();
   for (std::size_t i = 0; i < n; ++i) {
@@ -102,64 +102,36 @@ std::array<double, N> means(const std::array<std::span<const float>, N>& samples
   return sum;
 }
 
-// The trapezoidal integral of each component, the components side by side as
-// in means.
+// The processed acceleration of each component into a[c] (all of one
+// length): process_component's work before the integral, the filter's passes
+// run by `filter`.
 template <std::size_t N>
-std::array<std::vector<double>, N> integrals(const std::array<std::span<const double>, N>& acceleration, double dt) {
-  const std::size_t n = acceleration[0].size();
-  std::array<std::vector<double>, N> v;
-  std::array<const double*, N> a;
-  std::array<double*, N> out;
-  for (std::size_t c = 0; c < N; ++c) {
-    v[c].resize(n);
-    a[c] = acceleration[c].data();
-    out[c] = v[c].data();
-  }
-  const double half = 0.5 * dt;
-  std::array<double, N> last{};
-  for (std::size_t i = 1; i < n; ++i) {
-#pragma GCC unroll 3
-    for (std::size_t c = 0; c < N; ++c) {
-      last[c] = last[c] + half * (a[c][i - 1] + a[c][i]);
-      out[c][i] = last[c];
-    }
-  }
-  return v;
-}
-
-// process_component over N components of one length, the filter's passes run
-// by `filter`.
-template <std::size_t N>
-std::array<std::vector<double>, N> process(const std::array<std::span<const float>, N>& samples, double dt,
-                                           double highpass_hz, std::size_t lead,
-                                           std::array<std::vector<double>, N>& a, FilterPass<N> filter) {
+void process(std::span<const std::span<const float>, N> samples, double dt, double highpass_hz, std::size_t lead,
+             std::span<std::vector<double>, N> a, FilterPass<N> filter) {
   if (highpass_hz == 0.0) {
     for (std::size_t c = 0; c < N; ++c) a[c].assign(samples[c].begin(), samples[c].end());
-  } else {
-    const std::array<double, N> mean = means(samples);
-    std::array<double*, N> from_start, from_record;
-    for (std::size_t c = 0; c < N; ++c) {
-      a[c].resize(samples[c].size() + 2 * lead);
-      std::fill_n(a[c].begin(), lead, 0.0);
-      for (std::size_t i = 0; i < samples[c].size(); ++i) a[c][lead + i] = samples[c][i] - mean[c];
-      std::fill_n(a[c].begin() + static_cast<std::ptrdiff_t>(lead + samples[c].size()), lead, 0.0);
-      from_start[c] = a[c].data();
-      from_record[c] = a[c].data() + lead;
-    }
-    // The fourth-order Butterworth high-pass: the poles of the two sections
-    // lie at pi/8 and 3 pi/8 from the negative real axis, q = 1 / (2 cos).
-    const double k = std::tan(std::numbers::pi * highpass_hz * dt);
-    const Section first = highpass_section(k, 1.0 / (2.0 * std::cos(std::numbers::pi / 8.0)));
-    const Section second = highpass_section(k, 1.0 / (2.0 * std::cos(3.0 * std::numbers::pi / 8.0)));
-    // Forward, the leading zeros would leave the sections at rest and come
-    // out as +0, as they go in: the pass starts at the record's first sample.
-    const std::size_t n = a[0].size();
-    filter(from_record, n - lead, first, second, false);
-    filter(from_start, n, second, first, true);
+    return;
   }
-  std::array<std::span<const double>, N> processed;
-  for (std::size_t c = 0; c < N; ++c) processed[c] = a[c];
-  return integrals(processed, dt);
+  const std::array<double, N> mean = means(samples);
+  std::array<double*, N> from_start, from_record;
+  for (std::size_t c = 0; c < N; ++c) {
+    a[c].resize(samples[c].size() + 2 * lead);
+    std::fill_n(a[c].begin(), lead, 0.0);
+    for (std::size_t i = 0; i < samples[c].size(); ++i) a[c][lead + i] = samples[c][i] - mean[c];
+    std::fill_n(a[c].begin() + static_cast<std::ptrdiff_t>(lead + samples[c].size()), lead, 0.0);
+    from_start[c] = a[c].data();
+    from_record[c] = a[c].data() + lead;
+  }
+  // The fourth-order Butterworth high-pass: the poles of the two sections
+  // lie at pi/8 and 3 pi/8 from the negative real axis, q = 1 / (2 cos).
+  const double k = std::tan(std::numbers::pi * highpass_hz * dt);
+  const Section first = highpass_section(k, 1.0 / (2.0 * std::cos(std::numbers::pi / 8.0)));
+  const Section second = highpass_section(k, 1.0 / (2.0 * std::cos(3.0 * std::numbers::pi / 8.0)));
+  // Forward, the leading zeros would leave the sections at rest and come
+  // out as +0, as they go in: the pass starts at the record's first sample.
+  const std::size_t n = a[0].size();
+  filter(from_record, n - lead, first, second, false);
+  filter(from_start, n, second, first, true);
 }
 
 }  // namespace
@@ -171,29 +143,42 @@ double lead_samples(double highpass_hz, double dt) {
 
 std::vector<double> process_component(std::span<const float> samples, double dt, double highpass_hz,
                                       std::size_t lead, std::vector<double>& acceleration) {
-  std::array<std::vector<double>, 1> a{std::move(acceleration)};
-  std::array<std::vector<double>, 1> v = process<1>({samples}, dt, highpass_hz, lead, a, filter_one);
-  acceleration = std::move(a[0]);
-  return std::move(v[0]);
+  process<1>(std::span<const std::span<const float>, 1>(&samples, 1), dt, highpass_hz, lead,
+             std::span<std::vector<double>, 1>(&acceleration, 1), filter_one);
+  return trapezoidal_integral(acceleration, dt);
 }
 
-std::array<std::vector<double>, 3> process_components(const std::array<std::span<const float>, 3>& samples, double dt,
-                                                      double highpass_hz, std::size_t lead,
-                                                      std::array<std::vector<double>, 3>& acceleration,
-                                                      ButterflyKernel kernel) {
+std::array<std::vector<double>, 3> processed_components(const std::array<std::span<const float>, 3>& samples, double dt,
+                                                        double highpass_hz, std::size_t lead, ButterflyKernel kernel) {
+  std::array<std::vector<double>, 3> a;
   if (kernel == ButterflyKernel::Portable) {
-    std::array<std::vector<double>, 3> velocity;
     for (std::size_t c = 0; c < 3; ++c) {
-      velocity[c] = process_component(samples[c], dt, highpass_hz, lead, acceleration[c]);
+      process<1>(std::span<const std::span<const float>, 1>(&samples[c], 1), dt, highpass_hz, lead,
+                 std::span<std::vector<double>, 1>(&a[c], 1), filter_one);
     }
-    return velocity;
+  } else {
+    process<3>(samples, dt, highpass_hz, lead, a, kernel >= ButterflyKernel::Avx ? filter_three_avx : filter_three_sse2);
   }
-  return process<3>(samples, dt, highpass_hz, lead, acceleration,
-                    kernel >= ButterflyKernel::Avx ? filter_three_avx : filter_three_sse2);
+  return a;
+}
+
+void integrate_in_place(std::span<double> values, double dt) {
+  if (values.empty()) return;
+  const double half = 0.5 * dt;
+  double before = values[0], last = 0.0;
+  values[0] = 0.0;
+  for (std::size_t i = 1; i < values.size(); ++i) {
+    const double here = values[i];
+    last = last + half * (before + here);
+    values[i] = last;
+    before = here;
+  }
 }
 
 std::vector<double> trapezoidal_integral(std::span<const double> acceleration, double dt) {
-  return std::move(integrals<1>({acceleration}, dt)[0]);
+  std::vector<double> v(acceleration.begin(), acceleration.end());
+  integrate_in_place(v, dt);
+  return v;
 }
 
 }  // namespace shindo::core
