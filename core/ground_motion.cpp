@@ -157,23 +157,21 @@ GroundMotion compute_ground_motion(const Record& record, const GroundMotionSetti
   const auto lead = static_cast<std::size_t>(core::lead_samples(settings.highpass_hz, dt));
   result.lead_samples = static_cast<std::int32_t>(lead);
   // The three components processed together, each in the vector that becomes
-  // its velocity; then every oscillator over each horizontal one, their
-  // coefficients computed once for both, its acceleration kept in one buffer
-  // while its vector becomes its velocity.
+  // its velocity; every oscillator over each horizontal one (their
+  // coefficients computed once for both), which sums the ground velocity on
+  // its way; then each vector integrated in place. No memory but the
+  // velocities' is touched.
   const core::ButterflyKernel kernel = core::preferred_kernel();
   result.velocity =
       core::processed_components({record.acc1, record.acc2, record.acc3}, dt, settings.highpass_hz, lead, kernel);
-  core::integrate_in_place(result.velocity[2], dt);
   const OscillatorPlan plan = plan_oscillators(periods, settings.damping);
   const core::OscillatorLanes lanes = core::oscillator_lanes(plan.oscillators, dt, kernel);
-  std::vector<double> acceleration;
   std::vector<core::OscillatorPeaks> peaks[2];
-  for (int c = 0; c < 2; ++c) {
-    acceleration.assign(result.velocity[c].begin(), result.velocity[c].end());
+  for (int c = 0; c < 2; ++c) peaks[c] = core::oscillator_peaks(lanes, result.velocity[c]);
+  for (int c = 0; c < 3; ++c) {
     core::integrate_in_place(result.velocity[c], dt);
-    peaks[c] = core::oscillator_peaks(lanes, acceleration, result.velocity[c]);
+    result.pgv[c] = peak_magnitude(result.velocity[c]);
   }
-  for (int c = 0; c < 3; ++c) result.pgv[c] = peak_magnitude(result.velocity[c]);
   const std::span<const double> v1 = result.velocity[0], v2 = result.velocity[1];
   result.pgv_horizontal = std::sqrt(largest(v1.size(), [v1, v2](std::size_t i) { return v1[i] * v1[i] + v2[i] * v2[i]; }));
 

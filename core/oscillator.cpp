@@ -111,23 +111,34 @@ template <class V>
   return a > b ? a : b;
 }
 
+// The ground velocity the oscillators add to their own for sva: read from
+// `velocity`, or, where it is null, the trapezoidal integral of the
+// acceleration from 0 at the interval 2 half, summed on the way with the
+// operations of trapezoidal_integral.
+struct Ground {
+  const double* velocity;
+  double half;
+};
+
 // The record through H registers of oscillators: the same operations in the
 // same order on every path and in every lane, so that every path gives the
 // same bits.
 template <class V, int H>
-[[gnu::always_inline]] inline void run_lanes(const LaneCoefficients& k, const double* acc, const double* vg,
+[[gnu::always_inline]] inline void run_lanes(const LaneCoefficients& k, const double* acc, Ground ground,
                                              std::size_t n, LanePeaks& peaks) {
   constexpr int W = sizeof(V) / sizeof(double);
   V x[H], v[H], sd[H], sv[H], sa[H], sva[H];
+  const double* const vg = ground.velocity;
 #pragma GCC unroll 4
   for (int h = 0; h < H; ++h) {
     x[h] = v[h] = sd[h] = sv[h] = sa[h] = V{};
-    sva[h] = magnitude(V{} + (n > 0 ? vg[0] : 0.0));
+    sva[h] = magnitude(V{} + (n > 0 && vg != nullptr ? vg[0] : 0.0));
   }
+  double integral = 0.0;
   for (std::size_t i = 1; i < n; ++i) {
     const double u0 = acc[i - 1];
     const double u1 = acc[i];
-    const double g = vg[i];
+    const double g = vg != nullptr ? vg[i] : (integral = integral + ground.half * (u0 + u1));
 #pragma GCC unroll 4
     for (int h = 0; h < H; ++h) {
       const int o = W * h;
@@ -150,19 +161,36 @@ template <class V, int H>
   }
 }
 
-[[gnu::target("avx512f")]] void run_lanes_avx512(const LaneCoefficients& k, const double* acc, const double* vg,
+[[gnu::target("avx512f")]] void run_lanes_avx512(const LaneCoefficients& k, const double* acc, Ground ground,
                                                  std::size_t n, LanePeaks& peaks) {
-  run_lanes<Octet, 2>(k, acc, vg, n, peaks);
+  run_lanes<Octet, 2>(k, acc, ground, n, peaks);
 }
 
-[[gnu::target("avx")]] void run_lanes_avx(const LaneCoefficients& k, const double* acc, const double* vg,
+[[gnu::target("avx")]] void run_lanes_avx(const LaneCoefficients& k, const double* acc, Ground ground,
                                           std::size_t n, LanePeaks& peaks) {
-  run_lanes<Quad, 2>(k, acc, vg, n, peaks);
+  run_lanes<Quad, 2>(k, acc, ground, n, peaks);
 }
 
-void run_lanes_sse2(const LaneCoefficients& k, const double* acc, const double* vg, std::size_t n,
-                    LanePeaks& peaks) {
-  run_lanes<Quad, 2>(k, acc, vg, n, peaks);
+void run_lanes_sse2(const LaneCoefficients& k, const double* acc, Ground ground, std::size_t n, LanePeaks& peaks) {
+  run_lanes<Quad, 2>(k, acc, ground, n, peaks);
+}
+
+// The peaks of every oscillator of `lanes` over `acc`, group by group.
+std::vector<OscillatorPeaks> peaks_of(const OscillatorLanes& lanes, std::span<const double> acc, Ground ground) {
+  std::vector<OscillatorPeaks> result(lanes.count);
+  const auto run = lanes.kernel == ButterflyKernel::Avx512 ? run_lanes_avx512
+                   : lanes.kernel == ButterflyKernel::Avx  ? run_lanes_avx
+                                                           : run_lanes_sse2;
+  const std::size_t width = lanes.kernel == ButterflyKernel::Avx512 ? 16 : 8;
+  for (std::size_t group = 0; group < lanes.groups.size(); ++group) {
+    LanePeaks peaks;
+    run(lanes.groups[group], acc.data(), ground, acc.size(), peaks);
+    const std::size_t first = group * width;
+    for (std::size_t lane = 0; lane < width && first + lane < lanes.count; ++lane) {
+      result[first + lane] = {peaks.sd[lane], peaks.sv[lane], peaks.sa[lane], peaks.sva[lane]};
+    }
+  }
+  return result;
 }
 
 }  // namespace
@@ -197,6 +225,7 @@ OscillatorLanes oscillator_lanes(std::span<const Oscillator> oscillators, double
   OscillatorLanes result;
   result.kernel = kernel == ButterflyKernel::Portable ? ButterflyKernel::Sse2 : kernel;
   result.count = oscillators.size();
+  result.dt = dt;
   const std::size_t lanes = result.kernel == ButterflyKernel::Avx512 ? 16 : 8;
   for (std::size_t first = 0; first < oscillators.size(); first += lanes) {
     LaneCoefficients& k = result.groups.emplace_back();
@@ -215,20 +244,11 @@ OscillatorLanes oscillator_lanes(std::span<const Oscillator> oscillators, double
 
 std::vector<OscillatorPeaks> oscillator_peaks(const OscillatorLanes& lanes, std::span<const double> acceleration,
                                               std::span<const double> ground_velocity) {
-  std::vector<OscillatorPeaks> result(lanes.count);
-  const auto run = lanes.kernel == ButterflyKernel::Avx512 ? run_lanes_avx512
-                   : lanes.kernel == ButterflyKernel::Avx  ? run_lanes_avx
-                                                           : run_lanes_sse2;
-  const std::size_t width = lanes.kernel == ButterflyKernel::Avx512 ? 16 : 8;
-  for (std::size_t group = 0; group < lanes.groups.size(); ++group) {
-    LanePeaks peaks;
-    run(lanes.groups[group], acceleration.data(), ground_velocity.data(), acceleration.size(), peaks);
-    const std::size_t first = group * width;
-    for (std::size_t lane = 0; lane < width && first + lane < lanes.count; ++lane) {
-      result[first + lane] = {peaks.sd[lane], peaks.sv[lane], peaks.sa[lane], peaks.sva[lane]};
-    }
-  }
-  return result;
+  return peaks_of(lanes, acceleration, {ground_velocity.data(), 0.0});
+}
+
+std::vector<OscillatorPeaks> oscillator_peaks(const OscillatorLanes& lanes, std::span<const double> acceleration) {
+  return peaks_of(lanes, acceleration, {nullptr, 0.5 * lanes.dt});
 }
 
 std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,

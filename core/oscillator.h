@@ -61,6 +61,7 @@ struct LaneCoefficients {
 // oscillators than lanes fills its empty lanes with its last oscillator.
 struct OscillatorLanes {
   ButterflyKernel kernel = ButterflyKernel::Sse2;
+  double dt = 0.0;        // s
   std::size_t count = 0;  // oscillators
   std::vector<LaneCoefficients> groups;
 };
@@ -80,6 +81,14 @@ OscillatorLanes oscillator_lanes(std::span<const Oscillator> oscillators, double
 //   for 20 s → sd 25.27 cm (psa 997.5 gal)
 std::vector<OscillatorPeaks> oscillator_peaks(const OscillatorLanes& lanes, std::span<const double> acceleration,
                                               std::span<const double> ground_velocity);
+
+// The same with the ground velocity taken as the trapezoidal integral of
+// `acceleration` from 0 (trapezoidal_integral's values, bit for bit), summed
+// on the way: for a caller that has the acceleration and not yet its
+// velocity, and would rather not keep both.
+//   the lanes above, the sine alone → the peaks of the call above given its
+//   trapezoidal_integral
+std::vector<OscillatorPeaks> oscillator_peaks(const OscillatorLanes& lanes, std::span<const double> acceleration);
 
 // The same for oscillators whose lanes serve one component only: on the
 // kernel preferred_kernel() names, or on `kernel`.

@@ -200,7 +200,8 @@ TEST(Oscillator, EveryInstructionSetGivesTheBitsOfSse2) {
 
 // The lanes of many oscillators, computed once and run over two components:
 // each oscillator's peaks are those it has when run alone, whatever its
-// group and lane, on every instruction set.
+// group and lane, on every instruction set, and the same when the ground
+// velocity is summed on the way instead of read.
 TEST(Oscillator, LanesComputedOnceGiveEachOscillatorItsBitsAlone) {
   using shindo::core::ButterflyKernel;
   const double dt = 0.01;
@@ -218,7 +219,11 @@ TEST(Oscillator, LanesComputedOnceGiveEachOscillatorItsBitsAlone) {
     for (const std::vector<double>& acc : components) {
       const std::vector<double> vg = shindo::core::trapezoidal_integral(acc, dt);
       const std::vector<OscillatorPeaks> together = shindo::core::oscillator_peaks(lanes, acc, vg);
+      const std::vector<OscillatorPeaks> integrating = shindo::core::oscillator_peaks(lanes, acc);
       ASSERT_EQ(together.size(), oscillators.size());
+      ASSERT_EQ(integrating.size(), oscillators.size());
+      EXPECT_EQ(std::memcmp(together.data(), integrating.data(), together.size() * sizeof(OscillatorPeaks)), 0)
+          << "kernel " << static_cast<int>(kernel) << ": the ground velocity summed on the way";
       for (std::size_t o = 0; o < oscillators.size(); ++o) {
         const OscillatorPeaks alone =
             shindo::core::oscillator_peaks(acc, vg, dt, std::span(&oscillators[o], 1), kernel).front();
