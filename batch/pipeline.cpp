@@ -96,14 +96,12 @@ void add_error(pictures::ReportRow& row, std::string_view text) {
 }
 
 // The ground-motion values of a computed record. The table's values do not
-// depend on the periods of the spectra, so the spectra are computed at the
-// default periods only where they are shown (the picture, the spectra file);
-// elsewhere only at the long-period class's periods, which the class
-// computes anyway at the default damping.
+// depend on the response spectra, so the spectra are computed only where they
+// are shown: the picture and the spectra file, both under --output.
 shindo::GroundMotion ground_motion_of(const shindo::Record& view, const Options& options) {
-  shindo::GroundMotionSettings settings{.damping = options.damping, .highpass_hz = options.highpass_hz};
-  if (!options.output_directory) settings.periods = shindo::long_period_class_periods();
-  return shindo::compute_ground_motion(view, settings);
+  return shindo::compute_ground_motion(view, {.damping = options.damping,
+                                              .highpass_hz = options.highpass_hz,
+                                              .spectra = options.output_directory.has_value()});
 }
 
 pictures::GroundMotionValues ground_values(const shindo::GroundMotion& motion) {

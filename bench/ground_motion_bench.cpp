@@ -45,6 +45,14 @@ void BM_GroundMotionOfTheRecord(benchmark::State& state) {
 }
 BENCHMARK(BM_GroundMotionOfTheRecord)->Unit(benchmark::kMillisecond);
 
+// Without the response spectra, as a table run of shindo-batch asks: the SI
+// value's and the class's 57 oscillators a horizontal component.
+void BM_GroundMotionWithoutSpectra(benchmark::State& state) {
+  const Shaking s;
+  for (auto _ : state) benchmark::DoNotOptimize(shindo::compute_ground_motion(s.record(), {.spectra = false}));
+}
+BENCHMARK(BM_GroundMotionWithoutSpectra)->Unit(benchmark::kMillisecond);
+
 // The record as given (no filter, so no 30 s of zeros on either side).
 void BM_GroundMotionWithoutFilter(benchmark::State& state) {
   const Shaking s;

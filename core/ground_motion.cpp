@@ -1,7 +1,7 @@
 // compute_ground_motion: the record and the settings checked, the peaks of
 // the record, the processed components and their velocities, one pass of
 // every oscillator over each horizontal component, and from those passes the
-// spectra, the SI value and the long-period class.
+// spectra (when asked for), the SI value and the long-period class.
 #include "shindo/ground_motion.h"
 
 #include <algorithm>
@@ -90,10 +90,26 @@ OscillatorPlan plan_oscillators(std::span<const double> periods, double damping)
   return plan;
 }
 
+// The largest of value(i) over i < n, for values never below +0 nor NaN:
+// four running maxima, each over every fourth value, so that no comparison
+// waits for the one before it. The largest of such values is the same
+// whatever the order they are taken in.
+template <class Value>
+double largest(std::size_t n, Value value) {
+  double p0 = 0.0, p1 = 0.0, p2 = 0.0, p3 = 0.0;
+  std::size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    p0 = std::max(p0, value(i));
+    p1 = std::max(p1, value(i + 1));
+    p2 = std::max(p2, value(i + 2));
+    p3 = std::max(p3, value(i + 3));
+  }
+  for (; i < n; ++i) p0 = std::max(p0, value(i));
+  return std::max(std::max(p0, p1), std::max(p2, p3));
+}
+
 double peak_magnitude(std::span<const double> values) {
-  double peak = 0.0;
-  for (const double value : values) peak = std::max(peak, std::fabs(value));
-  return peak;
+  return largest(values.size(), [values](std::size_t i) { return std::fabs(values[i]); });
 }
 
 void fill_peaks(const Record& record, GroundMotion& result) {
@@ -132,34 +148,39 @@ GroundMotion compute_ground_motion(const Record& record, const GroundMotionSetti
   result.dt = dt;
   result.damping = settings.damping;
   result.highpass_hz = settings.highpass_hz;
-  const std::span<const double> periods = settings.periods.value_or(std::span<const double>(kDefaultPeriods));
+  const std::span<const double> periods =
+      settings.spectra ? settings.periods.value_or(std::span<const double>(kDefaultPeriods)) : std::span<const double>();
   result.periods.assign(periods.begin(), periods.end());
 
   fill_peaks(record, result);
 
   const auto lead = static_cast<std::size_t>(core::lead_samples(settings.highpass_hz, dt));
   result.lead_samples = static_cast<std::int32_t>(lead);
-  // One component at a time through one buffer: its processed acceleration,
-  // its velocity and, for the horizontal ones, every oscillator.
+  // The three components processed together, each in the vector that becomes
+  // its velocity; every oscillator over each horizontal one (their
+  // coefficients computed once for both), which sums the ground velocity on
+  // its way; then each vector integrated in place. No memory but the
+  // velocities' is touched.
+  const core::ButterflyKernel kernel = core::preferred_kernel();
+  result.velocity =
+      core::processed_components({record.acc1, record.acc2, record.acc3}, dt, settings.highpass_hz, lead, kernel);
   const OscillatorPlan plan = plan_oscillators(periods, settings.damping);
-  const std::span<const float> components[3] = {record.acc1, record.acc2, record.acc3};
-  std::vector<double> acceleration;
+  const core::OscillatorLanes lanes = core::oscillator_lanes(plan.oscillators, dt, kernel);
   std::vector<core::OscillatorPeaks> peaks[2];
+  for (int c = 0; c < 2; ++c) peaks[c] = core::oscillator_peaks(lanes, result.velocity[c]);
   for (int c = 0; c < 3; ++c) {
-    result.velocity[c] = core::process_component(components[c], dt, settings.highpass_hz, lead, acceleration);
+    core::integrate_in_place(result.velocity[c], dt);
     result.pgv[c] = peak_magnitude(result.velocity[c]);
-    if (c < 2) peaks[c] = core::oscillator_peaks(acceleration, result.velocity[c], dt, plan.oscillators);
   }
-  double pgv2 = 0.0;
-  for (std::size_t i = 0; i < result.velocity[0].size(); ++i) {
-    const double x = result.velocity[0][i], y = result.velocity[1][i];
-    pgv2 = std::max(pgv2, x * x + y * y);
-  }
-  result.pgv_horizontal = std::sqrt(pgv2);
+  const std::span<const double> v1 = result.velocity[0], v2 = result.velocity[1];
+  result.pgv_horizontal = std::sqrt(largest(v1.size(), [v1, v2](std::size_t i) { return v1[i] * v1[i] + v2[i] * v2[i]; }));
 
   result.lp_steps.resize(std::size(kClassPeriods));
   for (int c = 0; c < 2; ++c) {
     ResponseSpectrum& spectrum = result.spectra[c];
+    for (std::vector<double>* curve : {&spectrum.psa, &spectrum.sd, &spectrum.sv, &spectrum.sa, &spectrum.sva}) {
+      curve->reserve(periods.size());
+    }
     for (std::size_t p = 0; p < periods.size(); ++p) {
       const core::OscillatorPeaks& peak = peaks[c][plan.spectrum[p]];
       const double w = 2.0 * std::numbers::pi / periods[p];

@@ -59,19 +59,10 @@ Matrix4 exponential(Matrix4 m) {
   return e;
 }
 
-// Oscillators side by side: eight on the SSE2 and AVX paths, sixteen on the
-// AVX-512 path (two registers of eight, so that two groups of steps are in
-// flight while each waits for its products); their coefficients, lane by lane.
-constexpr int kMaxLanes = 16;
-
-struct LaneCoefficients {
-  alignas(64) double a11[kMaxLanes], a12[kMaxLanes], a21[kMaxLanes], a22[kMaxLanes];
-  alignas(64) double b11[kMaxLanes], b12[kMaxLanes], b21[kMaxLanes], b22[kMaxLanes];
-  alignas(64) double w2[kMaxLanes], c[kMaxLanes];  // w^2 and 2 h w
-};
-
+// The peaks of one group, lane by lane.
 struct LanePeaks {
-  alignas(64) double sd[kMaxLanes], sv[kMaxLanes], sa[kMaxLanes], sva[kMaxLanes];
+  alignas(64) double sd[kMaxOscillatorLanes], sv[kMaxOscillatorLanes];
+  alignas(64) double sa[kMaxOscillatorLanes], sva[kMaxOscillatorLanes];
 };
 
 // Four doubles (one AVX register, or two SSE2 registers on the default path)
@@ -120,23 +111,34 @@ template <class V>
   return a > b ? a : b;
 }
 
+// The ground velocity the oscillators add to their own for sva: read from
+// `velocity`, or, where it is null, the trapezoidal integral of the
+// acceleration from 0 at the interval 2 half, summed on the way with the
+// operations of trapezoidal_integral.
+struct Ground {
+  const double* velocity;
+  double half;
+};
+
 // The record through H registers of oscillators: the same operations in the
 // same order on every path and in every lane, so that every path gives the
 // same bits.
 template <class V, int H>
-[[gnu::always_inline]] inline void run_lanes(const LaneCoefficients& k, const double* acc, const double* vg,
+[[gnu::always_inline]] inline void run_lanes(const LaneCoefficients& k, const double* acc, Ground ground,
                                              std::size_t n, LanePeaks& peaks) {
   constexpr int W = sizeof(V) / sizeof(double);
   V x[H], v[H], sd[H], sv[H], sa[H], sva[H];
+  const double* const vg = ground.velocity;
 #pragma GCC unroll 4
   for (int h = 0; h < H; ++h) {
     x[h] = v[h] = sd[h] = sv[h] = sa[h] = V{};
-    sva[h] = magnitude(V{} + (n > 0 ? vg[0] : 0.0));
+    sva[h] = magnitude(V{} + (n > 0 && vg != nullptr ? vg[0] : 0.0));
   }
+  double integral = 0.0;
   for (std::size_t i = 1; i < n; ++i) {
     const double u0 = acc[i - 1];
     const double u1 = acc[i];
-    const double g = vg[i];
+    const double g = vg != nullptr ? vg[i] : (integral = integral + ground.half * (u0 + u1));
 #pragma GCC unroll 4
     for (int h = 0; h < H; ++h) {
       const int o = W * h;
@@ -159,19 +161,36 @@ template <class V, int H>
   }
 }
 
-[[gnu::target("avx512f")]] void run_lanes_avx512(const LaneCoefficients& k, const double* acc, const double* vg,
+[[gnu::target("avx512f")]] void run_lanes_avx512(const LaneCoefficients& k, const double* acc, Ground ground,
                                                  std::size_t n, LanePeaks& peaks) {
-  run_lanes<Octet, 2>(k, acc, vg, n, peaks);
+  run_lanes<Octet, 2>(k, acc, ground, n, peaks);
 }
 
-[[gnu::target("avx")]] void run_lanes_avx(const LaneCoefficients& k, const double* acc, const double* vg,
+[[gnu::target("avx")]] void run_lanes_avx(const LaneCoefficients& k, const double* acc, Ground ground,
                                           std::size_t n, LanePeaks& peaks) {
-  run_lanes<Quad, 2>(k, acc, vg, n, peaks);
+  run_lanes<Quad, 2>(k, acc, ground, n, peaks);
 }
 
-void run_lanes_sse2(const LaneCoefficients& k, const double* acc, const double* vg, std::size_t n,
-                    LanePeaks& peaks) {
-  run_lanes<Quad, 2>(k, acc, vg, n, peaks);
+void run_lanes_sse2(const LaneCoefficients& k, const double* acc, Ground ground, std::size_t n, LanePeaks& peaks) {
+  run_lanes<Quad, 2>(k, acc, ground, n, peaks);
+}
+
+// The peaks of every oscillator of `lanes` over `acc`, group by group.
+std::vector<OscillatorPeaks> peaks_of(const OscillatorLanes& lanes, std::span<const double> acc, Ground ground) {
+  std::vector<OscillatorPeaks> result(lanes.count);
+  const auto run = lanes.kernel == ButterflyKernel::Avx512 ? run_lanes_avx512
+                   : lanes.kernel == ButterflyKernel::Avx  ? run_lanes_avx
+                                                           : run_lanes_sse2;
+  const std::size_t width = lanes.kernel == ButterflyKernel::Avx512 ? 16 : 8;
+  for (std::size_t group = 0; group < lanes.groups.size(); ++group) {
+    LanePeaks peaks;
+    run(lanes.groups[group], acc.data(), ground, acc.size(), peaks);
+    const std::size_t first = group * width;
+    for (std::size_t lane = 0; lane < width && first + lane < lanes.count; ++lane) {
+      result[first + lane] = {peaks.sd[lane], peaks.sv[lane], peaks.sa[lane], peaks.sva[lane]};
+    }
+  }
+  return result;
 }
 
 }  // namespace
@@ -202,26 +221,14 @@ StepCoefficients step_coefficients(double period, double damping, double dt) {
   return k;
 }
 
-std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
-                                              std::span<const double> ground_velocity, double dt,
-                                              std::span<const Oscillator> oscillators) {
-  const ButterflyKernel kernel = preferred_kernel();
-  return oscillator_peaks(acceleration, ground_velocity, dt, oscillators,
-                          kernel == ButterflyKernel::Portable ? ButterflyKernel::Sse2 : kernel);
-}
-
-std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
-                                              std::span<const double> ground_velocity, double dt,
-                                              std::span<const Oscillator> oscillators, ButterflyKernel kernel) {
-  std::vector<OscillatorPeaks> result(oscillators.size());
-  const auto run = kernel == ButterflyKernel::Avx512 ? run_lanes_avx512
-                   : kernel == ButterflyKernel::Avx  ? run_lanes_avx
-                                                     : run_lanes_sse2;
-  const std::size_t lanes = kernel == ButterflyKernel::Avx512 ? 16 : 8;
+OscillatorLanes oscillator_lanes(std::span<const Oscillator> oscillators, double dt, ButterflyKernel kernel) {
+  OscillatorLanes result;
+  result.kernel = kernel == ButterflyKernel::Portable ? ButterflyKernel::Sse2 : kernel;
+  result.count = oscillators.size();
+  result.dt = dt;
+  const std::size_t lanes = result.kernel == ButterflyKernel::Avx512 ? 16 : 8;
   for (std::size_t first = 0; first < oscillators.size(); first += lanes) {
-    // A last group of fewer than `lanes` fills its empty lanes with its last
-    // oscillator; their peaks are not kept.
-    LaneCoefficients k;
+    LaneCoefficients& k = result.groups.emplace_back();
     for (std::size_t lane = 0; lane < lanes; ++lane) {
       const Oscillator& o = oscillators[std::min(first + lane, oscillators.size() - 1)];
       const StepCoefficients s = step_coefficients(o.period, o.damping, dt);
@@ -231,13 +238,29 @@ std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> accelerati
       k.w2[lane] = w * w;
       k.c[lane] = 2.0 * o.damping * w;
     }
-    LanePeaks peaks;
-    run(k, acceleration.data(), ground_velocity.data(), acceleration.size(), peaks);
-    for (std::size_t lane = 0; lane < lanes && first + lane < oscillators.size(); ++lane) {
-      result[first + lane] = {peaks.sd[lane], peaks.sv[lane], peaks.sa[lane], peaks.sva[lane]};
-    }
   }
   return result;
+}
+
+std::vector<OscillatorPeaks> oscillator_peaks(const OscillatorLanes& lanes, std::span<const double> acceleration,
+                                              std::span<const double> ground_velocity) {
+  return peaks_of(lanes, acceleration, {ground_velocity.data(), 0.0});
+}
+
+std::vector<OscillatorPeaks> oscillator_peaks(const OscillatorLanes& lanes, std::span<const double> acceleration) {
+  return peaks_of(lanes, acceleration, {nullptr, 0.5 * lanes.dt});
+}
+
+std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
+                                              std::span<const double> ground_velocity, double dt,
+                                              std::span<const Oscillator> oscillators) {
+  return oscillator_peaks(oscillator_lanes(oscillators, dt, preferred_kernel()), acceleration, ground_velocity);
+}
+
+std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
+                                              std::span<const double> ground_velocity, double dt,
+                                              std::span<const Oscillator> oscillators, ButterflyKernel kernel) {
+  return oscillator_peaks(oscillator_lanes(oscillators, dt, kernel), acceleration, ground_velocity);
 }
 
 }  // namespace shindo::core

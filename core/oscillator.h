@@ -3,6 +3,7 @@
 // and the peaks of many oscillators over one record, in double.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <vector>
 
@@ -40,20 +41,62 @@ struct OscillatorPeaks {
   double sva = 0.0;  // absolute velocity v + ground velocity (cm/s)
 };
 
-// The peaks of each oscillator, at rest at the first sample, driven by
-// `acceleration` (gal) sampled every dt; `ground_velocity` (cm/s, as long as
-// `acceleration`) is added to v for sva. Oscillators are run eight at a time
-// (SSE2, or AVX where the processor has it) or sixteen (AVX-512), on the
-// kernel preferred_kernel() names; every path gives the same bits.
+// Oscillators side by side: eight on the SSE2 and AVX paths, sixteen on the
+// AVX-512 path (two registers of eight, so that two groups of steps are in
+// flight while each waits for its products); the step coefficients of one
+// group, lane by lane, with w^2 and 2 h w for the absolute acceleration.
+inline constexpr int kMaxOscillatorLanes = 16;
+
+struct LaneCoefficients {
+  alignas(64) double a11[kMaxOscillatorLanes], a12[kMaxOscillatorLanes];
+  alignas(64) double a21[kMaxOscillatorLanes], a22[kMaxOscillatorLanes];
+  alignas(64) double b11[kMaxOscillatorLanes], b12[kMaxOscillatorLanes];
+  alignas(64) double b21[kMaxOscillatorLanes], b22[kMaxOscillatorLanes];
+  alignas(64) double w2[kMaxOscillatorLanes], c[kMaxOscillatorLanes];
+};
+
+// Many oscillators at one interval, their coefficients computed once and laid
+// out group by group for the lanes of one instruction set, to be run over any
+// number of components sampled at that interval. A last group of fewer
+// oscillators than lanes fills its empty lanes with its last oscillator.
+struct OscillatorLanes {
+  ButterflyKernel kernel = ButterflyKernel::Sse2;
+  double dt = 0.0;        // s
+  std::size_t count = 0;  // oscillators
+  std::vector<LaneCoefficients> groups;
+};
+
+// The lanes of `oscillators` at dt for `kernel` (ButterflyKernel::Avx needs
+// avx_available(), ButterflyKernel::Avx512 avx512_available(); the portable
+// kernel is not one of the oscillators': it takes SSE2's lanes).
+//   19 oscillators at 0.01 s, ButterflyKernel::Avx512 → 2 groups of 16
+//   (the second's last 13 lanes the 19th oscillator), Sse2 → 3 groups of 8
+OscillatorLanes oscillator_lanes(std::span<const Oscillator> oscillators, double dt, ButterflyKernel kernel);
+
+// The peaks of each oscillator of `lanes`, at rest at the first sample,
+// driven by `acceleration` (gal, sampled at the lanes' interval);
+// `ground_velocity` (cm/s, as long as `acceleration`) is added to v for sva.
+// Every instruction set gives the same bits.
+//   the lanes of one oscillator (1 s, 5 %) at 0.01 s, a 1 Hz sine of 100 gal
+//   for 20 s → sd 25.27 cm (psa 997.5 gal)
+std::vector<OscillatorPeaks> oscillator_peaks(const OscillatorLanes& lanes, std::span<const double> acceleration,
+                                              std::span<const double> ground_velocity);
+
+// The same with the ground velocity taken as the trapezoidal integral of
+// `acceleration` from 0 (trapezoidal_integral's values, bit for bit), summed
+// on the way: for a caller that has the acceleration and not yet its
+// velocity, and would rather not keep both.
+//   the lanes above, the sine alone → the peaks of the call above given its
+//   trapezoidal_integral
+std::vector<OscillatorPeaks> oscillator_peaks(const OscillatorLanes& lanes, std::span<const double> acceleration);
+
+// The same for oscillators whose lanes serve one component only: on the
+// kernel preferred_kernel() names, or on `kernel`.
 //   one oscillator (1 s, 5 %), a 1 Hz sine of 100 gal for 20 s at 0.01 s
 //   → sd 25.27 cm (psa 997.5 gal)
 std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
                                               std::span<const double> ground_velocity, double dt,
                                               std::span<const Oscillator> oscillators);
-
-// The same on the instruction set of `kernel` (ButterflyKernel::Avx needs
-// avx_available(), ButterflyKernel::Avx512 avx512_available(); the portable
-// kernel is not one of the oscillators'), for the tests that compare them.
 std::vector<OscillatorPeaks> oscillator_peaks(std::span<const double> acceleration,
                                               std::span<const double> ground_velocity, double dt,
                                               std::span<const Oscillator> oscillators, ButterflyKernel kernel);

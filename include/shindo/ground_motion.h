@@ -87,13 +87,20 @@ inline constexpr double kShortestPeriod = 1e-6;
 inline constexpr double kLongestPeriod = 1e6;
 
 // What the computation is asked to do. `periods` unset: the default periods;
-// set, it must hold at least one period.
+// set, it must hold at least one period. `spectra` false: no response spectra
+// (the result's `periods` and `spectra` are left empty and their oscillators
+// are not run), for a caller that needs only the peaks, the velocities, the
+// SI value and the long-period class: those are the same, bit for bit, as
+// with the spectra. The damping and the periods are checked either way.
 //   GroundMotionSettings{}                       → 5 %, 0.1 Hz, default periods
 //   GroundMotionSettings{0.02, 0.05, std::span{my_periods}}
+//   GroundMotionSettings{.spectra = false}       → 0.1 Hz, no spectra: 57
+//     oscillators a horizontal component (SI value and class) instead of 86
 struct GroundMotionSettings {
   double damping = kDefaultDamping;        // of the response spectra, in (0, 1)
   double highpass_hz = kDefaultHighpassHz; // corner (Hz); 0: the record as given
   std::optional<std::span<const double>> periods = std::nullopt;  // s, each in [1e-6, 1e6]
+  bool spectra = true;                     // false: no response spectra
 };
 
 // What stopped the computation: the record's faults (as compute_intensity
@@ -153,8 +160,8 @@ struct GroundMotion {
   std::array<double, 3> pgv{};           // cm/s
   double pgv_horizontal = 0.0;           // cm/s: max of sqrt(v1^2 + v2^2)
 
-  std::vector<double> periods;           // s, as given or the default set
-  std::array<ResponseSpectrum, 2> spectra;  // acc1 and acc2
+  std::vector<double> periods;           // s, as given or the default set; none without spectra
+  std::array<ResponseSpectrum, 2> spectra;  // acc1 and acc2; empty without spectra
 
   std::array<double, 2> si{};            // cm/s, acc1 and acc2
   double si_max = 0.0;                   // cm/s, the larger
@@ -178,6 +185,8 @@ struct GroundMotion {
 //     after 20 cycles), at 0.05 s: 101.1
 //   the same at the default settings → lead_samples 3001, pgv[0] 22.25 (the
 //     velocity swings about 0 once its mean is filtered out), psa at 1 s 1000.8
+//   the same with spectra false  → periods and spectra empty, pgv[0] 22.25
+//     and the SI value and the class bit for bit as with the spectra
 //   the same record with dt 0          → fault interval_not_positive
 //   the same with damping 1.0          → fault damping_out_of_range
 //   the same with highpass_hz 60 (1/(2 dt) is 50) → fault highpass_above_nyquist

@@ -345,6 +345,27 @@ TEST(BatchGroundMotion, SpectraFileHoldsTheCoreSpectraAtTheDefaultPeriods) {
   EXPECT_FALSE(fs::exists(scratch.path / "plain" / "r.txt.spectra.csv"));
 }
 
+// A run without --output computes no spectra; its table is the same bytes as
+// that of a run which computes them for the pictures and the spectra files.
+TEST(BatchGroundMotion, TableIsTheSameWithOrWithoutTheSpectra) {
+  const std::vector<std::string> option_sets[] = {
+      {}, {"--damping", "0.02", "--highpass=0.05"}, {"--damping", "0.2"}, {"--highpass", "0"}, {"--format", "json"}};
+  TemporaryDirectory scratch;
+  write_file(scratch.path / "r.txt", console_text(1200, 2));
+  write_file(scratch.path / "s.txt", console_text(900, 3));
+  int runs = 0;
+  for (const std::vector<std::string>& options : option_sets) {
+    SCOPED_TRACE(testing::PrintToString(options));
+    std::vector<std::string> table = options, pictured = options;
+    table.insert(table.end(), {"r.txt", "s.txt"});
+    pictured.insert(pictured.end(), {"--output", "out" + std::to_string(runs++), "--spectra", "r.txt", "s.txt"});
+    const RunResult plain = batch(table, scratch.path), with_spectra = batch(pictured, scratch.path);
+    ASSERT_EQ(plain.exit_code, 0) << plain.err;
+    ASSERT_EQ(with_spectra.exit_code, 0) << with_spectra.err;
+    EXPECT_EQ(plain.out, with_spectra.out);
+  }
+}
+
 TEST(BatchGroundMotion, AFaultOfTheValuesJoinsTheErrorAndKeepsTheIntensity) {
   TemporaryDirectory scratch;
   write_file(scratch.path / "r.txt", console_text(800, 1));

@@ -7,6 +7,7 @@
 
 #include <cfenv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <numbers>
@@ -114,6 +115,68 @@ TEST(GroundMotion, RefusesBadRecordsAndSettingsWithASentence) {
   EXPECT_EQ(shindo::compute_ground_motion(r, {.highpass_hz = 49.99}).fault, GroundMotionFault::none);
   EXPECT_EQ(shindo::compute_ground_motion(r, with_periods(no_periods)).fault, GroundMotionFault::none);
   EXPECT_EQ(shindo::compute_ground_motion(r, {.highpass_hz = 0.0}).fault, GroundMotionFault::none);
+}
+
+// Every value but the spectra, as bit patterns.
+std::vector<std::uint64_t> bits_but_spectra(const GroundMotion& g) {
+  std::vector<double> values = {g.dt, g.damping, g.highpass_hz, g.pga_horizontal, g.pga_vector, g.pgv_horizontal,
+                                g.si_max, g.lp_sva, g.lp_period, static_cast<double>(g.lp_class),
+                                static_cast<double>(g.lead_samples)};
+  for (const auto* pair : {&g.si, &g.sva_max, &g.sva_period}) values.insert(values.end(), pair->begin(), pair->end());
+  values.insert(values.end(), g.pga.begin(), g.pga.end());
+  values.insert(values.end(), g.pgv.begin(), g.pgv.end());
+  for (const std::vector<double>& velocity : g.velocity) values.insert(values.end(), velocity.begin(), velocity.end());
+  for (const shindo::LongPeriodStep& step : g.lp_steps) {
+    values.insert(values.end(), {step.period, step.sva[0], step.sva[1], static_cast<double>(step.lp_class)});
+  }
+  std::vector<std::uint64_t> bits(values.size());
+  std::memcpy(bits.data(), values.data(), values.size() * sizeof(double));
+  return bits;
+}
+
+// Without the spectra the result has none, and every other value (or the
+// fault) is the one computed with them.
+TEST(GroundMotion, WithoutSpectraTheOtherValuesKeepTheirBits) {
+  const Samples long_shaking = shaking(0.01f, 60.0);
+  const auto quiet = [](double) { return 0.0; };
+  const double mine[] = {0.3, 2.0, 2.0, 7.8};
+  struct Case {
+    const char* what;
+    Samples samples;
+    GroundMotionSettings settings;
+    std::size_t periods;  // with the spectra
+    GroundMotionFault fault = GroundMotionFault::none;
+  };
+  const Case cases[] = {
+      {"defaults", long_shaking, {}, 61},
+      {"the SI value's damping", long_shaking, {.damping = 0.2}, 61},
+      {"another damping and corner", long_shaking, {.damping = 0.02, .highpass_hz = 0.05}, 61},
+      {"the record as given", long_shaking, {.highpass_hz = 0.0}, 61},
+      {"periods of the caller's, one twice", long_shaking, with_periods(mine), 4},
+      {"no sample", sampled(0.01f, 0, quiet, quiet, quiet), {}, 61},
+      {"one sample", sampled(0.01f, 1, [](double) { return 3.0; }, quiet, quiet), {}, 61},
+      {"three samples", sampled(0.01f, 3, [](double t) { return 1.0 + t; }, quiet, [](double) { return -2.0; }), {}, 61},
+      {"a damping refused", long_shaking, {.damping = 1.0}, 0, GroundMotionFault::damping_out_of_range},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    GroundMotionSettings without = c.settings;
+    without.spectra = false;
+    const GroundMotion on = shindo::compute_ground_motion(c.samples.record(), c.settings);
+    const GroundMotion off = shindo::compute_ground_motion(c.samples.record(), without);
+    EXPECT_EQ(on.fault, c.fault);
+    EXPECT_EQ(off.fault, c.fault);
+    EXPECT_EQ(on.periods.size(), c.periods);
+    EXPECT_TRUE(off.periods.empty());
+    for (int h = 0; h < 2; ++h) {
+      EXPECT_EQ(on.spectra[h].psa.size(), c.periods);
+      for (const auto* curve : {&off.spectra[h].psa, &off.spectra[h].sd, &off.spectra[h].sv, &off.spectra[h].sa,
+                                &off.spectra[h].sva}) {
+        EXPECT_TRUE(curve->empty());
+      }
+    }
+    EXPECT_EQ(bits_but_spectra(on), bits_but_spectra(off));
+  }
 }
 
 // The caller's rounding mode and raised flags come back unchanged, and the

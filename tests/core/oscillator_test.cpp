@@ -198,6 +198,42 @@ TEST(Oscillator, EveryInstructionSetGivesTheBitsOfSse2) {
   }
 }
 
+// The lanes of many oscillators, computed once and run over two components:
+// each oscillator's peaks are those it has when run alone, whatever its
+// group and lane, on every instruction set, and the same when the ground
+// velocity is summed on the way instead of read.
+TEST(Oscillator, LanesComputedOnceGiveEachOscillatorItsBitsAlone) {
+  using shindo::core::ButterflyKernel;
+  const double dt = 0.01;
+  const std::vector<double> components[] = {
+      sampled(dt, 1500, [](double t) { return 80.0 * std::sin(5.0 * t) * std::exp(-0.3 * t); }),
+      sampled(dt, 1500, [](double t) { return 20.0 * std::cos(13.0 * t) + 9.0 * std::sin(0.7 * t); })};
+  std::vector<Oscillator> oscillators;
+  for (int i = 1; i <= 19; ++i) oscillators.push_back({0.11 * i, i % 2 == 0 ? 0.05 : 0.2});
+  std::vector<ButterflyKernel> kernels = {ButterflyKernel::Portable, ButterflyKernel::Sse2};
+  if (shindo::core::avx_available()) kernels.push_back(ButterflyKernel::Avx);
+  if (shindo::core::avx512_available()) kernels.push_back(ButterflyKernel::Avx512);
+  for (const ButterflyKernel kernel : kernels) {
+    const shindo::core::OscillatorLanes lanes = shindo::core::oscillator_lanes(oscillators, dt, kernel);
+    EXPECT_EQ(lanes.groups.size(), kernel == ButterflyKernel::Avx512 ? 2u : 3u);
+    for (const std::vector<double>& acc : components) {
+      const std::vector<double> vg = shindo::core::trapezoidal_integral(acc, dt);
+      const std::vector<OscillatorPeaks> together = shindo::core::oscillator_peaks(lanes, acc, vg);
+      const std::vector<OscillatorPeaks> integrating = shindo::core::oscillator_peaks(lanes, acc);
+      ASSERT_EQ(together.size(), oscillators.size());
+      ASSERT_EQ(integrating.size(), oscillators.size());
+      EXPECT_EQ(std::memcmp(together.data(), integrating.data(), together.size() * sizeof(OscillatorPeaks)), 0)
+          << "kernel " << static_cast<int>(kernel) << ": the ground velocity summed on the way";
+      for (std::size_t o = 0; o < oscillators.size(); ++o) {
+        const OscillatorPeaks alone =
+            shindo::core::oscillator_peaks(acc, vg, dt, std::span(&oscillators[o], 1), kernel).front();
+        EXPECT_EQ(std::memcmp(&together[o], &alone, sizeof alone), 0)
+            << "kernel " << static_cast<int>(kernel) << ", oscillator " << o;
+      }
+    }
+  }
+}
+
 // As the period goes to 0 the oscillator follows the ground: w^2 sd tends to
 // the peak acceleration, with a difference of the order of 2 h |a'| / w.
 // Below 2 dt (here 0.02 s) nothing else happens.
