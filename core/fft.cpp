@@ -14,7 +14,6 @@
 #include <cfenv>
 #include <cstddef>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -39,10 +38,11 @@ constexpr std::int32_t kMaxLog2 = 22;
 constexpr std::int32_t kBlock = 2048;
 
 // The later stages run tile by tile: kTileColumns neighbouring elements of
-// each of up to 2^kTileStages rows at the stride of the first stage taken,
-// copied together, go through up to kTileStages stages while they are in the
-// first-level cache (rows at a stride of a power of two would share a few
-// cache sets), and are copied back.
+// each of up to 2^kTileStages rows at the stride of the first stage taken go
+// through up to kTileStages stages together in a small array that stays in
+// the first-level cache (rows at a stride of a power of two would share a
+// few cache sets): the first stage writes its results there, the last
+// writes them back.
 constexpr std::int32_t kTileColumns = 32;
 constexpr std::int32_t kTileStages = 5;
 constexpr std::int32_t kTileRows = std::int32_t{1} << kTileStages;
@@ -105,9 +105,10 @@ Factors stage_factors(std::int32_t L, std::int32_t IND) {
 //   run: the butterflies of `count` neighbouring groups, upper[g] and
 //     upper[g + distance] with the factor w.at(g), in each of `spans` spans
 //     `stride` elements apart (the groups of one stage within a block, or
-//     the row pairs of a tile that share their factors); `count` is a power
-//     of two, at least 4 but for the portable loop's lone butterfly of a
-//     2-point transform;
+//     the row pairs of a tile that share their factors), their results in
+//     the same places or, with `out`, in out[g] and out[g + out_distance]
+//     of spans `out_stride` apart; `count` is a power of two, at least 4 but
+//     for the portable loop's lone butterfly of a 2-point transform;
 //   first_two: the stages of half-length 1 and 2 over `quads` groups of four
 //     neighbouring elements, with the factor w1 for the first stage and
 //     the two of w2 for the second.
@@ -117,6 +118,14 @@ struct Spans {
   std::int32_t count;
   std::int32_t spans;
   std::ptrdiff_t stride;
+  ComplexFloat* out = nullptr;
+  std::ptrdiff_t out_distance = 0;
+  std::ptrdiff_t out_stride = 0;
+
+  // Span s's first upper element and first upper result.
+  ComplexFloat* from(std::int32_t s) const { return upper + s * stride; }
+  ComplexFloat* to(std::int32_t s) const { return out != nullptr ? out + s * out_stride : from(s); }
+  std::ptrdiff_t to_distance() const { return out != nullptr ? out_distance : distance; }
 };
 using RunLoop = void (*)(Factors w, const Spans& run);
 using FirstTwoLoop = void (*)(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads);
@@ -127,19 +136,26 @@ struct Kernel {
 };
 
 // The portable kernel: plain C++, one butterfly at a time.
-void portable_butterfly(Factors w, ComplexFloat& upper, ComplexFloat& lower) {
-  const double xr = lower.re, xi = lower.im;
+void portable_butterfly(Factors w, ComplexFloat a, ComplexFloat x, ComplexFloat& to_upper, ComplexFloat& to_lower) {
+  const double xr = x.re, xi = x.im;
   const float Tr = static_cast<float>(w.re[0] * xr + w.im[0] * xi);
   const float Ti = static_cast<float>(w.re[1] * xi + w.im[1] * xr);
-  const ComplexFloat a = upper;
-  lower = {a.re - Tr, a.im - Ti};
-  upper = {a.re + Tr, a.im + Ti};
+  to_lower = {a.re - Tr, a.im - Ti};
+  to_upper = {a.re + Tr, a.im + Ti};
+}
+
+void portable_butterfly(Factors w, ComplexFloat& upper, ComplexFloat& lower) {
+  portable_butterfly(w, upper, lower, upper, lower);
 }
 
 void portable_run(Factors w, const Spans& run) {
+  const std::ptrdiff_t to_distance = run.to_distance();
   for (std::int32_t s = 0; s < run.spans; ++s) {
-    ComplexFloat* const upper = run.upper + s * run.stride;
-    for (std::int32_t g = 0; g < run.count; ++g) portable_butterfly(w.at(g), upper[g], upper[g + run.distance]);
+    const ComplexFloat* const upper = run.from(s);
+    const ComplexFloat* const lower = upper + run.distance;
+    ComplexFloat* const to_upper = run.to(s);
+    ComplexFloat* const to_lower = to_upper + to_distance;
+    for (std::int32_t g = 0; g < run.count; ++g) portable_butterfly(w.at(g), upper[g], lower[g], to_upper[g], to_lower[g]);
   }
 }
 
@@ -170,13 +186,15 @@ __m128 sse2_products(Factors w, Factors w_next, __m128 x) {
 
 void sse2_run(Factors w, const Spans& run) {
   for (std::int32_t s = 0; s < run.spans; ++s) {
-    ComplexFloat* const upper = run.upper + s * run.stride;
-    ComplexFloat* const lower = upper + run.distance;
+    const ComplexFloat* const upper = run.from(s);
+    const ComplexFloat* const lower = upper + run.distance;
+    ComplexFloat* const to_upper = run.to(s);
+    ComplexFloat* const to_lower = to_upper + run.to_distance();
     for (std::int32_t g = 0; g < run.count; g += 2) {
       const __m128 top = _mm_loadu_ps(&upper[g].re);
       const __m128 T = sse2_products(w.at(g), w.at(g + 1), _mm_loadu_ps(&lower[g].re));
-      _mm_storeu_ps(&lower[g].re, _mm_sub_ps(top, T));
-      _mm_storeu_ps(&upper[g].re, _mm_add_ps(top, T));
+      _mm_storeu_ps(&to_lower[g].re, _mm_sub_ps(top, T));
+      _mm_storeu_ps(&to_upper[g].re, _mm_add_ps(top, T));
     }
   }
 }
@@ -230,16 +248,18 @@ void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads)
 
 [[gnu::target("avx")]] void avx_run(Factors w, const Spans& run) {
   for (std::int32_t s = 0; s < run.spans; ++s) {
-    ComplexFloat* const upper = run.upper + s * run.stride;
-    ComplexFloat* const lower = upper + run.distance;
+    const ComplexFloat* const upper = run.from(s);
+    const ComplexFloat* const lower = upper + run.distance;
+    ComplexFloat* const to_upper = run.to(s);
+    ComplexFloat* const to_lower = to_upper + run.to_distance();
     for (std::int32_t g = 0; g < run.count; g += 4) {
       const __m256 top = _mm256_loadu_ps(&upper[g].re);
       const Factors low = w.at(g), high = w.at(g + 2);
       const __m256 T = _mm256_set_m128(
           avx_products(_mm256_loadu_pd(high.re), _mm256_loadu_pd(high.im), _mm_loadu_ps(&lower[g + 2].re)),
           avx_products(_mm256_loadu_pd(low.re), _mm256_loadu_pd(low.im), _mm_loadu_ps(&lower[g].re)));
-      _mm256_storeu_ps(&lower[g].re, _mm256_sub_ps(top, T));
-      _mm256_storeu_ps(&upper[g].re, _mm256_add_ps(top, T));
+      _mm256_storeu_ps(&to_lower[g].re, _mm256_sub_ps(top, T));
+      _mm256_storeu_ps(&to_upper[g].re, _mm256_add_ps(top, T));
     }
   }
 }
@@ -278,8 +298,10 @@ void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads)
     return;
   }
   for (std::int32_t s = 0; s < run.spans; ++s) {
-    ComplexFloat* const upper = run.upper + s * run.stride;
-    ComplexFloat* const lower = upper + run.distance;
+    const ComplexFloat* const upper = run.from(s);
+    const ComplexFloat* const lower = upper + run.distance;
+    ComplexFloat* const to_upper = run.to(s);
+    ComplexFloat* const to_lower = to_upper + run.to_distance();
     for (std::int32_t g = 0; g < run.count; g += 8) {
       const __m512 top = _mm512_loadu_ps(&upper[g].re);
       const Factors first = w.at(g), second = w.at(g + 4);
@@ -288,8 +310,8 @@ void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads)
       const __m256 high = avx512_four_products(_mm512_loadu_pd(second.re), _mm512_loadu_pd(second.im),
                                                _mm256_loadu_ps(&lower[g + 4].re));
       const __m512 T = joined(low, high);
-      _mm512_storeu_ps(&lower[g].re, _mm512_sub_ps(top, T));
-      _mm512_storeu_ps(&upper[g].re, _mm512_add_ps(top, T));
+      _mm512_storeu_ps(&to_lower[g].re, _mm512_sub_ps(top, T));
+      _mm512_storeu_ps(&to_upper[g].re, _mm512_add_ps(top, T));
     }
   }
 }
@@ -534,7 +556,9 @@ void block_stages(const Kernel& kernel, std::int32_t N, std::int32_t block, std:
 // by tile: a tile is kTileColumns neighbouring elements in each of the 2^count
 // rows j = 0, 1, ... at the stride L0 from `first`; the stage of half-length
 // L0 2^t pairs row j with row j + 2^t (bit t of j clear), and the column c of
-// row j takes the factor of group (j mod 2^t) L0 + c.
+// row j takes the factor of group (j mod 2^t) L0 + c. The first stage reads
+// the rows from the array and writes the tile, the last reads the tile and
+// writes the rows back, the ones between stay in the tile.
 void tile_stages(const Kernel& kernel, std::int32_t N, std::int32_t L0, std::int32_t count,
                  std::span<ComplexFloat* const> arrays, std::int32_t IND, std::optional<float> scale) {
   const std::int32_t rows = std::int32_t{1} << count;
@@ -545,20 +569,22 @@ void tile_stages(const Kernel& kernel, std::int32_t N, std::int32_t L0, std::int
     for (std::int32_t column = 0; column < L0; column += kTileColumns) {
       for (ComplexFloat* const array : arrays) {
         ComplexFloat* const X = array + first + column;
-        for (std::int32_t j = 0; j < rows; ++j) {
-          std::memcpy(tile + j * kTileColumns, X + std::ptrdiff_t{j} * L0, sizeof(ComplexFloat) * kTileColumns);
-        }
         for (std::int32_t t = 0; t < count; ++t) {
           const std::int32_t half = std::int32_t{1} << t;
           for (std::int32_t j = 0; j < half; ++j) {
-            kernel.run(factors[t].at(std::ptrdiff_t{j} * L0 + column),
-                       {tile + j * kTileColumns, half * kTileColumns, kTileColumns, rows / (2 * half),
-                        2 * std::ptrdiff_t{half} * kTileColumns});
+            ComplexFloat* const in_tile = tile + j * kTileColumns;
+            ComplexFloat* const in_array = X + std::ptrdiff_t{j} * L0;
+            const std::ptrdiff_t tile_rows = half * kTileColumns, array_rows = std::ptrdiff_t{half} * L0;
+            const bool from_array = t == 0, to_array = t == count - 1;
+            const std::ptrdiff_t source_rows = from_array ? array_rows : tile_rows;
+            const std::ptrdiff_t target_rows = to_array ? array_rows : tile_rows;
+            const Spans run{from_array ? in_array : in_tile, source_rows, kTileColumns, rows / (2 * half),
+                            2 * source_rows, to_array ? in_array : in_tile, target_rows, 2 * target_rows};
+            kernel.run(factors[t].at(std::ptrdiff_t{j} * L0 + column), run);
           }
         }
-        if (scale) scale_elements(tile, rows * kTileColumns, *scale);
-        for (std::int32_t j = 0; j < rows; ++j) {
-          std::memcpy(X + std::ptrdiff_t{j} * L0, tile + j * kTileColumns, sizeof(ComplexFloat) * kTileColumns);
+        if (scale) {
+          for (std::int32_t j = 0; j < rows; ++j) scale_elements(X + std::ptrdiff_t{j} * L0, kTileColumns, *scale);
         }
       }
     }
