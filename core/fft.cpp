@@ -122,10 +122,19 @@ struct Spans {
   std::ptrdiff_t out_distance = 0;
   std::ptrdiff_t out_stride = 0;
 
-  // Span s's first upper element and first upper result.
-  ComplexFloat* from(std::int32_t s) const { return upper + s * stride; }
-  ComplexFloat* to(std::int32_t s) const { return out != nullptr ? out + s * out_stride : from(s); }
-  std::ptrdiff_t to_distance() const { return out != nullptr ? out_distance : distance; }
+  // The first elements of span s: its upper and lower values and where
+  // their results go.
+  struct Places {
+    const ComplexFloat* upper;
+    const ComplexFloat* lower;
+    ComplexFloat* to_upper;
+    ComplexFloat* to_lower;
+  };
+  Places at(std::int32_t s) const {
+    ComplexFloat* const from = upper + s * stride;
+    ComplexFloat* const to = out != nullptr ? out + s * out_stride : from;
+    return {from, from + distance, to, to + (out != nullptr ? out_distance : distance)};
+  }
 };
 using RunLoop = void (*)(Factors w, const Spans& run);
 using FirstTwoLoop = void (*)(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads);
@@ -149,12 +158,8 @@ void portable_butterfly(Factors w, ComplexFloat& upper, ComplexFloat& lower) {
 }
 
 void portable_run(Factors w, const Spans& run) {
-  const std::ptrdiff_t to_distance = run.to_distance();
   for (std::int32_t s = 0; s < run.spans; ++s) {
-    const ComplexFloat* const upper = run.from(s);
-    const ComplexFloat* const lower = upper + run.distance;
-    ComplexFloat* const to_upper = run.to(s);
-    ComplexFloat* const to_lower = to_upper + to_distance;
+    const auto [upper, lower, to_upper, to_lower] = run.at(s);
     for (std::int32_t g = 0; g < run.count; ++g) portable_butterfly(w.at(g), upper[g], lower[g], to_upper[g], to_lower[g]);
   }
 }
@@ -186,10 +191,7 @@ __m128 sse2_products(Factors w, Factors w_next, __m128 x) {
 
 void sse2_run(Factors w, const Spans& run) {
   for (std::int32_t s = 0; s < run.spans; ++s) {
-    const ComplexFloat* const upper = run.from(s);
-    const ComplexFloat* const lower = upper + run.distance;
-    ComplexFloat* const to_upper = run.to(s);
-    ComplexFloat* const to_lower = to_upper + run.to_distance();
+    const auto [upper, lower, to_upper, to_lower] = run.at(s);
     for (std::int32_t g = 0; g < run.count; g += 2) {
       const __m128 top = _mm_loadu_ps(&upper[g].re);
       const __m128 T = sse2_products(w.at(g), w.at(g + 1), _mm_loadu_ps(&lower[g].re));
@@ -248,10 +250,7 @@ void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads)
 
 [[gnu::target("avx")]] void avx_run(Factors w, const Spans& run) {
   for (std::int32_t s = 0; s < run.spans; ++s) {
-    const ComplexFloat* const upper = run.from(s);
-    const ComplexFloat* const lower = upper + run.distance;
-    ComplexFloat* const to_upper = run.to(s);
-    ComplexFloat* const to_lower = to_upper + run.to_distance();
+    const auto [upper, lower, to_upper, to_lower] = run.at(s);
     for (std::int32_t g = 0; g < run.count; g += 4) {
       const __m256 top = _mm256_loadu_ps(&upper[g].re);
       const Factors low = w.at(g), high = w.at(g + 2);
@@ -298,10 +297,7 @@ void sse2_first_two(Factors w1, Factors w2, ComplexFloat* x, std::int32_t quads)
     return;
   }
   for (std::int32_t s = 0; s < run.spans; ++s) {
-    const ComplexFloat* const upper = run.from(s);
-    const ComplexFloat* const lower = upper + run.distance;
-    ComplexFloat* const to_upper = run.to(s);
-    ComplexFloat* const to_lower = to_upper + run.to_distance();
+    const auto [upper, lower, to_upper, to_lower] = run.at(s);
     for (std::int32_t g = 0; g < run.count; g += 8) {
       const __m512 top = _mm512_loadu_ps(&upper[g].re);
       const Factors first = w.at(g), second = w.at(g + 4);

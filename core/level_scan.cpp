@@ -50,21 +50,33 @@ std::size_t guessed_place(float v, double top, double reciprocal) {
   return below < 1.0 ? 1 : below > NLEVEL + 1 ? NLEVEL + 1 : static_cast<std::size_t>(below);
 }
 
-// The guesses of a run of samples, sixteen at a time with AVX-512: the same
-// operations as guessed_place, lane by lane.
+// The guesses of at most kGuessed samples, eight at a time with AVX-512: the
+// same operations as guessed_place, lane by lane. Returns how many it made
+// (a multiple of eight).
 constexpr std::size_t kGuessed = 256;
+using Guesses = std::array<std::int32_t, kGuessed>;
 
-[[gnu::target("avx512f")]] void avx512_guesses(std::span<const float> run, double top, double reciprocal,
-                                               std::array<std::int32_t, kGuessed>& guesses) {
+[[gnu::target("avx512f")]] std::size_t avx512_guesses(std::span<const float> run, double top, double reciprocal,
+                                                      Guesses& guesses) {
   const __m512d peak = _mm512_set1_pd(top), scale = _mm512_set1_pd(reciprocal), one = _mm512_set1_pd(1.0);
   const __m512d last = _mm512_set1_pd(NLEVEL + 1);
   std::size_t i = 0;
   for (; i + 8 <= run.size(); i += 8) {
-    const __m512d below = _mm512_add_pd(_mm512_mul_pd(_mm512_sub_pd(peak, _mm512_cvtps_pd(_mm256_loadu_ps(&run[i]))), scale), one);
+    const __m512d v = _mm512_cvtps_pd(_mm256_loadu_ps(&run[i]));
+    const __m512d below = _mm512_add_pd(_mm512_mul_pd(_mm512_sub_pd(peak, v), scale), one);
     const __m512d within = _mm512_min_pd(_mm512_max_pd(below, one), last);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(&guesses[i]), _mm512_cvttpd_epi32(within));
   }
-  for (; i < run.size(); ++i) guesses[i] = static_cast<std::int32_t>(guessed_place(run[i], top, reciprocal));
+  return i;
+}
+
+// guessed_place of each sample of `run` (at most kGuessed).
+void guess_places(std::span<const float> run, double top, double reciprocal, Guesses& guesses) {
+  std::size_t done = 0;
+  if (preferred_kernel() == ButterflyKernel::Avx512) done = avx512_guesses(run, top, reciprocal, guesses);
+  for (std::size_t i = done; i < run.size(); ++i) {
+    guesses[i] = static_cast<std::int32_t>(guessed_place(run[i], top, reciprocal));
+  }
 }
 
 }  // namespace
@@ -95,28 +107,29 @@ LevelCounts count_levels(std::span<const float> samples, float Amax) {
   const double reciprocal = guessing ? 1.0 / DA : 0.0;
   const double top = Amax;
   std::array<std::array<std::int32_t, NLEVEL + 2>, kTables> placed{};
-  const bool wide = guessing && preferred_kernel() == ButterflyKernel::Avx512;
-  std::array<std::int32_t, kGuessed> guesses;
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    const float v = samples[i];
-    const std::size_t in_run = i % kGuessed;
-    if (wide && in_run == 0) avx512_guesses(samples.subspan(i, std::min(kGuessed, samples.size() - i)), top, reciprocal, guesses);
-    std::size_t J = 1;
-    if (wide) {
-      J = static_cast<std::size_t>(guesses[in_run]);
-    } else if (guessing) {
-      J = guessed_place(v, top, reciprocal);
+  Guesses guesses;
+  for (std::size_t first = 0; first < samples.size(); first += kGuessed) {
+    const std::span<const float> run = samples.subspan(first, std::min(kGuessed, samples.size() - first));
+    if (guessing) {
+      guess_places(run, top, reciprocal, guesses);
+    } else {
+      guesses.fill(1);
     }
-    if (!belongs(bounds, J, v)) {
-      if (J > 1 && belongs(bounds, J - 1, v)) {
-        --J;
-      } else if (J <= NLEVEL && belongs(bounds, J + 1, v)) {
-        ++J;
-      } else {
-        J = searched_place(bounds, v);
+    for (std::size_t k = 0; k < run.size(); ++k) {
+      const float v = run[k];
+      auto J = static_cast<std::size_t>(guesses[k]);
+      if (!belongs(bounds, J, v)) {
+        if (J > 1 && belongs(bounds, J - 1, v)) {
+          --J;
+        } else if (J <= NLEVEL && belongs(bounds, J + 1, v)) {
+          ++J;
+        } else {
+          J = searched_place(bounds, v);
+        }
       }
+      // kGuessed is a multiple of kTables: k and first + k take the same table.
+      ++placed[k % kTables][J];
     }
-    ++placed[i % kTables][J];
   }
   std::int32_t above = 0;
   for (std::size_t J = 1; J <= NLEVEL; ++J) {
